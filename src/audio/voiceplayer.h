@@ -1,0 +1,55 @@
+#pragma once
+
+#include "content/programprofile.h"
+
+#include <QString>
+#include <memory>
+
+class VoiceBackend;
+
+// The six player procedures of the main window and the fields they work through. A
+// caller stores a file path or a target position in a field, then calls the procedure;
+// VoiceGetPosition leaves its result in voicePosition.
+//
+// Unit rule: with playerKind 2 (media player) voiceStart, voiceEnd and voicePosition are
+// seconds; with playerKind 1 (fallback device) they are milliseconds. Whoever stores a
+// sentence time converts it with toPlayerUnits().
+class VoicePlayer {
+public:
+    // Takes the back-end chosen at start-up; playerKind follows from its unit.
+    VoicePlayer(Program program, std::unique_ptr<VoiceBackend> backend);
+    ~VoicePlayer();
+    VoicePlayer(const VoicePlayer &) = delete;
+    VoicePlayer &operator=(const VoicePlayer &) = delete;
+
+    int WmpEnable = 0;  // 1 when the media player could be created
+    int playerKind = 1; // 2 = media player, 1 = fallback device; fixed for the run
+    QString voiceFile;
+    double voiceStart = 0;
+    double voiceEnd = 0;
+    double voicePosition = 0;
+
+    // Mini only: the book whose volume VoiceSet applies, and whether "常速" is ticked
+    // (VoiceOpen applies 1.0, else 0.5).
+    QString bookTitle;
+    bool normalPlay = true;
+
+    void VoiceSet();
+    void VoiceOpen();
+    void VoicePlay();
+    void VoicePause();
+    void VoiceSetPosition();
+    void VoiceGetPosition();
+
+    // Seconds of the recording in this player's units.
+    double toPlayerUnits(double seconds) const;
+    // Sets the playback rate directly (the speed choice).
+    void setRate(double rate);
+
+    Program program() const { return m_program; }
+    VoiceBackend &backend() { return *m_backend; }
+
+private:
+    Program m_program;
+    std::unique_ptr<VoiceBackend> m_backend;
+};

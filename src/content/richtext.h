@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+// The text buffer the data files go through: an RTF document gives its plain text (GBK
+// escapes decoded by the document's code page, paragraph ends as "\r\n"); anything else
+// is plain text decoded by decodeText(). Never fails: damaged RTF yields what could be
+// read, and nesting of any depth is handled without recursion.
+QString plainTextFromFileBytes(QByteArrayView bytes);
+
+bool looksLikeRichText(QByteArrayView bytes);
