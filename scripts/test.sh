@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the content check of the
+# demo program directory, a short run of each fuzzer, then the unit, component and widget
+# tests on the offscreen platform and the end-to-end audio tests against a private null
+# audio sink (started and stopped by the tests themselves).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --test
+cmake --preset dev >/dev/null
+cmake --build --preset dev
+build/bin/orvessa-content check build/bin
+scripts/fuzz.sh "${ORVESSA_FUZZ_SECONDS:-10}"
+ctest --preset dev -j2
