@@ -7,8 +7,13 @@
 #include <QString>
 #include <QStringView>
 
+// A safe title is one plain file-name component on Linux and Windows: 1 to 200
+// characters; no control character, no / \ : * ? " < > |, no unpaired surrogate; no
+// space at either end and no "." at its end (which also refuses "." and ".."); not a
+// Windows device name (CON, PRN, AUX, NUL, COM1..9, LPT1..9, also before a ".").
 bool isSafeBookTitle(QStringView title);
 
+// lessonNumber is 1-based and written in decimal without sign or leading zeros.
 QString lessonTextPath(const QString &programDir, const QString &bookTitle, int lessonNumber);
 QString bookListPath(const QString &programDir, const QString &bookTitle);
 QString resultsPath(const QString &programDir, const QString &bookTitle);

@@ -1,6 +1,558 @@
 #include "contenttool.h"
 
-int runContentTool(const QStringList &, QTextStream &, QTextStream &err) {
-    err << "not built yet\n";
-    return 2;
+#include "audiochoice.h"
+#include "caretlist.h"
+#include "contentpaths.h"
+#include "lessonfile.h"
+#include "richtext.h"
+#include "sentencetable.h"
+#include "settingsrecord.h"
+#include "textcodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <optional>
+
+namespace {
+
+constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+constexpr int maxProblemsPerFile = 20;
+constexpr int maxLessons = 32767; // lesson numbers are 16-bit signed
+
+constexpr char16_t whiteStar = u'\u2606'; // lesson not yet passed
+constexpr char16_t blackStar = u'\u2605'; // lesson passed
+
+const char *const usage =
+    "usage: orvessa-content lesson FILE [--json] | booklist FILE [--json] | "
+    "settings FILE --program orvessa|mini [--json] | results FILE [--json] | check DIR";
+
+struct FileBytes {
+    QByteArray bytes;
+    QString error; // empty when the bytes were read
+};
+
+// Refuses anything but a regular file (a FIFO or device could block or never end) and
+// files above 64 MiB.
+FileBytes readFileBytes(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {{}, QStringLiteral("no such file")};
+    }
+    if (!info.isFile()) {
+        return {{}, QStringLiteral("not a regular file")};
+    }
+    if (info.size() > maxFileBytes) {
+        return {{}, QStringLiteral("larger than 64 MiB, refused")};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {{}, file.errorString()};
+    }
+    QByteArray bytes = file.read(maxFileBytes + 1);
+    if (bytes.size() > maxFileBytes) {
+        return {{}, QStringLiteral("larger than 64 MiB, refused")};
+    }
+    if (file.error() != QFileDevice::NoError) {
+        return {{}, file.errorString()};
+    }
+    return {std::move(bytes), {}};
+}
+
+// The text of a data file as the program's text buffer gives it, and whether some
+// bytes could not be decoded.
+struct FileText {
+    QString text;
+    bool hadInvalidBytes = false;
+};
+
+FileText fileText(QByteArrayView bytes) {
+    if (looksLikeRichText(bytes)) {
+        QString text = plainTextFromFileBytes(bytes);
+        const bool invalid = text.contains(QChar(QChar::ReplacementCharacter));
+        return {std::move(text), invalid};
+    }
+    DecodedText decoded = decodeTextDetailed(bytes);
+    return {std::move(decoded.text), decoded.hadInvalidBytes};
+}
+
+// Keeps a field on one line of readable output.
+QString oneLine(QStringView text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\t':
+            line += u"\\t";
+            break;
+        case u'\r':
+            line += u"\\r";
+            break;
+        case u'\n':
+            line += u"\\n";
+            break;
+        default:
+            line += c;
+        }
+    }
+    return line;
+}
+
+QJsonValue jsonText(const std::optional<QString> &text) {
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+void printJson(QTextStream &out, const QJsonObject &object) {
+    out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+}
+
+struct Command {
+    QString name;
+    QString path;
+    bool json = false;
+    std::optional<Program> program;
+};
+
+struct ParsedCommand {
+    std::optional<Command> command;
+    QString error;
+};
+
+ParsedCommand parseArguments(const QStringList &args) {
+    if (args.isEmpty()) {
+        return {std::nullopt, QStringLiteral("no command")};
+    }
+    Command command;
+    command.name = args.first();
+    static const QStringList known = {QStringLiteral("lesson"), QStringLiteral("booklist"),
+                                      QStringLiteral("settings"), QStringLiteral("results"),
+                                      QStringLiteral("check")};
+    if (!known.contains(command.name)) {
+        return {std::nullopt, QStringLiteral("unknown command \"%1\"").arg(command.name)};
+    }
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == u"--json" && command.name != u"check") {
+            command.json = true;
+        } else if (arg == u"--program" && command.name == u"settings") {
+            if (i + 1 >= args.size()) {
+                return {std::nullopt, QStringLiteral("--program needs orvessa or mini")};
+            }
+            const QString &value = args[++i];
+            if (value == u"orvessa") {
+                command.program = Program::Orvessa;
+            } else if (value == u"mini") {
+                command.program = Program::Mini;
+            } else {
+                return {std::nullopt,
+                        QStringLiteral("--program needs orvessa or mini, not \"%1\"").arg(value)};
+            }
+        } else if (arg.startsWith(u"--")) {
+            return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arg)};
+        } else if (command.path.isNull()) {
+            command.path = arg;
+        } else {
+            return {std::nullopt, QStringLiteral("unexpected argument \"%1\"").arg(arg)};
+        }
+    }
+    if (command.path.isEmpty()) {
+        return {std::nullopt, command.name == u"check"
+                                  ? QStringLiteral("check needs a DIR")
+                                  : command.name + QStringLiteral(" needs a FILE")};
+    }
+    if (command.name == u"settings" && !command.program) {
+        return {std::nullopt, QStringLiteral("settings needs --program orvessa|mini")};
+    }
+    return {command, {}};
+}
+
+int showLesson(const Command &command, const QString &text, QTextStream &out) {
+    const SentenceTable table = SentenceTable::fromText(text);
+    if (command.json) {
+        QJsonArray sentences;
+        for (int i = 1; i <= table.count(); ++i) {
+            const SentenceEntry &entry = table.entry(i);
+            const RecordFields fields = cutRecord(entry.record);
+            sentences.append(QJsonObject{{QStringLiteral("english"), entry.english},
+                                         {QStringLiteral("chinese"), entry.chinese},
+                                         {QStringLiteral("start"), jsonText(fields.start)},
+                                         {QStringLiteral("end"), jsonText(fields.end)}});
+        }
+        printJson(out, {{QStringLiteral("sentenceCount"), table.count()},
+                        {QStringLiteral("sentences"), sentences}});
+        return 0;
+    }
+    out << table.count() << (table.count() == 1 ? " sentence\n" : " sentences\n");
+    for (int i = 1; i <= table.count(); ++i) {
+        const SentenceEntry &entry = table.entry(i);
+        const RecordFields fields = cutRecord(entry.record);
+        out << i << ". " << oneLine(entry.english) << " | " << oneLine(entry.chinese) << " | "
+            << (fields.start ? oneLine(*fields.start) : QStringLiteral("(no start)")) << " .. "
+            << (fields.end ? oneLine(*fields.end) : QStringLiteral("(no end)")) << '\n';
+    }
+    return 0;
+}
+
+int showList(const Command &command, const QString &key, const QStringList &entries, bool numbered,
+             QTextStream &out) {
+    if (command.json) {
+        printJson(out, {{key, QJsonArray::fromStringList(entries)}});
+        return 0;
+    }
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (numbered) {
+            out << (i + 1) << ". ";
+        }
+        out << oneLine(entries[i]) << '\n';
+    }
+    return 0;
+}
+
+int showSettings(const Command &command, const QString &text, QTextStream &out) {
+    const int count =
+        *command.program == Program::Mini ? miniSettingsFields : orvessaSettingsFields;
+    const std::vector<std::optional<QString>> fields = cutSettingsFields(text, count);
+    if (command.json) {
+        QJsonArray array;
+        for (const std::optional<QString> &field : fields) {
+            array.append(jsonText(field));
+        }
+        printJson(out, {{QStringLiteral("fields"), array}});
+        return 0;
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        out << (i + 1) << ": "
+            << (fields[i] ? oneLine(*fields[i]) : QStringLiteral("(missing separator)")) << '\n';
+    }
+    return 0;
+}
+
+// Checks a program directory and prints one line per problem.
+class DirectoryCheck {
+public:
+    DirectoryCheck(const QString &dir, QTextStream &out) : m_dir(dir), m_out(out) {}
+
+    int run() {
+        checkBooks();
+        checkSettings(settingsPath(m_dir, false), orvessaSettingsFields);
+        checkSettings(settingsPath(m_dir, true), miniSettingsFields);
+        checkProgramFiles();
+        if (m_problems > 0) {
+            return 1;
+        }
+        m_out << "ok: " << m_books << (m_books == 1 ? " book, " : " books, ") << m_lessons
+              << (m_lessons == 1 ? " lesson checked\n" : " lessons checked\n");
+        return 0;
+    }
+
+private:
+    QString relative(const QString &path) const { return path.mid(m_dir.size() + 1); }
+
+    // Reports at most maxProblemsPerFile lines for one file, then how many more.
+    class FileReport {
+    public:
+        FileReport(DirectoryCheck &check, QString path) : m_check(check), m_path(std::move(path)) {}
+        ~FileReport() {
+            if (m_count > maxProblemsPerFile) {
+                m_check.print(
+                    m_path,
+                    QStringLiteral("%1 more problems not shown").arg(m_count - maxProblemsPerFile));
+            }
+        }
+        FileReport(const FileReport &) = delete;
+        FileReport &operator=(const FileReport &) = delete;
+
+        void operator()(const QString &problem) {
+            if (++m_count <= maxProblemsPerFile) {
+                m_check.print(m_path, problem);
+            } else {
+                ++m_check.m_problems;
+            }
+        }
+
+    private:
+        DirectoryCheck &m_check;
+        QString m_path;
+        int m_count = 0;
+    };
+
+    void print(const QString &path, const QString &problem) {
+        m_out << relative(path) << ": " << problem << '\n';
+        ++m_problems;
+    }
+
+    std::optional<FileText> readText(const QString &path, FileReport &report) {
+        const FileBytes file = readFileBytes(path);
+        if (!file.error.isEmpty()) {
+            report(file.error == u"no such file" ? QStringLiteral("missing") : file.error);
+            return std::nullopt;
+        }
+        FileText text = fileText(file.bytes);
+        if (text.hadInvalidBytes) {
+            report(QStringLiteral("holds bytes that are neither GBK nor UTF-8"));
+        }
+        return text;
+    }
+
+    void checkBooks() {
+        const QString listDir = m_dir + QStringLiteral("/SETTING/BookList");
+        if (!QFileInfo(listDir).isDir()) {
+            print(listDir, QStringLiteral("missing"));
+            return;
+        }
+        const QStringList lists =
+            QDir(listDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
+        if (lists.isEmpty()) {
+            print(listDir, QStringLiteral("no lesson-name lists"));
+        }
+        for (const QString &fileName : lists) {
+            if (!fileName.endsWith(u".dat")) {
+                continue; // "X.DAT": the programs open "X.dat", which a case-sensitive disk keeps
+                          // apart
+            }
+            checkBook(fileName.chopped(4));
+        }
+    }
+
+    void checkBook(const QString &title) {
+        ++m_books;
+        const QString listPath = bookListPath(m_dir, title);
+        FileReport report(*this, listPath);
+        if (!isSafeBookTitle(title)) {
+            report(QStringLiteral("the book title is not a safe folder name"));
+            return;
+        }
+        const std::optional<FileText> list = readText(listPath, report);
+        if (!list) {
+            return;
+        }
+        if (!list->text.startsWith(u'^')) {
+            report(QStringLiteral("does not start with \"^\""));
+        }
+        if (!list->text.endsWith(u'^')) {
+            report(QStringLiteral("does not end with \"^\""));
+        }
+        QStringList names = splitCaretList(list->text);
+        if (names.isEmpty()) {
+            report(QStringLiteral("names no lesson"));
+        }
+        if (names.size() > maxLessons) {
+            report(QStringLiteral("names %1 lessons; only %2 can be chosen")
+                       .arg(names.size())
+                       .arg(maxLessons));
+            names.resize(maxLessons);
+        }
+        QSet<QString> reportedAudio;
+        for (int k = 1; k <= names.size(); ++k) {
+            ++m_lessons;
+            checkLessonText(lessonTextPath(m_dir, title, k));
+            checkLessonAudio(title, k, report, reportedAudio);
+        }
+        checkResults(title, names);
+    }
+
+    void checkLessonText(const QString &path) {
+        FileReport report(*this, path);
+        const std::optional<FileText> file = readText(path, report);
+        if (!file) {
+            return;
+        }
+        const QString &text = file->text;
+        if (!text.startsWith(u'*')) {
+            report(QStringLiteral("does not start with \"*\""));
+        }
+        if (!text.endsWith(u'*')) {
+            report(QStringLiteral("does not end with \"*\""));
+        }
+        const std::vector<QStringView> records = splitRecordViews(text);
+        if (records.empty()) {
+            report(QStringLiteral("holds no sentence"));
+        }
+        if (records.size() > static_cast<size_t>(SentenceTable::maxSentences)) {
+            report(QStringLiteral("holds %1 sentences; only %2 are loaded")
+                       .arg(records.size())
+                       .arg(SentenceTable::maxSentences));
+        }
+        for (size_t i = 0; i < records.size(); ++i) {
+            const QString sentence = QStringLiteral("sentence %1: ").arg(i + 1);
+            if (records[i].count(u'#') < 4) {
+                report(sentence + QStringLiteral("fewer than four \"#\""));
+                continue;
+            }
+            const RecordFieldViews fields = cutRecordViews(records[i]);
+            const QString startText = oneLine(*fields.start);
+            const QString endText = oneLine(*fields.end);
+            const std::optional<double> start = parseSeconds(*fields.start);
+            const std::optional<double> end = parseSeconds(*fields.end);
+            if (!start) {
+                report(sentence + QStringLiteral("Start \"%1\" is not a number").arg(startText));
+            } else if (*start < 0) {
+                report(sentence + QStringLiteral("Start \"%1\" is negative").arg(startText));
+            }
+            if (!end) {
+                report(sentence + QStringLiteral("End \"%1\" is not a number").arg(endText));
+            } else if (start && *end <= *start) {
+                report(
+                    sentence +
+                    QStringLiteral("End \"%1\" is not after Start \"%2\"").arg(endText, startText));
+            }
+        }
+    }
+
+    void checkLessonAudio(const QString &title, int lesson, FileReport &listReport,
+                          QSet<QString> &reported) {
+        const std::optional<AudioChoice> choice =
+            chooseLessonAudio(Program::Orvessa, soundDir(m_dir, title), title, lesson);
+        if (!choice) {
+            listReport(QStringLiteral("lesson %1 has no audio file in the book's group table")
+                           .arg(lesson));
+            return;
+        }
+        for (const QString &path : {choice->mustExist, choice->path}) {
+            if (path.isEmpty() || reported.contains(path)) {
+                continue;
+            }
+            reported.insert(path);
+            if (!QFileInfo(path).isFile()) {
+                print(path, QStringLiteral("missing (audio of lesson %1)").arg(lesson));
+            }
+        }
+    }
+
+    void checkResults(const QString &title, const QStringList &names) {
+        const QString path = resultsPath(m_dir, title);
+        if (!QFileInfo::exists(path)) {
+            return;
+        }
+        FileReport report(*this, path);
+        const std::optional<FileText> file = readText(path, report);
+        if (!file) {
+            return;
+        }
+        const QStringList entries = splitCaretList(file->text);
+        if (entries.size() != names.size()) {
+            report(QStringLiteral("lists %1 lessons, the lesson-name list %2")
+                       .arg(entries.size())
+                       .arg(names.size()));
+        }
+        const qsizetype common = std::min(entries.size(), names.size());
+        for (qsizetype i = 0; i < common; ++i) {
+            const QString &entry = entries[i];
+            const bool marked =
+                !entry.isEmpty() && (entry[0] == whiteStar || entry[0] == blackStar);
+            if (!marked || QStringView(entry).sliced(1) != names[i]) {
+                report(QStringLiteral("entry %1 is \"%2\", expected \"%3\" or \"%4\"")
+                           .arg(i + 1)
+                           .arg(oneLine(entry), QChar(whiteStar) + names[i],
+                                QChar(blackStar) + names[i]));
+            }
+        }
+    }
+
+    void checkSettings(const QString &path, int fieldCount) {
+        if (!QFileInfo::exists(path)) {
+            return;
+        }
+        FileReport report(*this, path);
+        const std::optional<FileText> file = readText(path, report);
+        if (!file) {
+            return;
+        }
+        const std::vector<std::optional<QString>> fields =
+            cutSettingsFields(file->text, fieldCount);
+        const auto missing = std::find(fields.begin(), fields.end(), std::optional<QString>());
+        if (missing != fields.end()) {
+            report(QStringLiteral("holds %1 of its %2 fields")
+                       .arg(missing - fields.begin())
+                       .arg(fieldCount));
+        }
+        const std::optional<QString> &title = fields[9];
+        if (title && !isSafeBookTitle(*title)) {
+            report(
+                QStringLiteral("book title \"%1\" is not a safe folder name").arg(oneLine(*title)));
+        } else if (title && !QFileInfo::exists(bookListPath(m_dir, *title))) {
+            report(QStringLiteral("book \"%1\" has no lesson-name list").arg(*title));
+        }
+        if (fieldCount == miniSettingsFields) {
+            for (size_t colour : {size_t(10), size_t(11)}) {
+                if (fields[colour] && !wholeNumber(*fields[colour])) {
+                    report(QStringLiteral("field %1 \"%2\" is not a colour number")
+                               .arg(colour + 1)
+                               .arg(oneLine(*fields[colour])));
+                }
+            }
+        }
+    }
+
+    void checkProgramFiles() {
+        QStringList required;
+        for (const char *name : {"MouDown.wav", "MouUp.wav", "type.wav", "wrong.wav"}) {
+            required << clickSoundPath(m_dir, QLatin1StringView(name));
+        }
+        for (const char *name : {"0.jpg", "1.jpg", "a1.jpg", "t.jpg", "f.jpg"}) {
+            required << bitmapPath(m_dir, QLatin1StringView(name));
+        }
+        required << m_dir + QStringLiteral("/Recorder.wav");
+        for (const QString &path : required) {
+            if (!QFileInfo(path).isFile()) {
+                print(path, QStringLiteral("missing"));
+            }
+        }
+    }
+
+    QString m_dir;
+    QTextStream &m_out;
+    int m_problems = 0;
+    int m_books = 0;
+    int m_lessons = 0;
+};
+
+} // namespace
+
+int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err) {
+    if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
+        out << usage << '\n';
+        return 0;
+    }
+    const ParsedCommand parsed = parseArguments(args);
+    if (!parsed.command) {
+        err << "orvessa-content: " << parsed.error << "; " << usage << '\n';
+        return 2;
+    }
+    const Command &command = *parsed.command;
+
+    if (command.name == u"check") {
+        const QFileInfo dir(command.path);
+        if (!dir.isDir()) {
+            err << "orvessa-content: " << command.path << ": not a directory\n";
+            return 2;
+        }
+        // Paths are built as root + "/...", so "/" itself becomes the empty root.
+        QString root = dir.absoluteFilePath();
+        while (root.endsWith(u'/')) {
+            root.chop(1);
+        }
+        return DirectoryCheck(root, out).run();
+    }
+
+    const FileBytes file = readFileBytes(command.path);
+    if (!file.error.isEmpty()) {
+        err << "orvessa-content: " << command.path << ": " << file.error << '\n';
+        return 2;
+    }
+    const QString text = plainTextFromFileBytes(file.bytes);
+    if (command.name == u"lesson") {
+        return showLesson(command, text, out);
+    }
+    if (command.name == u"booklist") {
+        return showList(command, QStringLiteral("names"), splitCaretList(text), true, out);
+    }
+    if (command.name == u"results") {
+        return showList(command, QStringLiteral("lines"), splitCaretList(text), false, out);
+    }
+    return showSettings(command, text, out);
 }

@@ -19,6 +19,9 @@ struct RecordFields {
     std::optional<QString> end;
 };
 
+// A record with fewer than four "#" still gives what it has: English is the text
+// before the first "#" (the whole record when there is none), Chinese the text between
+// the first and the second "#" (everything after the first when there is no second).
 RecordFields cutRecord(QStringView record);
 
 // The sentence records of a whole lesson text, in file order. Records stand between
@@ -29,4 +32,24 @@ std::vector<QString> splitRecords(QStringView text);
 
 // Seconds from a Start or End field as the system number parser reads it ("." as
 // decimal point, surrounding blanks allowed); nothing when the field is not a number.
+// Accepted: optional sign, digits with at most one ".", at least one digit, e.g.
+// "12", "-0.5", " 3.25 ", "4.", ".5". Refused: "1,5", "1e3", "abc", "", "inf", "nan".
+// The result is always finite.
 std::optional<double> parseSeconds(QStringView field);
+
+// The same cuts as views into the caller's text, for readers that must not copy
+// (loading 32,767 sentences). The views live as long as the text they point into.
+struct RecordFieldViews {
+    QStringView english;
+    QStringView chinese;
+    std::optional<QStringView> start;
+    std::optional<QStringView> end;
+};
+
+RecordFieldViews cutRecordViews(QStringView record);
+// At most maxRecords are returned.
+std::vector<QStringView> splitRecordViews(QStringView text,
+                                          size_t maxRecords = static_cast<size_t>(-1));
+
+// The text with the space character removed at both ends (and nothing else).
+QStringView trimSpaces(QStringView text);

@@ -20,14 +20,19 @@ struct SentenceTimes {
 // The loaded lesson: entries 1..count(), rebuilt from nothing on every load.
 class SentenceTable {
 public:
+    // Sentence numbers are 16-bit signed: records beyond this are not loaded.
+    static constexpr int maxSentences = 32767;
+
     SentenceTable() = default;
+    // Linear in the length of the text.
     static SentenceTable fromText(QStringView lessonText);
 
     int count() const { return static_cast<int>(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
     // i is 1-based, 1 <= i <= count().
     const SentenceEntry &entry(int i) const { return m_entries.at(static_cast<size_t>(i - 1)); }
-    // The playable times of sentence i: both fields present, numeric, and End > Start.
+    // The playable times of sentence i: both fields present, numeric, Start >= 0 and
+    // End > Start. Nothing for any other sentence number.
     std::optional<SentenceTimes> times(int i) const;
 
 private:

@@ -1,0 +1,399 @@
+#include "content/contenttool.h"
+
+#include "contentfixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+QString fixturePath(const char *name) {
+    return QStringLiteral(ORVESSA_TEST_DATA_DIR "/content/") + QString::fromUtf8(name);
+}
+
+struct ToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+
+    QJsonObject json() const {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(out.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << out.toStdString();
+        return document.object();
+    }
+    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
+};
+
+ToolRun runTool(const QStringList &args) {
+    ToolRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = runContentTool(args, out, err);
+    out.flush();
+    err.flush();
+    return run;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes);
+}
+
+QStringList jsonStrings(const QJsonValue &value) {
+    QStringList strings;
+    for (const QJsonValue &item : value.toArray()) {
+        strings << (item.isNull() ? QStringLiteral("<null>") : item.toString());
+    }
+    return strings;
+}
+
+TEST(ContentToolLesson, JsonOfTheGbkFixture) {
+    const ToolRun run = runTool(
+        {QStringLiteral("lesson"), fixturePath("lesson_gbk.dat"), QStringLiteral("--json")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty());
+    const QJsonObject json = run.json();
+    EXPECT_EQ(json[u"sentenceCount"].toInt(), 2);
+    const QJsonArray sentences = json[u"sentences"].toArray();
+    ASSERT_EQ(sentences.size(), 2);
+    const QJsonObject first = sentences[0].toObject();
+    EXPECT_EQ(first[u"english"].toString(), QStringLiteral("Good morning."));
+    EXPECT_EQ(first[u"chinese"].toString(), QStringLiteral("早上好。"));
+    EXPECT_EQ(first[u"start"].toString(), QStringLiteral("0.50"));
+    EXPECT_EQ(first[u"end"].toString(), QStringLiteral("1.72"));
+    EXPECT_EQ(sentences[1].toObject()[u"chinese"].toString(), QStringLiteral("你好吗？"));
+}
+
+TEST(ContentToolLesson, OddFilesAsTheLoaderReadsThem) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        int count;
+        QStringList english;
+        QStringList starts;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray(), 0, {}, {}},
+        {"no marker", QByteArray("Hello#x#1#2#"), 0, {}, {}},
+        {"trailing line break",
+         contentFixture("lesson_trailing_crlf.dat"),
+         2,
+         {QStringLiteral("Good morning."), QStringLiteral("How are you?")},
+         {QStringLiteral("0.50"), QStringLiteral("2.10")}},
+        {"utf-8 with bom",
+         contentFixture("lesson_utf8_bom.dat"),
+         2,
+         {QStringLiteral("Good morning."), QStringLiteral("How are you?")},
+         {QStringLiteral("0.50"), QStringLiteral("2.10")}},
+        {"short records",
+         QByteArray("*a#b#1#*no hash*c#d#3#4#*"),
+         3,
+         {QStringLiteral("a"), QStringLiteral("no hash"), QStringLiteral("c")},
+         {QStringLiteral("1"), QStringLiteral("<null>"), QStringLiteral("3")}},
+        {"invalid bytes",
+         contentFixture("lesson_invalid.dat"),
+         2,
+         {QStringLiteral("Good \uFFFDmorning."), QStringLiteral("How are you?")},
+         {QStringLiteral("0.50"), QStringLiteral("2.10")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeFile(path, c.bytes);
+        const ToolRun run = runTool({QStringLiteral("lesson"), path, QStringLiteral("--json")});
+        ASSERT_EQ(run.status, 0);
+        const QJsonObject json = run.json();
+        EXPECT_EQ(json[u"sentenceCount"].toInt(), c.count);
+        QStringList english;
+        QJsonArray starts;
+        for (const QJsonValue &sentence : json[u"sentences"].toArray()) {
+            english << sentence.toObject()[u"english"].toString();
+            starts.append(sentence.toObject()[u"start"]);
+        }
+        EXPECT_EQ(english, c.english);
+        EXPECT_EQ(jsonStrings(starts), c.starts);
+    }
+}
+
+TEST(ContentToolLesson, ReadableLines) {
+    const ToolRun run = runTool({QStringLiteral("lesson"), fixturePath("lesson_gbk.dat")});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.lines(),
+              QStringList({QStringLiteral("2 sentences"),
+                           QStringLiteral("1. Good morning. | 早上好。 | 0.50 .. 1.72"),
+                           QStringLiteral("2. How are you? | 你好吗？ | 2.10 .. 3.05")}));
+}
+
+TEST(ContentToolLists, BooklistAndResults) {
+    ToolRun run = runTool(
+        {QStringLiteral("booklist"), fixturePath("booklist_gbk.dat"), QStringLiteral("--json")});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(jsonStrings(run.json()[u"names"]),
+              QStringList({QStringLiteral("第一课"), QStringLiteral("第二课"), QString(),
+                           QStringLiteral("Lesson 4")}));
+
+    for (const char *name : {"results_rtf.dat", "results_plain.dat"}) {
+        SCOPED_TRACE(name);
+        run = runTool({QStringLiteral("results"), fixturePath(name), QStringLiteral("--json")});
+        ASSERT_EQ(run.status, 0);
+        EXPECT_EQ(jsonStrings(run.json()[u"lines"]),
+                  QStringList({QStringLiteral("☆Lesson 1"), QStringLiteral("★Lesson 2")}));
+        run = runTool({QStringLiteral("results"), fixturePath(name)});
+        EXPECT_EQ(run.lines(),
+                  QStringList({QStringLiteral("☆Lesson 1"), QStringLiteral("★Lesson 2")}));
+    }
+}
+
+TEST(ContentToolSettings, FieldsOfBothPrograms) {
+    struct Case {
+        const char *file;
+        const char *program;
+        QStringList fields;
+    };
+    const Case cases[] = {
+        {"set_rtf.dat",
+         "orvessa",
+         {"3", "1", "0", "2", "3", "1", "0", "1", "0", "英语900句", "80"}},
+        {"set_plain.dat",
+         "orvessa",
+         {"3", "1", "0", "2", "3", "1", "0", "1", "0", "英语900句", "80"}},
+        {"set_truncated.dat",
+         "orvessa",
+         {"3", "1", "0", "2", "3", "1", "0", "1", "0", "英语900句", "<null>"}},
+        // orvessa's record read as mini's has no twelfth field.
+        {"set_rtf.dat",
+         "mini",
+         {"3", "1", "0", "2", "3", "1", "0", "1", "0", "英语900句", "80", "<null>"}},
+        {"mnset_plain.dat",
+         "mini",
+         {"0", "1", "1", "3", "2", "1", "0", "第十课", "0", "英语900句", "12615808", "0"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " " << c.program);
+        const ToolRun run =
+            runTool({QStringLiteral("settings"), fixturePath(c.file), QStringLiteral("--program"),
+                     QLatin1StringView(c.program), QStringLiteral("--json")});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(jsonStrings(run.json()[u"fields"]), c.fields);
+    }
+}
+
+TEST(ContentToolErrors, BadUsageAndUnreadableFilesExitTwoWithOneLine) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString big = dir.filePath(QStringLiteral("big.dat"));
+    {
+        QFile file(big);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(64 * 1024 * 1024 + 1)); // sparse: no disk needed
+    }
+    const QString lesson = fixturePath("lesson_gbk.dat");
+    const QStringList cases[] = {
+        {},
+        {QStringLiteral("frobnicate"), lesson},
+        {QStringLiteral("lesson")},
+        {QStringLiteral("lesson"), lesson, QStringLiteral("--xml")},
+        {QStringLiteral("lesson"), lesson, lesson},
+        {QStringLiteral("settings"), lesson},
+        {QStringLiteral("settings"), lesson, QStringLiteral("--program")},
+        {QStringLiteral("settings"), lesson, QStringLiteral("--program"), QStringLiteral("max")},
+        {QStringLiteral("booklist"), lesson, QStringLiteral("--program"), QStringLiteral("mini")},
+        {QStringLiteral("check")},
+        {QStringLiteral("check"), dir.filePath(QStringLiteral("nowhere"))},
+        {QStringLiteral("check"), lesson},
+        {QStringLiteral("lesson"), dir.filePath(QStringLiteral("nowhere.dat"))},
+        {QStringLiteral("lesson"), dir.path()},
+        {QStringLiteral("results"), big},
+    };
+    for (const QStringList &args : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(u"orvessa-content: ")) << run.err.toStdString();
+    }
+}
+
+#ifdef Q_OS_UNIX
+TEST(ContentToolErrors, FifoIsRefusedWithoutWaitingForAWriter) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("fifo.dat"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const ToolRun run = runTool({QStringLiteral("lesson"), fifo});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.contains(u"not a regular file"));
+}
+#endif
+
+// A complete, correct program directory with two books.
+class ContentToolCheck : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        put("SETTING/BookList/英语900句.dat", "^Lesson 1^Lesson 2^");
+        put("book/英语900句/1.dat", contentFixture("lesson_gbk.dat"));
+        put("book/英语900句/2.dat", contentFixture("lesson_utf8_bom.dat"));
+        put("Sound/英语900句/1.mp3", "");
+        put("Sound/英语900句/2.mp3", "");
+        put("SETTING/Results/英语900句.dat", contentFixture("results_rtf.dat"));
+        put("SETTING/BookList/英语口语8000句.dat", "^one^two^");
+        put("book/英语口语8000句/1.dat", contentFixture("lesson_gbk.dat"));
+        put("book/英语口语8000句/2.dat", contentFixture("lesson_gbk.dat"));
+        put("Sound/英语口语8000句/1.mp3", "");
+        put("Sound/英语口语8000句/39.mp3", "");
+        put("SETTING/set.dat", contentFixture("set_rtf.dat"));
+        put("SETTING/mnset.dat", contentFixture("mnset_plain.dat"));
+        for (const char *name :
+             {"SETTING/Sound/MouDown.wav", "SETTING/Sound/MouUp.wav", "SETTING/Sound/type.wav",
+              "SETTING/Sound/wrong.wav", "bitmap/0.jpg", "bitmap/1.jpg", "bitmap/a1.jpg",
+              "bitmap/t.jpg", "bitmap/f.jpg", "Recorder.wav"}) {
+            put(name, "");
+        }
+    }
+
+    void put(const char *relative, const QByteArray &bytes) {
+        writeFile(m_dir.filePath(QString::fromUtf8(relative)), bytes);
+    }
+    void remove(const char *relative) {
+        ASSERT_TRUE(QFile::remove(m_dir.filePath(QString::fromUtf8(relative)))) << relative;
+    }
+    ToolRun check() { return runTool({QStringLiteral("check"), m_dir.path()}); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ContentToolCheck, CleanDirectoryPrintsOneOkLine) {
+    const ToolRun run = check();
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    EXPECT_EQ(run.lines(), QStringList{QStringLiteral("ok: 2 books, 4 lessons checked")});
+    EXPECT_TRUE(run.err.isEmpty());
+}
+
+TEST_F(ContentToolCheck, EachFaultIsReportedWithItsPath) {
+    struct Case {
+        const char *name;
+        std::function<void()> damage;
+        const char *line;
+    };
+    const Case cases[] = {
+        {"lesson file missing", [&] { remove("book/英语900句/2.dat"); },
+         "book/英语900句/2.dat: missing"},
+        {"line break after the last marker",
+         [&] { put("book/英语900句/1.dat", contentFixture("lesson_trailing_crlf.dat")); },
+         "book/英语900句/1.dat: does not end with \"*\""},
+        {"text before the first marker", [&] { put("book/英语900句/1.dat", "x*a#b#1#2#*"); },
+         "book/英语900句/1.dat: does not start with \"*\""},
+        {"no record", [&] { put("book/英语900句/1.dat", ""); },
+         "book/英语900句/1.dat: holds no sentence"},
+        {"short record", [&] { put("book/英语900句/1.dat", "*a#b#1#2#*c#d#3#*"); },
+         "book/英语900句/1.dat: sentence 2: fewer than four \"#\""},
+        {"start not a number", [&] { put("book/英语900句/1.dat", "*a#b#1,5#2#*"); },
+         "book/英语900句/1.dat: sentence 1: Start \"1,5\" is not a number"},
+        {"end before start", [&] { put("book/英语900句/1.dat", "*a#b#2#1.5#*"); },
+         "book/英语900句/1.dat: sentence 1: End \"1.5\" is not after Start \"2\""},
+        {"invalid bytes",
+         [&] { put("book/英语900句/2.dat", contentFixture("lesson_invalid.dat")); },
+         "book/英语900句/2.dat: holds bytes that are neither GBK nor UTF-8"},
+        {"lesson audio missing", [&] { remove("Sound/英语900句/2.mp3"); },
+         "Sound/英语900句/2.mp3: missing (audio of lesson 2)"},
+        {"group book without its last group file", [&] { remove("Sound/英语口语8000句/39.mp3"); },
+         "Sound/英语口语8000句/39.mp3: missing (audio of lesson 1)"},
+        {"results name differs",
+         [&] { put("SETTING/Results/英语900句.dat", "^☆Lesson 1^☆Lesson two^"); },
+         "SETTING/Results/英语900句.dat: entry 2 is \"☆Lesson two\", expected \"☆Lesson 2\" or "
+         "\"★Lesson 2\""},
+        {"results entry without mark",
+         [&] { put("SETTING/Results/英语900句.dat", "^Lesson 1^★Lesson 2^"); },
+         "SETTING/Results/英语900句.dat: entry 1 is \"Lesson 1\", expected \"☆Lesson 1\" or "
+         "\"★Lesson 1\""},
+        {"results count differs", [&] { put("SETTING/Results/英语900句.dat", "^☆Lesson 1^"); },
+         "SETTING/Results/英语900句.dat: lists 1 lessons, the lesson-name list 2"},
+        {"lesson-name list without closing marker",
+         [&] { put("SETTING/BookList/英语900句.dat", "^Lesson 1^Lesson 2"); },
+         "SETTING/BookList/英语900句.dat: does not end with \"^\""},
+        {"unsafe title", [&] { put("SETTING/BookList/CON.dat", "^a^"); },
+         "SETTING/BookList/CON.dat: the book title is not a safe folder name"},
+        {"settings cut short", [&] { put("SETTING/set.dat", contentFixture("set_truncated.dat")); },
+         "SETTING/set.dat: holds 10 of its 11 fields"},
+        {"settings with unsafe title",
+         [&] { put("SETTING/set.dat", "3\\1\\0\\2\\3\\1\\0\\1\\0\\..\\80\\"); },
+         "SETTING/set.dat: book title \"..\" is not a safe folder name"},
+        {"settings naming a book without list",
+         [&] { put("SETTING/set.dat", "3\\1\\0\\2\\3\\1\\0\\1\\0\\Nothing\\80\\"); },
+         "SETTING/set.dat: book \"Nothing\" has no lesson-name list"},
+        {"mini colour not a number",
+         [&] { put("SETTING/mnset.dat", "0\\1\\1\\3\\2\\1\\0\\x\\0\\英语900句\\blue\\0\\"); },
+         "SETTING/mnset.dat: field 11 \"blue\" is not a colour number"},
+        {"picture missing", [&] { remove("bitmap/t.jpg"); }, "bitmap/t.jpg: missing"},
+        {"recorder file missing", [&] { remove("Recorder.wav"); }, "Recorder.wav: missing"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        c.damage();
+        const ToolRun run = check();
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.lines().contains(QString::fromUtf8(c.line))) << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains(u"ok:"));
+    }
+}
+
+TEST_F(ContentToolCheck, GroupBookLessonBeyondTheTable) {
+    QByteArray names = "^";
+    for (int i = 1; i <= 185; ++i) {
+        names += "L" + QByteArray::number(i) + "^";
+        put(("book/英语口语8000句/" + std::to_string(i) + ".dat").c_str(),
+            contentFixture("lesson_gbk.dat"));
+    }
+    put("SETTING/BookList/英语口语8000句.dat", names);
+    for (int g = 1; g <= 39; ++g) {
+        put(("Sound/英语口语8000句/" + std::to_string(g) + ".mp3").c_str(), "");
+    }
+    const ToolRun run = check();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.lines(),
+              QStringList{QStringLiteral("SETTING/BookList/英语口语8000句.dat: lesson 185 has no "
+                                         "audio file in the book's group table")});
+}
+
+TEST_F(ContentToolCheck, ManyFaultsInOneFileAreSummarised) {
+    QByteArray lesson = "*";
+    for (int i = 0; i < 50; ++i) {
+        lesson += "a#b#x#y#*";
+    }
+    put("book/英语900句/1.dat", lesson);
+    const ToolRun run = check();
+    EXPECT_EQ(run.status, 1);
+    const QStringList lines = run.lines();
+    EXPECT_EQ(lines.size(), 21);
+    EXPECT_EQ(lines.last(), QStringLiteral("book/英语900句/1.dat: 80 more problems not shown"));
+}
+
+TEST(ContentToolDemo, BuiltProgramDirectoryIsClean) {
+    const QString dir = QStringLiteral(ORVESSA_BIN_DIR);
+    if (!QFileInfo(dir + QStringLiteral("/SETTING/BookList")).isDir()) {
+        GTEST_SKIP() << "no demo content in " << dir.toStdString() << " (build program_content)";
+    }
+    const ToolRun run = runTool({QStringLiteral("check"), dir});
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+}
+
+} // namespace
