@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Starts a program of build/bin in a real window on a private Xvfb display and saves a
+# screenshot of the whole screen:  scripts/screenshot.sh OUT.png [program] [seconds] [dpi]
+set -euo pipefail
+out=${1:?usage: scripts/screenshot.sh OUT.png [program] [seconds] [dpi]}
+program=${2:-orvessa}
+wait_s=${3:-3}
+dpi=${4:-96}
+cd "$(dirname "$0")/.."
+display=:$((90 + RANDOM % 9))
+Xvfb "$display" -screen 0 1024x700x24 -dpi "$dpi" -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $app $xvfb 2>/dev/null || true' EXIT
+sleep 1
+DISPLAY=$display QT_QPA_PLATFORM=xcb build/bin/"$program" >/tmp/screenshot-"$program".log 2>&1 &
+app=$!
+sleep "$wait_s"
+DISPLAY=$display import -window root "$out"
+echo "saved $out"
