@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trainerstate.h"
+#include "study/trainerstate.h"
 
 #include <QObject>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "lessonloader.h"
 #include "study/fontmeasurer.h"
-#include "trainerstate.h"
+#include "study/trainerstate.h"
 
 #include <QWidget>
 

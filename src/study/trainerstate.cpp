@@ -1,4 +1,4 @@
-#include "trainerstate.h"
+#include "study/trainerstate.h"
 
 #include <algorithm>
 #include <cmath>
