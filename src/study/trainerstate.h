@@ -7,7 +7,9 @@
 #include "content/programprofile.h"
 #include "content/rowlayout.h"
 #include "content/sentencetable.h"
+#include "study/playbackstate.h"
 #include "study/pure/lessonpanelstate.h"
+#include "study/studyviewstate.h"
 
 #include <QString>
 #include <vector>
@@ -74,6 +76,9 @@ struct TrainerState {
     ControlState Command14; // 下一句 of the follow-read panel
     ControlState AR2;       // mini's menu 上一句
     ControlState AR3;       // mini's menu 下一句
+
+    PlaybackState playback; // repeat, full-text reading, speed
+    StudyViewState view;    // the study area's controls
 
     static TrainerState forProgram(Program program);
 };
