@@ -21,6 +21,7 @@ TrainerState TrainerState::forProgram(Program program) {
     TrainerState state;
     state.program = program;
     state.rowTemplate = RowTemplate::forProgram(program);
+    state.view = StudyViewState::forProgram(program);
     // Before the first load the canvas is as tall as the viewport.
     state.panel.canvasHeight = state.panelGeometry.viewportHeight;
     state.panel.thumbTop = state.panelGeometry.thumbTopMost;
