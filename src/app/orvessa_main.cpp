@@ -1,9 +1,24 @@
+#include "audio/voicebackend.h"
+#include "audio/voicebackendfactory.h"
+#include "audio/voiceplayer.h"
+#include "content/programprofile.h"
+#include "shell/trainerwindow.h"
+#include "study/fonts.h"
+
 #include <QApplication>
-#include <QWidget>
+#include <clocale>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QWidget w;
-    w.show();
+    // Qt sets the C locale from the environment; the media player parses numbers with it.
+    std::setlocale(LC_NUMERIC, "C");
+    installFontSubstitutions();
+
+    ChosenBackend chosen = chooseVoiceBackend();
+    VoicePlayer player(Program::Orvessa, std::move(chosen.backend));
+    player.WmpEnable = chosen.WmpEnable;
+
+    TrainerWindow window(QCoreApplication::applicationDirPath(), player);
+    window.startup();
     return app.exec();
 }

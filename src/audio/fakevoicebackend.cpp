@@ -7,7 +7,16 @@ void FakeVoiceBackend::open(const QString &path) {
     openedFile = path;
     m_position = 0;
     m_playing = false;
+    ended = false;
     calls << QStringLiteral("open ") + path;
+}
+
+void FakeVoiceBackend::close() {
+    openedFile.clear();
+    m_position = 0;
+    m_playing = false;
+    ended = false;
+    ++closes;
 }
 
 void FakeVoiceBackend::play() {
@@ -22,6 +31,7 @@ void FakeVoiceBackend::pause() {
 
 void FakeVoiceBackend::setPosition(double pos) {
     m_position = pos;
+    ended = false;
     calls << QStringLiteral("seek ") + QString::number(pos);
 }
 

@@ -13,6 +13,7 @@ public:
 
     Unit unit() const override { return m_unit; }
     void open(const QString &path) override;
+    void close() override;
     void play() override;
     void pause() override;
     void setPosition(double pos) override;
@@ -20,12 +21,15 @@ public:
     void setRate(double rate) override;
     void setVolume(int volume) override;
     bool isPlaying() const override { return m_playing; }
+    bool atEnd() const override { return ended; }
     QString name() const override { return QStringLiteral("fake"); }
 
     // Moves the position by ms of wall time at the current rate, if playing.
     void advance(int ms);
 
     QString openedFile;
+    int closes = 0;     // close() calls; close is not listed in calls
+    bool ended = false; // what atEnd() reports; open() and setPosition() clear it
     double rate = 1.0;
     int volume = 100;
     QStringList calls; // "open <path>", "play", "pause", "seek <pos>", "rate <r>", "volume <v>"

@@ -16,7 +16,9 @@ class VoiceBackend;
 // sentence time converts it with toPlayerUnits().
 class VoicePlayer {
 public:
-    // Takes the back-end chosen at start-up; playerKind follows from its unit.
+    // Takes the back-end chosen at start-up; playerKind follows from its unit, and
+    // WmpEnable is 1 exactly when it is the media player. Without a back-end (nullptr) a
+    // silent stand-in keeps every procedure harmless.
     VoicePlayer(Program program, std::unique_ptr<VoiceBackend> backend);
     ~VoicePlayer();
     VoicePlayer(const VoicePlayer &) = delete;
@@ -39,6 +41,8 @@ public:
     void VoicePlay();
     void VoicePause();
     void VoiceSetPosition();
+    // Once playback has run into the end of the file, voicePosition is at least
+    // voiceEnd: a sentence that ends past the end of the recording has ended there.
     void VoiceGetPosition();
 
     // Seconds of the recording in this player's units.
