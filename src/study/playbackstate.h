@@ -5,6 +5,7 @@
 // them as strings.
 
 #include <QString>
+#include <array>
 
 struct PlaybackState {
     int repeatCount = 0;     // plays of the current sentence since it was started
@@ -22,4 +23,12 @@ struct PlaybackState {
 
     // Speed: 0 slow (Option1), 1 normal (Option2), 2 fast (Option3).
     int speedOption = 1;
+    // The radio pictures Image9(0..2) beside the speed labels, relative to the program
+    // directory: "bitmap/t.jpg" on the chosen speed, "bitmap/f.jpg" on the others.
+    std::array<QString, 3> Image9Picture{QStringLiteral("bitmap/f.jpg"),
+                                         QStringLiteral("bitmap/t.jpg"),
+                                         QStringLiteral("bitmap/f.jpg")};
+    // The rate the lesson audio was last given (0.5 to 2.0). The sentence-end watch needs it
+    // to know how much of the recording one poll lets through.
+    double rate = 1.0;
 };
