@@ -1,3 +1,4 @@
+#include "audio/qtshortsoundplayer.h"
 #include "audio/voicebackend.h"
 #include "audio/voicebackendfactory.h"
 #include "audio/voiceplayer.h"
@@ -17,8 +18,11 @@ int main(int argc, char **argv) {
     ChosenBackend chosen = chooseVoiceBackend();
     VoicePlayer player(Program::Orvessa, std::move(chosen.backend));
     player.WmpEnable = chosen.WmpEnable;
+    QtShortSoundPlayer sounds;
 
-    TrainerWindow window(QCoreApplication::applicationDirPath(), player);
+    QObject timerOwner;
+    TrainerWindow window(QCoreApplication::applicationDirPath(), player, sounds,
+                         WindowTimers::makeQt(&timerOwner));
     window.startup();
     return app.exec();
 }

@@ -2,38 +2,67 @@
 
 #include "lessonloader.h"
 #include "study/fontmeasurer.h"
+#include "study/fulltextreader.h"
+#include "study/sentenceplayback.h"
+#include "study/speedchoice.h"
+#include "study/studyview.h"
 #include "study/trainerstate.h"
 
 #include <QWidget>
 
+class CatalogueView;
+class FunctionMenu;
+class KeyCapture;
 class LessonPanel;
-class QComboBox;
-class QLabel;
-class QListWidget;
-class QPushButton;
+class ShortSoundPlayer;
+class StudyArea;
+class Ticker;
 class VoicePlayer;
 
-// The main window of the trainer: builds the panels, binds them to the window state and
-// wires the events to the loader and the study code. Positions are twips of the 96-dpi
-// design (11700 x 8325), converted to pixels only where widgets are placed.
+// The window's timers. Not owned by the window's code: the program makes QtTickers
+// (makeQt, children of the window); tests hand ManualTickers and tick them.
+struct WindowTimers {
+    Ticker *Timer1 = nullptr;  // sentence-end watch, 30 ms
+    Ticker *Timer2 = nullptr;  // repeat pause
+    Ticker *Timer3 = nullptr;  // deferred lesson load after a book switch, 10 ms
+    Ticker *endShot = nullptr; // ends a sentence between two polls of Timer1
+
+    static WindowTimers makeQt(QObject *parent);
+};
+
+// The main window of the trainer: builds the function menu, the catalogue column and the
+// study area, binds them to the window state and wires the events to the loader and the
+// study code. Positions are twips of the 96-dpi design (11700 x 8325), converted to pixels
+// only where widgets are placed.
 class TrainerWindow : public QWidget {
     Q_OBJECT
 public:
-    TrainerWindow(const QString &programDir, VoicePlayer &player, QWidget *parent = nullptr);
+    // All references must outlive the window.
+    TrainerWindow(const QString &programDir, VoicePlayer &player, ShortSoundPlayer &sounds,
+                  WindowTimers timers, QWidget *parent = nullptr);
     ~TrainerWindow() override;
 
-    // Reads the remembered book and lesson, fills the selectors and the lesson list, shows
-    // the window and loads the lesson.
+    // Reads the remembered book, lesson, picker texts and options, fills the catalogue,
+    // shows the window and loads the lesson in sentence study.
     void startup();
+    // loadlesson for List1's current selection.
+    void loadlesson();
+    // A function menu item released: sets the study mode and lays the area out for it.
+    void menuItemReleased(int item);
 
     TrainerState &state() { return m_state; }
     LessonLoader &loader() { return m_loader; }
-    LessonPanel *lessonPanel() const { return m_panel; }
-    QComboBox *Combo1() const { return m_Combo1; }
-    QListWidget *List1() const { return m_List1; }
+    StudyView &studyView() { return m_view; }
+    SentencePlayback &playback() { return m_playback; }
+    FullTextReader &reader() { return m_reader; }
+    CatalogueView *catalogue() const { return m_catalogue; }
+    FunctionMenu *functionMenu() const { return m_menu; }
+    StudyArea *studyArea() const { return m_area; }
+    LessonPanel *lessonPanel() const;
+    KeyCapture *Combo4() const { return m_Combo4; }
 
-    // loadlesson for List1's current selection.
-    void loadlesson();
+    // Replaces the modal message boxes (tests); empty shows them.
+    std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
 
     static constexpr int widthTwips = 11700;
     static constexpr int heightTwips = 8325;
@@ -42,23 +71,31 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildControls();
-    void fillLessonList(const QString &bookTitle);
-    void showLessonState();
-    void messageBox(const QString &text);
-    void place(QWidget *w, int left, int top, int width, int height);
+    void wire();
+    void applySettings(const QString &record, QString &title, int &lessonIndex);
+    void refreshView();
+    void refreshPanel();
+    void onCommand(int number);
+    void onRowPressed(RowHit hit);
+    void onRowReleased(RowHit hit, Qt::MouseButton button);
+    void focusCombo4();
+    void focusTypingBox();
+    void messageBox(const QString &text, const QString &title, MessageIcon icon);
 
     QString m_programDir;
     VoicePlayer &m_player;
+    WindowTimers m_timers;
     TrainerState m_state;
     FontMeasurer m_measurer;
     LessonLoader m_loader;
+    StudyView m_view;
+    SentencePlayback m_playback;
+    FullTextReader m_reader;
+    SpeedChoice m_speed;
+    std::vector<std::optional<QString>> m_settings; // set.dat's fields, read at start-up
 
-    QComboBox *m_Combo1 = nullptr;
-    QListWidget *m_List1 = nullptr;
-    QLabel *m_Label37 = nullptr;
-    QLabel *m_Label7_20 = nullptr;
-    QLabel *m_bookCaption = nullptr;
-    QLabel *m_lessonCaption = nullptr;
-    LessonPanel *m_panel = nullptr;
+    FunctionMenu *m_menu = nullptr;
+    CatalogueView *m_catalogue = nullptr;
+    StudyArea *m_area = nullptr;
+    KeyCapture *m_Combo4 = nullptr;
 };

@@ -1,0 +1,226 @@
+#include "catalogueview.h"
+
+#include "audio/ticker.h"
+#include "content/caretlist.h"
+#include "content/catalogue.h"
+#include "content/contentpaths.h"
+#include "content/richtext.h"
+#include "study/fonts.h"
+#include "study/palette.h"
+#include "twips.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QTreeWidget>
+
+namespace {
+
+// Lesson-name lists and results files are small; anything larger is not one of ours.
+constexpr qint64 maxDataFileBytes = 4 * 1024 * 1024;
+
+QString readDataFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return plainTextFromFileBytes(file.read(maxDataFileBytes));
+}
+
+// ImageList1: 1 = a lesson, 2 = the book at the root. Drawn here rather than loaded.
+QIcon treeImage(int index) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(2, 2);
+    if (index == 2) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Palette::accent());
+        painter.drawRoundedRect(QRectF(3, 2, 10, 12), 1.5, 1.5);
+        painter.setBrush(Qt::white);
+        painter.drawRect(QRectF(5, 4.5, 6, 1.2));
+        painter.drawRect(QRectF(5, 7, 4, 1.2));
+    } else {
+        painter.setPen(QPen(Palette::chromeStrong(), 1.1));
+        painter.setBrush(Qt::white);
+        painter.drawRoundedRect(QRectF(3.5, 2.5, 9, 11), 1.2, 1.2);
+        painter.drawLine(QPointF(5.5, 6), QPointF(10.5, 6));
+        painter.drawLine(QPointF(5.5, 8.5), QPointF(9, 8.5));
+    }
+    painter.end();
+    return QIcon(pixmap);
+}
+
+QLabel *caption(const QString &text, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    QFont font = labelFont();
+    font.setPixelSize(12);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color: #5B6773;"));
+    return label;
+}
+
+} // namespace
+
+CatalogueView::CatalogueView(const QString &programDir, Ticker &Timer3, QWidget *parent)
+    : QWidget(parent), m_programDir(programDir), m_Timer3(Timer3) {
+    setObjectName(QStringLiteral("Catalogue"));
+    // The column's own place in the window: 225 to 2535 twips across, 1110 to 7273 down.
+    constexpr int originTop = 1110;
+    const auto place = [](QWidget *w, int top, int height) {
+        Twips::place(w, leftTwips, top, widthTwips, height, leftTwips, originTop);
+    };
+    Twips::place(this, leftTwips, originTop, widthTwips, 7273 - originTop);
+
+    QFont listFont = labelFont();
+    listFont.setPixelSize(13);
+
+    place(caption(QStringLiteral("书本"), this), 1110, 300);
+    m_Combo1 = new QComboBox(this);
+    m_Combo1->setObjectName(QStringLiteral("Combo1"));
+    // The selector shows the remembered title even when it is not one of the listed books.
+    m_Combo1->setEditable(true);
+    m_Combo1->lineEdit()->setReadOnly(true);
+    m_Combo1->setInsertPolicy(QComboBox::NoInsert);
+    m_Combo1->setFont(listFont);
+    place(m_Combo1, 1410, 450);
+    connect(m_Combo1, &QComboBox::activated, this,
+            [this](int index) { switchBook(m_Combo1->itemText(index)); });
+
+    place(caption(QStringLiteral("课程"), this), 2010, 300);
+    m_List1 = new QListWidget(this);
+    m_List1->setObjectName(QStringLiteral("List1"));
+    m_List1->setFont(listFont);
+    m_List1->viewport()->installEventFilter(this);
+    place(m_List1, 2325, 2460);
+
+    place(caption(QStringLiteral("课程目录"), this), 4905, 300);
+    m_TreeView1 = new QTreeWidget(this);
+    m_TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    m_TreeView1->setHeaderHidden(true);
+    m_TreeView1->setFont(listFont);
+    m_TreeView1->setIndentation(14);
+    m_TreeView1->setIconSize(QSize(16, 16));
+    place(m_TreeView1, 5220, 7273 - 5220);
+    connect(m_TreeView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) {
+        if (item == m_root)
+            treeNodeClicked(1);
+        else if (item && item->parent() == m_root)
+            treeNodeClicked(m_root->indexOfChild(item) + 2);
+    });
+
+    const QString listStyle = QStringLiteral(
+        "background: rgb(249,252,255); border: 1px solid #D5DDE6; border-radius: 6px;"
+        "padding: 2px; outline: 0;");
+    m_List1->setStyleSheet(
+        QStringLiteral("QListWidget {") + listStyle +
+        QStringLiteral("} QListWidget::item { padding: 3px 4px; border-radius: 4px; }"
+                       "QListWidget::item:hover { background: #EEF3F9; }"
+                       "QListWidget::item:selected { background: #E8F1FD; color: #1F62C4; }"));
+    m_TreeView1->setStyleSheet(
+        QStringLiteral("QTreeWidget {") + listStyle +
+        QStringLiteral("} QTreeWidget::item { padding: 2px 0; }"
+                       "QTreeWidget::item:hover { background: #EEF3F9; }"
+                       "QTreeWidget::item:selected { background: #E8F1FD; color: #1F62C4; }"));
+
+    connect(&m_Timer3, &Ticker::timeout, this, &CatalogueView::onTimer3);
+}
+
+void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
+    names.clear();
+    m_resultsText.clear();
+    // Titles become file names: one that could leave the content folders reads nothing.
+    if (!isSafeBookTitle(bookTitle))
+        return;
+    names = splitCaretList(readDataFile(bookListPath(m_programDir, bookTitle)));
+    m_resultsText = readDataFile(resultsPath(m_programDir, bookTitle));
+}
+
+void CatalogueView::startupFill(const QString &bookTitle, int lessonIndex) {
+    m_Combo1->clear();
+    m_Combo1->addItems(bookTitles(Program::Orvessa));
+    m_Combo1->setEditText(bookTitle);
+
+    QStringList names;
+    readBook(bookTitle, names);
+
+    m_TreeView1->clear();
+    m_root = new QTreeWidgetItem(m_TreeView1, QStringList{treeRootTitle()});
+    m_root->setData(0, Qt::UserRole, treeRootTitle()); // the root's key
+    m_root->setIcon(0, treeImage(2));
+    m_List1->clear();
+    for (const QString &name : names) {
+        m_List1->addItem(name);
+        auto *child = new QTreeWidgetItem(m_root, QStringList{name});
+        child->setIcon(0, treeImage(1));
+    }
+    m_root->setExpanded(true);
+    if (QTreeWidgetItem *node = m_root->child(lessonIndex); node && lessonIndex >= 0)
+        m_TreeView1->setCurrentItem(node);
+    const QBrush background(Palette::treeBackground());
+    m_root->setBackground(0, background);
+    for (int k = 0; k < m_root->childCount(); ++k)
+        m_root->child(k)->setBackground(0, background);
+    if (lessonIndex >= 0 && lessonIndex < m_List1->count())
+        m_List1->setCurrentRow(lessonIndex);
+}
+
+void CatalogueView::switchBook(const QString &bookTitle) {
+    QStringList names;
+    readBook(bookTitle, names);
+    m_List1->clear();
+    m_List1->addItems(names);
+    // A book without lessons leaves nothing selected; the load then shows the panel's note.
+    if (m_List1->count() > 0)
+        m_List1->setCurrentRow(0);
+    m_Timer3.start();
+}
+
+void CatalogueView::onTimer3() {
+    m_Timer3.stop();
+    Q_EMIT loadRequested();
+}
+
+QString CatalogueView::bookTitle() const {
+    return m_Combo1->currentText();
+}
+
+int CatalogueView::lessonIndex() const {
+    return m_List1->currentItem() ? m_List1->currentRow() : -1;
+}
+
+QString CatalogueView::lessonName() const {
+    const QListWidgetItem *item = m_List1->currentItem();
+    return item ? item->text() : QString();
+}
+
+void CatalogueView::setLessonToolTip() {
+    m_List1->setToolTip(QStringLiteral("当前课程：") + lessonName());
+}
+
+void CatalogueView::treeNodeClicked(int node) {
+    const int index = node - 2;
+    if (node < 2 || index >= m_List1->count())
+        return; // the root, or a lesson the current book's list does not have
+    m_List1->setCurrentRow(index);
+    Q_EMIT loadRequested();
+    setLessonToolTip();
+}
+
+void CatalogueView::listReleased() {
+    if (!m_List1->currentItem())
+        return;
+    Q_EMIT loadRequested();
+    setLessonToolTip();
+}
+
+bool CatalogueView::eventFilter(QObject *watched, QEvent *event) {
+    // The lesson loads on the release over the list, not on the selection change itself.
+    if (watched == m_List1->viewport() && event->type() == QEvent::MouseButtonRelease)
+        listReleased();
+    return QWidget::eventFilter(watched, event);
+}

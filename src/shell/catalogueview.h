@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QListWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class Ticker;
+
+// The book catalogue and lesson navigation of the window's left column: the book selector
+// Combo1, the lesson list List1 and the lesson tree TreeView1. It decides which lesson is
+// selected; loading it is the window's (loadRequested()).
+//
+// Timer3 (10 ms, handed in, not owned) defers the load after a book switch by one tick,
+// so that the switch has finished before the lesson loads.
+class CatalogueView : public QWidget {
+    Q_OBJECT
+public:
+    CatalogueView(const QString &programDir, Ticker &Timer3, QWidget *parent = nullptr);
+
+    // Start-up fill: the titles, the remembered title as the selector's text (shown even
+    // when it is not a listed title), its lesson names and results, the tree of this book
+    // (filled once, never again) and the remembered lesson selected in both.
+    void startupFill(const QString &bookTitle, int lessonIndex);
+    // Combo1 chosen: the new book's names and results, entry 0 selected, Timer3 started.
+    void switchBook(const QString &bookTitle);
+
+    QString bookTitle() const;
+    int lessonIndex() const;    // List1's selected position; -1 for none
+    QString lessonName() const; // List1's selected text
+    // The book's results text, as read; kept for the dictation results.
+    const QString &resultsText() const { return m_resultsText; }
+
+    QComboBox *Combo1() const { return m_Combo1; }
+    QListWidget *List1() const { return m_List1; }
+    QTreeWidget *TreeView1() const { return m_TreeView1; }
+
+    // A click on tree node n (1 = root, k + 2 = lesson index k): lessons select their list
+    // entry and load; the root does nothing.
+    void treeNodeClicked(int node);
+    // The release over List1: the selected lesson loads, even when it is loaded already.
+    void listReleased();
+
+    static constexpr int leftTwips = 225;
+    static constexpr int widthTwips = 2310;
+    static QString treeRootTitle() { return QStringLiteral("新概念英语第一册"); }
+
+Q_SIGNALS:
+    void loadRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void readBook(const QString &bookTitle, QStringList &names);
+    void setLessonToolTip();
+    void onTimer3();
+
+    QString m_programDir;
+    Ticker &m_Timer3;
+    QString m_resultsText;
+    QComboBox *m_Combo1 = nullptr;
+    QListWidget *m_List1 = nullptr;
+    QTreeWidget *m_TreeView1 = nullptr;
+    QTreeWidgetItem *m_root = nullptr;
+};

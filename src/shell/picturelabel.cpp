@@ -1,0 +1,49 @@
+#include "picturelabel.h"
+
+#include "study/fonts.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+constexpr int pictureSize = 13; // the skin's tick and radio pictures are 13 x 13 pixels
+constexpr int gap = 6;
+} // namespace
+
+PictureLabel::PictureLabel(QWidget *parent) : QWidget(parent) {
+    setCursor(Qt::PointingHandCursor);
+    QFont font = labelFont();
+    font.setPixelSize(13);
+    setFont(font);
+}
+
+void PictureLabel::setCaption(const QString &caption) {
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    update();
+}
+
+void PictureLabel::setPicture(const QPixmap &picture, const QString &path) {
+    if (path == m_picturePath && !picture.isNull() == !m_picture.isNull())
+        return;
+    m_picture = picture;
+    m_picturePath = path;
+    update();
+}
+
+void PictureLabel::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    const int top = (height() - pictureSize) / 2;
+    // A missing picture leaves an empty place, as an empty image would.
+    if (!m_picture.isNull())
+        painter.drawPixmap(QRect(0, top, pictureSize, pictureSize), m_picture);
+    painter.setPen(QColor(0x34, 0x40, 0x4C));
+    painter.drawText(QRect(pictureSize + gap, 0, width() - pictureSize - gap, height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, m_caption.trimmed());
+}
+
+void PictureLabel::mouseReleaseEvent(QMouseEvent *event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+}

@@ -1,0 +1,447 @@
+#include "studyarea.h"
+
+#include "picturelabel.h"
+#include "study/fonts.h"
+#include "study/lessonpanel.h"
+#include "study/trainerstate.h"
+#include "twips.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// The single-sentence view's content column inside its outline.
+constexpr int contentLeft = 2835;
+constexpr int contentWidth = 8475;
+
+// The lesson panel's viewport, which every page of the area lines up with.
+constexpr int panelLeft = 2685;
+constexpr int panelTop = 1455;
+constexpr int panelWidth = 8775;
+constexpr int panelHeight = 5818;
+
+const QString cardStyle =
+    QStringLiteral("QFrame { background: white; border: 1px solid #DCE3EB; border-radius: 10px; }");
+
+void setShown(QWidget *w, bool shown) {
+    if (w->isVisibleTo(w->parentWidget()) != shown)
+        w->setVisible(shown);
+}
+
+void setText(QLabel *label, const QString &text) {
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void setComboText(QComboBox *combo, const QString &text) {
+    if (combo->currentText() == text)
+        return;
+    // A text that is no item (the empty text of a mode never picked) shows as empty.
+    combo->setCurrentIndex(combo->findText(text));
+}
+
+} // namespace
+
+StudyArea::StudyArea(const QString &programDir, QWidget *parent)
+    : QWidget(parent), m_programDir(programDir) {
+    setObjectName(QStringLiteral("StudyArea"));
+    Twips::place(this, leftTwips, topTwips, 11700 - leftTwips, 8325 - topTwips);
+    buildHeading();
+    buildSentenceView();
+    buildModeControls();
+    buildPages();
+}
+
+void StudyArea::place(QWidget *w, int left, int top, int width, int height) {
+    Twips::place(w, left, top, width, height, leftTwips, topTwips);
+}
+
+QLabel *StudyArea::label(const QString &text, int pixelSize, const QString &colour) {
+    auto *l = new QLabel(text, this);
+    QFont font = labelFont();
+    font.setPixelSize(pixelSize);
+    l->setFont(font);
+    l->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent; border: none;").arg(colour));
+    return l;
+}
+
+QPushButton *StudyArea::button(int number, const QString &caption) {
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(QStringLiteral("Command%1").arg(number));
+    b->setCursor(Qt::PointingHandCursor);
+    // Clicks hand the focus on themselves (Combo4 or the typing box); a button keeps none.
+    b->setFocusPolicy(Qt::NoFocus);
+    connect(b, &QPushButton::clicked, this, [this, number] { Q_EMIT commandClicked(number); });
+    m_commands[size_t(number)] = b;
+    return b;
+}
+
+QPixmap StudyArea::picture(const QString &path) {
+    if (auto it = m_pictures.constFind(path); it != m_pictures.constEnd())
+        return *it;
+    // Pictures are skin files of the program directory; a missing one stays empty.
+    QPixmap pixmap;
+    if (!path.contains(QStringLiteral("..")))
+        pixmap.load(m_programDir + u'/' + path);
+    m_pictures.insert(path, pixmap);
+    return pixmap;
+}
+
+void StudyArea::buildHeading() {
+    m_Label37 = label(QString(), 16, QStringLiteral("#22303C"));
+    m_Label37->setObjectName(QStringLiteral("Label37"));
+    QFont font = m_Label37->font();
+    font.setBold(true);
+    m_Label37->setFont(font);
+    place(m_Label37, panelLeft, 1065, 7000, 360);
+
+    m_Label7_12 = label(QString(), 12, QStringLiteral("#1F62C4"));
+    m_Label7_12->setObjectName(QStringLiteral("Label7_12"));
+    m_Label7_12->setAlignment(Qt::AlignCenter);
+    m_Label7_12->setStyleSheet(
+        QStringLiteral("color: #1F62C4; background: #E8F1FD; border: none; border-radius: 10px;"));
+    place(m_Label7_12, 10110, 1080, 1350, 315);
+}
+
+void StudyArea::buildSentenceView() {
+    m_Shape3 = new QFrame(this);
+    m_Shape3->setObjectName(QStringLiteral("Shape3"));
+    m_Shape3->setStyleSheet(cardStyle);
+    place(m_Shape3, panelLeft, panelTop, panelWidth, panelHeight);
+
+    m_Label7_5 = label(QString(), 12, QStringLiteral("#7B8794"));
+    m_Label7_5->setObjectName(QStringLiteral("Label7_5"));
+    m_Label7_5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(m_Label7_5, 9660, 1635, 1650, 300);
+
+    m_note = label(QString(), 15, QStringLiteral("#7B8794"));
+    m_note->setObjectName(QStringLiteral("SentenceNote"));
+    m_note->setAlignment(Qt::AlignCenter);
+    place(m_note, contentLeft, 2055, contentWidth, 1020);
+
+    QFont english = englishLineFont();
+    m_Label1 = label(QString(), 19, QStringLiteral("#1E2A36"));
+    m_Label1->setObjectName(QStringLiteral("Label1"));
+    m_Label1->setFont(english);
+    m_Label1->setWordWrap(true);
+    m_Label1->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    place(m_Label1, contentLeft, 1980, contentWidth, 1080);
+
+    m_Label51 = label(QString(), 19, QStringLiteral("#56636F"));
+    m_Label51->setObjectName(QStringLiteral("Label51"));
+    english.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+    m_Label51->setFont(english);
+    m_Label51->setWordWrap(true);
+    m_Label51->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    place(m_Label51, contentLeft, 1980, contentWidth, 1080);
+
+    m_Label2 = label(QString(), 15, QStringLiteral("#4A5664"));
+    m_Label2->setObjectName(QStringLiteral("Label2"));
+    QFont chinese = chineseLineFont();
+    chinese.setPixelSize(15);
+    m_Label2->setFont(chinese);
+    m_Label2->setWordWrap(true);
+    m_Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(m_Label2, contentLeft, 3165, contentWidth, 540);
+
+    m_prompt = label(QStringLiteral("请在此拼写，按回车键检查："), 12, QStringLiteral("#7B8794"));
+    place(m_prompt, contentLeft, 3780, contentWidth, 300);
+
+    m_Text2 = new QLineEdit(this);
+    m_Text2->setObjectName(QStringLiteral("Text2"));
+    QFont typing = englishLineFont();
+    typing.setPixelSize(17);
+    m_Text2->setFont(typing);
+    place(m_Text2, contentLeft, 4080, contentWidth, 495);
+
+    button(3, QStringLiteral("首句"));
+    button(2, QStringLiteral("上一句"));
+    button(4, QStringLiteral("朗读"))->setProperty("accent", true);
+    button(1, QStringLiteral("下一句"));
+    button(5, QStringLiteral("提示(&H)"));
+    const int buttonTop = 4830;
+    place(m_commands[3], contentLeft, buttonTop, 1050, 450);
+    place(m_commands[2], contentLeft + 1155, buttonTop, 1050, 450);
+    place(m_commands[4], contentLeft + 2310, buttonTop, 1050, 450);
+    place(m_commands[1], contentLeft + 3465, buttonTop, 1050, 450);
+    place(m_commands[5], contentLeft + 4620, buttonTop, 1200, 450);
+
+    m_shortcuts =
+        label(QStringLiteral("快捷键：PgUp 上一句　PgDn 下一句　F1 首句　F7 朗读　F8 提示"), 12,
+              QStringLiteral("#8A96A3"));
+    m_shortcuts->setObjectName(QStringLiteral("ShortcutLine"));
+    place(m_shortcuts, panelLeft, 7440, panelWidth, 345);
+
+    m_dictation = label(QStringLiteral("听写的计分与进度将在下一版本中提供。"), 13,
+                        QStringLiteral("#7B8794"));
+    m_dictation->setObjectName(QStringLiteral("DictationGroup"));
+    place(m_dictation, contentLeft, buttonTop, contentWidth, 450);
+
+    // Repeat count "每句朗读" N "次" and pause "间隔" N "秒".
+    const int pickerTop = 5610;
+    m_pickers = new QWidget(this);
+    m_pickers->setObjectName(QStringLiteral("Pickers"));
+    place(m_pickers, contentLeft, pickerTop, 4200, 420);
+    const auto pickerPart = [this](QWidget *w, int left, int width) {
+        w->setParent(m_pickers);
+        Twips::place(w, left, 0, width, 420, contentLeft, 0);
+    };
+    pickerPart(label(QStringLiteral("每句朗读"), 13, QStringLiteral("#34404C")), contentLeft, 870);
+    m_Combo2 = new QComboBox(m_pickers);
+    m_Combo2->setObjectName(QStringLiteral("Combo2"));
+    for (int n = 0; n <= 10; ++n)
+        m_Combo2->addItem(QString::number(n));
+    pickerPart(m_Combo2, contentLeft + 870, 810);
+    pickerPart(label(QStringLiteral("次"), 13, QStringLiteral("#34404C")), contentLeft + 1755, 300);
+    pickerPart(label(QStringLiteral("间隔"), 13, QStringLiteral("#34404C")), contentLeft + 2250,
+               480);
+    m_Combo3 = new QComboBox(m_pickers);
+    m_Combo3->setObjectName(QStringLiteral("Combo3"));
+    for (const char *seconds :
+         {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "20", "30", "60"})
+        m_Combo3->addItem(QString::fromLatin1(seconds));
+    pickerPart(m_Combo3, contentLeft + 2730, 810);
+    pickerPart(label(QStringLiteral("秒"), 13, QStringLiteral("#34404C")), contentLeft + 3615, 300);
+    for (QComboBox *combo : {m_Combo2, m_Combo3}) {
+        combo->setFocusPolicy(Qt::NoFocus);
+        combo->setMaxVisibleItems(14);
+    }
+    connect(m_Combo2, &QComboBox::activated, this,
+            [this](int i) { Q_EMIT repeatPicked(m_Combo2->itemText(i)); });
+    connect(m_Combo3, &QComboBox::activated, this,
+            [this](int i) { Q_EMIT pausePicked(m_Combo3->itemText(i)); });
+
+    // "语速调节：" with 慢速, 常速, 快速.
+    m_speed = new QWidget(this);
+    m_speed->setObjectName(QStringLiteral("SpeedOptions"));
+    constexpr int speedLeft = 7275;
+    place(m_speed, speedLeft, pickerTop, 11310 - speedLeft, 420);
+    QLabel *speedCaption = label(QStringLiteral("语速调节："), 13, QStringLiteral("#34404C"));
+    speedCaption->setParent(m_speed);
+    Twips::place(speedCaption, 0, 0, 1140, 420);
+    const QString speedCaptions[] = {QStringLiteral("    慢速"), QStringLiteral("    常速"),
+                                     QStringLiteral("    快速")};
+    for (int k = 0; k < 3; ++k) {
+        auto *l = new PictureLabel(m_speed);
+        l->setObjectName(QStringLiteral("Label20_%1").arg(k));
+        l->setCaption(speedCaptions[k]);
+        Twips::place(l, 1140 + k * 960, 0, 900, 420);
+        connect(l, &PictureLabel::clicked, this, [this, k] { Q_EMIT speedLabelClicked(k); });
+        m_Label20[size_t(k)] = l;
+    }
+
+    const auto makeTwin = [this](int check, const char *name) {
+        auto *twin = new PictureLabel(this);
+        twin->setObjectName(QString::fromLatin1(name));
+        connect(twin, &PictureLabel::clicked, this, [this, check] { Q_EMIT twinClicked(check); });
+        return twin;
+    };
+    m_Label21 = makeTwin(1, "Label21");
+    m_Label22 = makeTwin(2, "Label22");
+
+    m_prompt->setObjectName(QStringLiteral("Text2Prompt"));
+}
+
+void StudyArea::buildModeControls() {
+    m_Shape8 = new QFrame(this);
+    m_Shape8->setObjectName(QStringLiteral("Shape8"));
+    m_Shape8->setStyleSheet(QStringLiteral(
+        "QFrame { background: white; border: 1px solid #D5DDE6; border-radius: 3px; }"));
+    place(m_Shape8, panelLeft - 30, panelTop - 30, panelWidth + 60, panelHeight + 60);
+
+    m_panel = new LessonPanel(Program::Orvessa, this);
+    place(m_panel, panelLeft, panelTop, panelWidth, panelHeight);
+
+    button(6, QStringLiteral("全文朗读"))->setProperty("accent", true);
+    button(7, QStringLiteral("暂停朗读"));
+    place(m_commands[6], panelLeft, 7395, 1350, 435);
+    place(m_commands[7], panelLeft + 1470, 7395, 1350, 435);
+    m_Label23 = new PictureLabel(this);
+    m_Label23->setObjectName(QStringLiteral("Label23"));
+    connect(m_Label23, &PictureLabel::clicked, this, [this] { Q_EMIT twinClicked(3); });
+    m_Label31 = new PictureLabel(this);
+    m_Label31->setObjectName(QStringLiteral("Label31"));
+    connect(m_Label31, &PictureLabel::clicked, this, [this] { Q_EMIT twinClicked(5); });
+
+    m_Label7_13 = label(QString(), 12, QStringLiteral("#5B6773"));
+    m_Label7_13->setObjectName(QStringLiteral("Label7_13"));
+    place(m_Label7_13, panelLeft, 7395, 7350, 435);
+    button(16, QStringLiteral("重置"));
+    place(m_commands[16], 10260, 7395, 1200, 435);
+}
+
+void StudyArea::buildPages() {
+    // Follow-read comparison (studyMode 5): the sentence as the panel will show it; the
+    // recording controls come with the recorder.
+    m_Picture4 = new QFrame(this);
+    m_Picture4->setObjectName(QStringLiteral("Picture4"));
+    m_Picture4->setStyleSheet(cardStyle);
+    constexpr int p4Left = panelLeft - 115;
+    constexpr int p4Top = panelTop - 435;
+    place(m_Picture4, p4Left, p4Top, panelWidth + 115, panelHeight + 435);
+    const auto inPicture4 = [this](QWidget *w, int left, int top, int width, int height) {
+        w->setParent(m_Picture4);
+        Twips::place(w, left, top, width, height);
+    };
+    inPicture4(label(QStringLiteral("跟读对比"), 15, QStringLiteral("#22303C")), 300, 225, 3000,
+               375);
+    m_Label10 = label(QString(), 19, QStringLiteral("#1E2A36"));
+    m_Label10->setObjectName(QStringLiteral("Label10"));
+    m_Label10->setFont(englishLineFont());
+    m_Label10->setWordWrap(true);
+    inPicture4(m_Label10, 600, 900, 8000, 315);
+    m_Label11 = label(QString(), 14, QStringLiteral("#4A5664"));
+    m_Label11->setObjectName(QStringLiteral("Label11"));
+    m_Label11->setFont(chineseLineFont());
+    inPicture4(m_Label11, 600, 1345, 8000, 300);
+    m_Label24 = new PictureLabel(this);
+    m_Label24->setObjectName(QStringLiteral("Label24"));
+    connect(m_Label24, &PictureLabel::clicked, this, [this] { Q_EMIT twinClicked(4); });
+    inPicture4(m_Label24, 600, 3150, 1575, 300);
+    QLabel *later =
+        label(QStringLiteral("录音与回放对比将在下一版本中提供。"), 13, QStringLiteral("#7B8794"));
+    inPicture4(later, 600, 3750, 7000, 375);
+    m_Label13 = label(QStringLiteral("录音音量调节>>"), 12, QStringLiteral("#8A96A3"));
+    m_Label13->setObjectName(QStringLiteral("Label13"));
+    inPicture4(m_Label13, 6900, 225, 1800, 375);
+
+    // Voice options page (studyMode 6): nothing on it is read yet; the speed that takes
+    // effect is the one of sentence study.
+    m_Picture11 = new QFrame(this);
+    m_Picture11->setObjectName(QStringLiteral("Picture11"));
+    m_Picture11->setStyleSheet(cardStyle);
+    place(m_Picture11, 2550, 1035, panelLeft + panelWidth - 2550, panelTop + panelHeight - 1035);
+    const auto inPicture11 = [this](QWidget *w, int left, int top, int width, int height) {
+        w->setParent(m_Picture11);
+        Twips::place(w, left, top, width, height);
+    };
+    inPicture11(label(QStringLiteral("语音选项"), 15, QStringLiteral("#22303C")), 450, 300, 3000,
+                375);
+    inPicture11(label(QStringLiteral("选择发音引擎："), 13, QStringLiteral("#34404C")), 450, 1200,
+                1800, 375);
+    inPicture11(label(QStringLiteral("选择播放速度："), 13, QStringLiteral("#34404C")), 450, 1950,
+                1800, 375);
+    const auto option = [&](const QString &caption, bool chosen, int left, int top) {
+        auto *l = new PictureLabel(m_Picture11);
+        l->setCaption(caption);
+        const QString path =
+            chosen ? QStringLiteral("bitmap/t.jpg") : QStringLiteral("bitmap/f.jpg");
+        l->setPicture(picture(path), path);
+        l->setCursor(Qt::ArrowCursor);
+        Twips::place(l, left, top, 1350, 375);
+    };
+    option(QStringLiteral("    默认引擎"), true, 2400, 1200);
+    option(QStringLiteral("    备用引擎"), false, 3900, 1200);
+    option(QStringLiteral("    快速"), false, 2400, 1950);
+    option(QStringLiteral("    常速"), true, 3900, 1950);
+    option(QStringLiteral("    慢速"), false, 5400, 1950);
+    inPicture11(label(QStringLiteral("点此试听"), 13, QStringLiteral("#8A96A3")), 2400, 2700, 1500,
+                375);
+}
+
+QPushButton *StudyArea::command(int number) const {
+    return number >= 0 && number < int(m_commands.size()) ? m_commands[size_t(number)] : nullptr;
+}
+
+PictureLabel *StudyArea::twin(int check) const {
+    switch (check) {
+    case 1:
+        return m_Label21;
+    case 2:
+        return m_Label22;
+    case 3:
+        return m_Label23;
+    case 5:
+        return m_Label31;
+    default:
+        return nullptr;
+    }
+}
+
+PictureLabel *StudyArea::Label20(int k) const {
+    return k >= 0 && k < 3 ? m_Label20[size_t(k)] : nullptr;
+}
+
+void StudyArea::refresh(const TrainerState &state) {
+    const StudyViewState &v = state.view;
+    const PlaybackState &pb = state.playback;
+
+    setText(m_Label37, state.Label37.text);
+    setText(m_Label7_12, v.Label7_12.text);
+    setShown(m_Label7_12, !v.Label7_12.text.isEmpty());
+    setText(m_Label7_13, v.Label7_13.text);
+    setShown(m_Label7_13, !v.Label7_13.text.isEmpty());
+
+    // The single-sentence view.
+    setShown(m_Shape3, v.Shape3Visible);
+    setText(m_Label1, v.Label1.text);
+    setShown(m_Label1, v.Label1.visible);
+    setText(m_Label51, v.Label51.text);
+    setShown(m_Label51, v.Label51.visible);
+    setText(m_Label2, v.Label2.text);
+    setShown(m_Label2, v.Label2.visible);
+    setText(m_Label7_5, v.Label7_5.text);
+    setShown(m_Label7_5, v.Label7_5.visible);
+    // Without a sentence the view says why, as the lesson panel does.
+    setText(m_note, state.sentenceCount == 0 ? state.panel.note : QString());
+    setShown(m_note, state.sentenceCount == 0 && (v.Shape3Visible || v.Picture4Visible));
+
+    m_commands[1]->setEnabled(state.Command1.enabled);
+    setShown(m_commands[1], state.Command1.visible);
+    m_commands[2]->setEnabled(state.Command2.enabled);
+    setShown(m_commands[2], state.Command2.visible);
+    setShown(m_commands[3], v.Command3Visible);
+    setShown(m_commands[4], v.Command4Visible);
+    setShown(m_commands[5], v.Command5Visible);
+    setShown(m_shortcuts, v.Command5Visible && v.Shape3Visible);
+    setShown(m_dictation, v.dictationControlsVisible);
+    setShown(m_prompt, v.Shape3Visible);
+    setShown(m_Text2, v.Shape3Visible);
+
+    setShown(m_pickers, v.pickersVisible);
+    setComboText(m_Combo2, pb.Combo2Text);
+    setComboText(m_Combo3, pb.Combo3Text);
+    setShown(m_speed, v.speedOptionsVisible);
+    for (int k = 0; k < 3; ++k)
+        m_Label20[size_t(k)]->setPicture(picture(pb.Image9Picture[size_t(k)]),
+                                         pb.Image9Picture[size_t(k)]);
+
+    const auto showTwin = [this](PictureLabel *l, const TwinLabel &twin, const TwinPicture &pic,
+                                 int widthExtra) {
+        l->setCaption(twin.caption);
+        l->setPicture(picture(pic.path), pic.path);
+        place(l, twin.left, twin.top, twin.width + widthExtra, 330);
+        setShown(l, twin.visible && pic.visible);
+    };
+    showTwin(m_Label21, v.Label21, v.Image10, 0);
+    showTwin(m_Label22, v.Label22, v.Image11, 300); // room for the dictation caption
+    showTwin(m_Label23, v.Label23, v.Image12, 0);
+    showTwin(m_Label31, v.Label31, v.Image27, 0);
+
+    // Full-text reading and the recall reset.
+    m_commands[6]->setText(pb.Command6Caption);
+    m_commands[7]->setText(pb.Command7Caption);
+    m_commands[7]->setEnabled(pb.Command7Enabled);
+    setShown(m_commands[6], v.Command6Visible);
+    setShown(m_commands[7], v.Command7Visible);
+    setShown(m_commands[16], v.Command16Visible);
+
+    // The panels, above the single-sentence view.
+    setShown(m_Shape8, v.Shape8Visible);
+    setShown(m_panel, v.Picture5Visible);
+    setText(m_Label10, v.Label10.text);
+    setText(m_Label11, v.Label11.text);
+    setShown(m_Label11, v.Label11.visible);
+    Twips::place(m_Label10, v.Label10.left, v.Label10.top, 8000, v.Label10.height);
+    Twips::place(m_Label11, v.Label11.left, v.Label11.top, 8000, std::max(300, v.Label11.height));
+    m_Label24->setCaption(v.Label24.caption);
+    m_Label24->setPicture(picture(v.Image13.path), v.Image13.path);
+    setShown(m_Label13, v.Label13Visible);
+    setShown(m_Picture4, v.Picture4Visible);
+    setShown(m_Picture11, v.Picture11Visible);
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "content/programprofile.h"
+
+#include <QHash>
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+
+class LessonPanel;
+class PictureLabel;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+struct TrainerState;
+
+// The study area right of the catalogue: the heading, the single-sentence view with its
+// buttons, pickers, speed choice and option twins, the lesson panel, the full-text and
+// reset controls, and the pages of the later modes. It shows what the TrainerState says
+// (refresh()) and reports the learner's clicks as signals; it changes no state itself.
+//
+// Positions are the window's twips (the area's own place is subtracted where widgets are
+// placed). Panels lie above the single-sentence view, which shows only where none covers it.
+class StudyArea : public QWidget {
+    Q_OBJECT
+public:
+    StudyArea(const QString &programDir, QWidget *parent = nullptr);
+
+    // Re-reads every text, caption, picture, enabled state and visible flag it shows.
+    void refresh(const TrainerState &state);
+
+    LessonPanel *lessonPanel() const { return m_panel; }
+    QLineEdit *Text2() const { return m_Text2; }
+    QComboBox *Combo2() const { return m_Combo2; }
+    QComboBox *Combo3() const { return m_Combo3; }
+    // Command1..7 and Command16; nullptr for other numbers.
+    QPushButton *command(int number) const;
+    // Label21, Label22, Label23, Label31 by their check box (1, 2, 3, 5).
+    PictureLabel *twin(int check) const;
+    PictureLabel *Label20(int k) const;
+
+    static constexpr int leftTwips = 2550;
+    static constexpr int topTwips = 1020;
+
+Q_SIGNALS:
+    void commandClicked(int number);
+    void twinClicked(int check);
+    void speedLabelClicked(int k);
+    void repeatPicked(const QString &text);
+    void pausePicked(const QString &text);
+
+private:
+    void buildHeading();
+    void buildSentenceView();
+    void buildModeControls();
+    void buildPages();
+    QLabel *label(const QString &text, int pixelSize, const QString &colour);
+    void place(QWidget *w, int left, int top, int width, int height);
+    QPushButton *button(int number, const QString &caption);
+    QPixmap picture(const QString &path);
+
+    QString m_programDir;
+    QHash<QString, QPixmap> m_pictures;
+
+    QLabel *m_Label37 = nullptr;
+    QLabel *m_Label7_12 = nullptr;
+    QLabel *m_Label7_13 = nullptr;
+    QFrame *m_Shape3 = nullptr;
+    QFrame *m_Shape8 = nullptr;
+    QLabel *m_Label7_5 = nullptr;
+    QLabel *m_note = nullptr;
+    QLabel *m_Label1 = nullptr;
+    QLabel *m_Label51 = nullptr;
+    QLabel *m_Label2 = nullptr;
+    QLabel *m_prompt = nullptr;
+    QLineEdit *m_Text2 = nullptr;
+    std::array<QPushButton *, 17> m_commands{};
+    QWidget *m_pickers = nullptr;
+    QComboBox *m_Combo2 = nullptr;
+    QComboBox *m_Combo3 = nullptr;
+    QWidget *m_speed = nullptr;
+    std::array<PictureLabel *, 3> m_Label20{};
+    PictureLabel *m_Label21 = nullptr;
+    PictureLabel *m_Label22 = nullptr;
+    PictureLabel *m_Label23 = nullptr;
+    PictureLabel *m_Label31 = nullptr;
+    PictureLabel *m_Label24 = nullptr;
+    QLabel *m_shortcuts = nullptr;
+    QLabel *m_dictation = nullptr;
+    LessonPanel *m_panel = nullptr;
+    QFrame *m_Picture4 = nullptr;
+    QLabel *m_Label10 = nullptr;
+    QLabel *m_Label11 = nullptr;
+    QLabel *m_Label13 = nullptr;
+    QFrame *m_Picture11 = nullptr;
+};

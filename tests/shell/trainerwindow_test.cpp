@@ -1,0 +1,419 @@
+#include "audio/fakevoicebackend.h"
+#include "audio/shortsound.h"
+#include "audio/ticker.h"
+#include "audio/voiceplayer.h"
+#include "shell/catalogueview.h"
+#include "shell/functionmenu.h"
+#include "shell/keycapture.h"
+#include "shell/picturelabel.h"
+#include "shell/studyarea.h"
+#include "shell/trainerwindow.h"
+#include "study/fonts.h"
+#include "study/lessonpanel.h"
+#include "study/pure/lettercheck.h"
+#include "study/sentencecanvas.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString demoBook = QStringLiteral("英语900句");
+const QString otherBook = QStringLiteral("新英语900句");  // listed, given the demo's lessons
+const QString bareBook = QStringLiteral("英语会话300句"); // listed, no lesson-name list
+
+QByteArray gbk(const QString &text) {
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void copyTree(const QString &from, const QString &to) {
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(source, target);
+    }
+}
+
+// The demo program directory of the build, or the source tree's content before a full build.
+QString demoContent() {
+    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
+    if (QFileInfo::exists(bin + QStringLiteral("/book/") + demoBook))
+        return bin;
+    return QStringLiteral(ORVESSA_SOURCE_DIR "/content");
+}
+
+void sendMouse(QWidget *target, QEvent::Type type, QPoint pos = {5, 5},
+               Qt::MouseButton button = Qt::LeftButton) {
+    QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void click(QWidget *target) {
+    sendMouse(target, QEvent::MouseButtonPress);
+    sendMouse(target, QEvent::MouseButtonRelease);
+}
+
+void sendKey(QWidget *target, int key, const QString &text = QString()) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &event);
+}
+
+class TrainerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installFontSubstitutions();
+        ASSERT_TRUE(dir.isValid());
+        programDir = dir.path();
+        for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
+            copyTree(demoContent() + u'/' + QString::fromLatin1(part),
+                     programDir + u'/' + QString::fromLatin1(part));
+        // A second book with the demo's lessons under another listed title.
+        for (const char *part : {"/book/", "/Sound/"})
+            copyTree(programDir + QString::fromLatin1(part) + demoBook,
+                     programDir + QString::fromLatin1(part) + otherBook);
+        writeFile(programDir + QStringLiteral("/SETTING/BookList/") + otherBook +
+                      QStringLiteral(".dat"),
+                  gbk(QStringLiteral("^甲^乙^丙^丁^")));
+        // Lesson 2 remembered; both hints on; study mode repeats once without pause.
+        writeFile(programDir + QStringLiteral("/SETTING/set.dat"),
+                  gbk(QStringLiteral("1\\1\\1\\1\\0\\2\\1\\1\\1\\") + demoBook +
+                      QStringLiteral("\\60\\")));
+    }
+
+    void start() {
+        player = std::make_unique<VoicePlayer>(
+            Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
+        window = std::make_unique<TrainerWindow>(programDir, *player, sounds,
+                                                 WindowTimers{&Timer1, &Timer2, &Timer3, &endShot});
+        window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
+            messages << text;
+        };
+        QObject::connect(&window->loader(), &LessonLoader::lessonLoaded, [this] { ++loads; });
+        window->startup();
+    }
+
+    FakeVoiceBackend &fake() { return static_cast<FakeVoiceBackend &>(player->backend()); }
+    bool shown(QWidget *w) const { return w && w->isVisibleTo(window.get()); }
+    bool shown(const char *name) const {
+        return shown(window->findChild<QWidget *>(QString::fromLatin1(name)));
+    }
+    QPushButton *command(int n) const { return window->studyArea()->command(n); }
+    QListWidget *list() const { return window->catalogue()->List1(); }
+    QTreeWidget *tree() const { return window->catalogue()->TreeView1(); }
+    void menu(int item) { click(window->functionMenu()->itemArea(item)); }
+    void release(int row, RowElement element, Qt::MouseButton button = Qt::LeftButton) {
+        Q_EMIT window->lessonPanel()->canvas()->rowReleased(RowHit{row, element}, button);
+    }
+
+    QTemporaryDir dir;
+    QString programDir;
+    std::unique_ptr<VoicePlayer> player;
+    RecordingShortSoundPlayer sounds;
+    ManualTicker Timer1{30};
+    ManualTicker Timer2{10};
+    ManualTicker Timer3{10};
+    ManualTicker endShot{1};
+    std::unique_ptr<TrainerWindow> window;
+    QStringList messages;
+    int loads = 0;
+};
+
+TEST_F(TrainerWindowTest, StartsInSentenceStudyOnTheRememberedLesson) {
+    start();
+    const TrainerState &s = window->state();
+    EXPECT_EQ(s.studyMode, 1);
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(s.lessonIndex, 1);
+    EXPECT_EQ(window->catalogue()->Combo1()->currentText(), demoBook);
+    EXPECT_EQ(window->catalogue()->Combo1()->count(), 15);
+    ASSERT_EQ(list()->count(), 6);
+    EXPECT_EQ(list()->currentRow(), 1);
+    EXPECT_EQ(s.currentSentence, 1);
+    EXPECT_FALSE(s.view.Label1.text.isEmpty());
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("Label1"))->text(), s.view.Label1.text);
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("Label7_5"))->text(),
+              QStringLiteral("1 / %1").arg(s.sentenceCount));
+    EXPECT_TRUE(messages.isEmpty());
+
+    // The tree: the fixed root, the start-up book's lessons, node index + 2 selected.
+    ASSERT_EQ(tree()->topLevelItemCount(), 1);
+    QTreeWidgetItem *root = tree()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), QStringLiteral("新概念英语第一册"));
+    EXPECT_EQ(root->data(0, Qt::UserRole).toString(), QStringLiteral("新概念英语第一册"));
+    EXPECT_TRUE(root->isExpanded());
+    EXPECT_EQ(root->childCount(), 6);
+    EXPECT_EQ(tree()->currentItem(), root->child(1));
+    EXPECT_EQ(root->child(3)->background(0).color(), QColor(249, 252, 255));
+
+    // Sentence study: the view, not the panel; the typing box has the keys.
+    EXPECT_FALSE(shown(window->lessonPanel()));
+    EXPECT_TRUE(shown(command(1)));
+    EXPECT_TRUE(shown(window->studyArea()->Combo2()));
+    EXPECT_EQ(window->studyArea()->Combo2()->currentText(), QStringLiteral("1"));
+    EXPECT_EQ(window->focusWidget(), window->studyArea()->Text2());
+    EXPECT_EQ(window->functionMenu()->markerLeft(), 390 - 60);
+    // Both hints remembered on: the English sentence, not its mask.
+    EXPECT_TRUE(shown("Label1"));
+    EXPECT_FALSE(shown("Label51"));
+}
+
+TEST_F(TrainerWindowTest, MenuItemsLayTheAreaOutForTheirMode) {
+    start();
+    struct Row {
+        int item;
+        const char16_t *title;
+        bool panel, buttons, fullText, reset, followRead, voiceOptions;
+    };
+    const Row rows[] = {
+        {2, u"全文浏览", true, false, true, false, false, false},
+        {3, u"回想中文", true, false, false, true, false, false},
+        {4, u"回想英文", true, false, false, true, false, false},
+        {5, u"跟读对比", false, false, false, false, true, false},
+        {8, u"听写测试", false, false, false, false, false, false},
+        {6, u"听写测试", false, false, false, false, false, true}, // cc keeps the last mode's
+        {1, u"句子学习", false, true, false, false, false, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.item);
+        fake().calls.clear();
+        menu(row.item);
+        const TrainerState &s = window->state();
+        EXPECT_EQ(s.studyMode, row.item);
+        EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("Label7_12"))->text(),
+                  QString::fromUtf16(row.title));
+        EXPECT_EQ(shown(window->lessonPanel()), row.panel);
+        EXPECT_EQ(shown(command(4)), row.buttons);
+        EXPECT_EQ(shown(window->studyArea()->Combo2()), row.buttons);
+        EXPECT_EQ(shown(command(6)), row.fullText);
+        EXPECT_EQ(shown(window->studyArea()->twin(3)), row.fullText);
+        EXPECT_EQ(shown(command(16)), row.reset);
+        EXPECT_EQ(shown("Picture4"), row.followRead);
+        EXPECT_EQ(shown("Picture11"), row.voiceOptions);
+        EXPECT_EQ(window->functionMenu()->markerLeft(), FunctionMenu::itemLeft(row.item) - 60);
+        // Every mode but the dictation pauses the player; the sentence-end watch stops.
+        EXPECT_EQ(fake().calls.contains(QStringLiteral("pause")), row.item != 8);
+        EXPECT_FALSE(Timer1.isActive());
+        if (row.item == 2 || row.item == 3 || row.item == 4) {
+            EXPECT_EQ(window->focusWidget(), window->Combo4());
+        }
+    }
+    EXPECT_EQ(window->focusWidget(), window->studyArea()->Text2());
+}
+
+TEST_F(TrainerWindowTest, BookSwitchLoadsTheFirstLessonOnTimer3) {
+    start();
+    QComboBox *combo = window->catalogue()->Combo1();
+    const int index = combo->findText(otherBook);
+    ASSERT_GE(index, 0);
+    combo->setCurrentIndex(index);
+    Q_EMIT combo->activated(index);
+
+    EXPECT_EQ(list()->count(), 4);
+    EXPECT_EQ(list()->item(0)->text(), QStringLiteral("甲"));
+    EXPECT_EQ(list()->currentRow(), 0);
+    EXPECT_TRUE(Timer3.isActive());
+    EXPECT_EQ(loads, 1); // deferred until the tick
+
+    Timer3.tick();
+    EXPECT_FALSE(Timer3.isActive());
+    EXPECT_EQ(loads, 2);
+    EXPECT_EQ(window->state().lessonIndex, 0);
+    EXPECT_EQ(window->state().Label37.text, QStringLiteral("甲"));
+    EXPECT_TRUE(player->voiceFile.endsWith(otherBook + QStringLiteral("/1.mp3")));
+    EXPECT_FALSE(Timer3.tick()); // it stopped itself
+
+    // The tree keeps the start-up book's lessons.
+    EXPECT_EQ(tree()->topLevelItem(0)->childCount(), 6);
+}
+
+TEST_F(TrainerWindowTest, BookWithoutLessonListLeavesANoteAndRuns) {
+    start();
+    QComboBox *combo = window->catalogue()->Combo1();
+    const int index = combo->findText(bareBook);
+    Q_EMIT combo->activated(index);
+    EXPECT_EQ(list()->count(), 0);
+    Timer3.tick();
+    EXPECT_EQ(loads, 2);
+    const TrainerState &s = window->state();
+    EXPECT_EQ(s.sentenceCount, 0);
+    EXPECT_FALSE(s.panel.note.isEmpty());
+    EXPECT_TRUE(messages.isEmpty());
+    // Sentence study says so too, and its moves do nothing.
+    auto *note = window->findChild<QLabel *>(QStringLiteral("SentenceNote"));
+    EXPECT_TRUE(shown(note));
+    EXPECT_EQ(note->text(), s.panel.note);
+    click(command(1));
+    sendKey(window->studyArea()->Text2(), Qt::Key_F1);
+    EXPECT_EQ(s.currentSentence, 0);
+}
+
+TEST_F(TrainerWindowTest, TreeRootDoesNothingAndAChildLoadsItsLesson) {
+    start();
+    QTreeWidgetItem *root = tree()->topLevelItem(0);
+    Q_EMIT tree()->itemClicked(root, 0);
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(window->state().lessonIndex, 1);
+
+    Q_EMIT tree()->itemClicked(root->child(2), 0); // node 4
+    EXPECT_EQ(loads, 2);
+    EXPECT_EQ(window->state().lessonIndex, 2);
+    EXPECT_EQ(list()->currentRow(), 2);
+    EXPECT_EQ(list()->toolTip(), QStringLiteral("当前课程：") + list()->item(2)->text());
+}
+
+TEST_F(TrainerWindowTest, ListReleaseReloadsTheLoadedLesson) {
+    start();
+    TrainerState &s = window->state();
+    click(command(1));
+    click(command(1));
+    EXPECT_EQ(s.currentSentence, 3);
+
+    sendMouse(list()->viewport(), QEvent::MouseButtonRelease);
+    EXPECT_EQ(loads, 2);
+    EXPECT_EQ(s.lessonIndex, 1);
+    EXPECT_EQ(s.currentSentence, 1);
+    EXPECT_FALSE(s.Command2.enabled);
+    EXPECT_EQ(list()->toolTip(), QStringLiteral("当前课程：") + list()->item(1)->text());
+}
+
+TEST_F(TrainerWindowTest, FullTextClickPlaysThatSentenceUnderlined) {
+    start();
+    menu(2);
+    TrainerState &s = window->state();
+    ASSERT_GE(s.sentenceCount, 3);
+    fake().calls.clear();
+    release(3, RowElement::EnglishLine);
+    const SentenceTimes times = *s.sentences.times(3);
+    EXPECT_EQ(fake().calls,
+              (QStringList{QStringLiteral("seek %1").arg(times.start), QStringLiteral("play")}));
+    EXPECT_TRUE(s.row(3).Line3.visible);
+    EXPECT_TRUE(Timer1.isActive());
+    EXPECT_EQ(s.playback.readingSentence, 3);
+    EXPECT_EQ(window->focusWidget(), window->Combo4());
+
+    // A click on the panel background silences it and drops the underline.
+    release(0, RowElement::Background);
+    EXPECT_FALSE(Timer1.isActive());
+    EXPECT_EQ(fake().calls.last(), QStringLiteral("pause"));
+    EXPECT_FALSE(s.row(3).Line3.visible);
+}
+
+TEST_F(TrainerWindowTest, ReadingButtonsFollowTheState) {
+    start();
+    menu(2);
+    click(command(6));
+    EXPECT_EQ(command(6)->text(), QStringLiteral("停止朗读"));
+    EXPECT_TRUE(command(7)->isEnabled());
+    EXPECT_TRUE(window->state().row(1).Line3.visible);
+    click(command(7));
+    EXPECT_EQ(command(7)->text(), QStringLiteral("继续朗读"));
+    menu(1); // a mode change ends reading
+    EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+    EXPECT_FALSE(command(7)->isEnabled());
+}
+
+TEST_F(TrainerWindowTest, RecallEnglishRevealsByClickAndResets) {
+    start();
+    menu(4);
+    TrainerState &s = window->state();
+    const RowTemplate &tpl = s.rowTemplate;
+    EXPECT_EQ(s.row(2).Label6.colour, tpl.hiddenColour(false));
+    release(2, RowElement::EnglishLine);
+    EXPECT_EQ(s.row(2).Label6.colour, tpl.shownColour(false));
+    EXPECT_TRUE(s.row(2).Line3.visible);
+    release(4, RowElement::EnglishClickArea);
+    EXPECT_FALSE(s.row(2).Line3.visible);
+    EXPECT_TRUE(s.row(4).Line3.visible);
+
+    click(command(16));
+    EXPECT_EQ(s.row(2).Label6.colour, tpl.hiddenColour(false));
+    EXPECT_EQ(s.row(4).Label6.colour, tpl.hiddenColour(false));
+    EXPECT_EQ(s.panel.canvasTop, 0);
+}
+
+TEST_F(TrainerWindowTest, WindowSeesShortcutKeysFirstAndTypingChecks) {
+    start();
+    TrainerState &s = window->state();
+    QLineEdit *typing = window->studyArea()->Text2();
+    sendKey(typing, Qt::Key_PageDown);
+    EXPECT_EQ(s.currentSentence, 2);
+    sendKey(typing, Qt::Key_PageUp);
+    EXPECT_EQ(s.currentSentence, 1);
+    sendKey(typing, Qt::Key_PageUp); // 上一句 is disabled on sentence 1
+    EXPECT_EQ(s.currentSentence, 1);
+
+    // Typing the sentence and Enter moves on; a wrong letter is selected instead.
+    typing->setText(s.view.Label1.text);
+    sendKey(typing, Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(s.currentSentence, 2);
+    EXPECT_TRUE(typing->text().isEmpty());
+    // A wrong first letter.
+    const QString letters = checkLetters(s.view.Label1.text);
+    typing->setText(letters.startsWith(u'q') ? QStringLiteral("z") : QStringLiteral("q"));
+    sendKey(typing, Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(s.currentSentence, 2);
+    EXPECT_TRUE(sounds.played.last().endsWith(QStringLiteral("wrong.wav")));
+    EXPECT_EQ(typing->selectedText().size(), 1);
+
+    sendKey(typing, Qt::Key_F1);
+    EXPECT_EQ(s.currentSentence, 1);
+}
+
+TEST_F(TrainerWindowTest, OptionTwinsAndSpeedLabels) {
+    start();
+    StudyArea *area = window->studyArea();
+    click(area->twin(1));
+    EXPECT_EQ(window->state().view.Check1.value, 0);
+    EXPECT_FALSE(shown("Label1"));
+    EXPECT_TRUE(shown("Label51"));
+    EXPECT_EQ(area->twin(1)->picturePath(), QStringLiteral("bitmap/0.jpg"));
+
+    fake().calls.clear();
+    click(area->Label20(0));
+    EXPECT_EQ(fake().calls, QStringList{QStringLiteral("rate 0.5")});
+    EXPECT_EQ(area->Label20(0)->picturePath(), QStringLiteral("bitmap/t.jpg"));
+    EXPECT_EQ(area->Label20(1)->picturePath(), QStringLiteral("bitmap/f.jpg"));
+}
+
+TEST_F(TrainerWindowTest, Combo4ArrowKeysScrollTheLessonPanel) {
+    start();
+    menu(2);
+    TrainerState &s = window->state();
+    // A lesson taller than the viewport, so that the panel can move.
+    s.panel.canvasHeight = s.panelGeometry.viewportHeight + 2000;
+    EXPECT_EQ(window->focusWidget(), window->Combo4());
+    sendKey(window->Combo4(), Qt::Key_Down);
+    EXPECT_EQ(s.panel.canvasTop, -500);
+    EXPECT_EQ(window->lessonPanel()->canvas()->canvasTop(), -500);
+    sendKey(window->Combo4(), Qt::Key_Up);
+    EXPECT_EQ(s.panel.canvasTop, 0);
+}
+
+} // namespace
