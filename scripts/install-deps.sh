@@ -15,7 +15,7 @@ packages=(
 for arg in "$@"; do
     case "$arg" in
     --test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-                       pulseaudio pulseaudio-utils xvfb xauth) ;;
+                       pulseaudio pulseaudio-utils xvfb xauth ffmpeg) ;;
     --content) packages+=(espeak-ng sox libsox-fmt-mp3 lame ffmpeg imagemagick) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
     esac

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <mpv/client.h>
@@ -13,6 +14,12 @@ namespace {
 // event can never pin position() to a stale target.
 constexpr qint64 seekTimeoutMs = 2000;
 constexpr double probeTimeoutS = 2.0;
+// The longest time position() counts on past the last time-pos update, in seconds of wall
+// time: one and a half update intervals (50 ms with PulseAudio, measured).
+constexpr double maxEstimateS = 0.075;
+// How far time-pos must have moved before its reports anchor the estimate, in seconds of
+// wall time: while the output starts it wavers by a millisecond or two about the start.
+constexpr double movedS = 0.005;
 
 // 10 ms of silence as a WAV file (8 kHz mono 16-bit), inline for the output probe.
 QByteArray probeUrl() {
@@ -40,6 +47,12 @@ QByteArray probeUrl() {
     le32(samples * 2);
     wav.append(QByteArray(samples * 2, '\0'));
     return "hex://" + wav.toHex();
+}
+
+std::int64_t steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void setOption(mpv_handle *mpv, const char *name, const char *value) {
@@ -157,6 +170,9 @@ void MpvBackend::useSilentOutput() {
 
 void MpvBackend::startEvents() {
     mpv_observe_property(m_mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
+    // Read as soon as the engine updates it: a report seen promptly anchors the
+    // estimate in position() best.
+    mpv_observe_property(m_mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_set_wakeup_callback(m_mpv, &MpvBackend::wakeup, this);
 }
 
@@ -223,7 +239,10 @@ void MpvBackend::drainEvents() {
             break;
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto *prop = static_cast<mpv_event_property *>(event->data);
-            if (qstrcmp(prop->name, "eof-reached") == 0) {
+            if (qstrcmp(prop->name, "time-pos") == 0) {
+                if (prop->format == MPV_FORMAT_DOUBLE && m_loaded && m_playing && !m_seekPending)
+                    noteReport(*static_cast<double *>(prop->data));
+            } else if (qstrcmp(prop->name, "eof-reached") == 0) {
                 const bool eof = prop->format == MPV_FORMAT_FLAG && *static_cast<int *>(prop->data);
                 // An end reported before our latest seek or load belongs to the old
                 // place or file.
@@ -244,10 +263,33 @@ void MpvBackend::setPaused(bool paused) {
     mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
+// After a play, seek or rate change the estimate starts afresh: until playback has moved
+// past its first report again, position() reports time-pos as it stands. An old anchor
+// would count from a place playback has left, through a pause, or at a speed it no
+// longer has.
+void MpvBackend::forgetReport() {
+    m_firstReport = m_lastReport = -1;
+    m_anchored = false;
+}
+
+void MpvBackend::noteReport(double pos) {
+    if (!std::isfinite(pos))
+        return;
+    if (m_firstReport < 0)
+        m_firstReport = pos;
+    m_lastReport = pos;
+    if (pos - m_firstReport < movedS * m_rate)
+        return;
+    const double anchor = pos - m_rate * (steadyNs() / 1e9);
+    m_anchor = m_anchored ? std::max(m_anchor, anchor) : anchor;
+    m_anchored = true;
+}
+
 void MpvBackend::open(const QString &path) {
     if (m_dead)
         return;
     drainEvents();
+    forgetReport();
     m_playing = m_loaded = m_eof = false;
     m_seekPending = m_seekBeforeLoad = false;
     m_floor = 0;
@@ -271,6 +313,8 @@ void MpvBackend::play() {
     drainEvents();
     if (m_dead || !m_fileOpen)
         return;
+    if (!m_playing)
+        forgetReport();
     m_playing = true;
     if (m_loaded)
         setPaused(false);
@@ -300,6 +344,7 @@ void MpvBackend::setPosition(double pos) {
     if (m_dead || !m_fileOpen || std::isnan(pos))
         return;
     pos = std::max(0.0, pos);
+    forgetReport();
     m_seekTarget = m_floor = pos;
     m_seekPending = true;
     m_eof = false;
@@ -323,6 +368,11 @@ double MpvBackend::position() {
     if (!m_loaded || (!m_playing && !m_eof) ||
         mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0)
         return m_floor;
+    noteReport(pos);
+    if (m_estimate && m_anchored && m_playing && !m_eof) {
+        const double counted = m_anchor + m_rate * (steadyNs() / 1e9);
+        pos = std::max(pos, std::min(counted, m_lastReport + maxEstimateS * m_rate));
+    }
     m_floor = std::max(m_floor, pos);
     return m_floor;
 }
@@ -342,6 +392,7 @@ void MpvBackend::setRate(double rate) {
     const bool resync = m_fileOpen && (m_loaded || m_seekBeforeLoad);
     const double here = resync ? position() : 0;
     m_rate = rate;
+    forgetReport();
     mpv_set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &rate);
     if (resync && !m_eof)
         setPosition(here);

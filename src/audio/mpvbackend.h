@@ -33,6 +33,9 @@ public:
     QString audioOutput() const { return m_audioOutput; }
     // From the next open() on, plays into nothing (when no device opened).
     void useSilentOutput();
+    // Whether position() estimates the place between the engine's coarse reports (on by
+    // default). Off, it reports time-pos as the engine last updated it (for measurements).
+    void setPositionEstimate(bool on) { m_estimate = on; }
 
     Unit unit() const override { return Unit::Seconds; }
     void open(const QString &path) override;
@@ -53,6 +56,8 @@ private:
     void drainEvents();
     void issueSeek(double pos);
     void setPaused(bool paused);
+    void forgetReport();
+    void noteReport(double pos);
     static void wakeup(void *self);
 
     mpv_handle *m_mpv;
@@ -77,4 +82,17 @@ private:
     // engine settles after a seek or a rate change.
     double m_floor = 0;
     double m_rate = 1.0;
+    // time-pos moves in steps of about 50 ms: the engine updates it when it hands the
+    // output another block. Between steps position() counts on from an anchor, the
+    // recording's place at steady-clock zero: every report p seen at time t was true at
+    // some moment up to t, so p - rate x t is at most the true anchor, and the largest of
+    // these is the best anchor that never runs ahead. Reports count only once playback
+    // has moved by a few milliseconds (it sits at the start place until the output
+    // runs), and never further than one step and a half past the last report (a stalled
+    // output must not let the estimate run away).
+    bool m_estimate = true;
+    double m_firstReport = -1; // seconds; the first time-pos after a play, seek or rate change
+    double m_lastReport = -1;  // seconds
+    bool m_anchored = false;
+    double m_anchor = 0; // seconds of the recording at steady-clock zero
 };

@@ -49,6 +49,9 @@ public:
 
     // How many freezes the watchdog has mended.
     int recoveries() const { return m_recoveries; }
+    // Whether position() reports what is heard (on by default) rather than what the
+    // player has handed to the sound server (for measurements).
+    void setOutputLagCompensation(bool on) { m_compensateLag = on; }
 
 private:
     QtPlayerBackend();
@@ -68,7 +71,9 @@ private:
     bool m_waitingForLength = false; // paused for a fresh start, seeks once the length is known
     bool m_wantPlay = false;         // the caller wants playback
     bool m_atEnd = false;
-    qint64 m_floor = 0; // where playback stands or starts, in ms; position() never reports less
+    qint64 m_floor = 0;     // where playback stands or starts, in ms; position() never reports less
+    qint64 m_startedAt = 0; // where the running playback started, in ms
+    bool m_compensateLag = true;
     QTimer m_lengthFallback;
     QTimer m_watchdog;
     QElapsedTimer m_clock;
