@@ -1,28 +1,32 @@
 #include "audio/qtshortsoundplayer.h"
-#include "audio/voicebackend.h"
-#include "audio/voicebackendfactory.h"
-#include "audio/voiceplayer.h"
-#include "content/programprofile.h"
-#include "shell/trainerwindow.h"
+#include "shell/quitsignals.h"
+#include "shell/trainerprogram.h"
 #include "study/fonts.h"
 
 #include <QApplication>
 #include <clocale>
 
 int main(int argc, char **argv) {
+    // The window is designed at 96 dpi; on other screens Qt scales all of it by the screen's
+    // own factor (1.25 at 120 dpi, 1.5 at 144 dpi), fractions included.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     // Qt sets the C locale from the environment; the media player parses numbers with it.
     std::setlocale(LC_NUMERIC, "C");
     installFontSubstitutions();
 
-    ChosenBackend chosen = chooseVoiceBackend();
-    VoicePlayer player(Program::Orvessa, std::move(chosen.backend));
-    player.WmpEnable = chosen.WmpEnable;
     QtShortSoundPlayer sounds;
-
-    QObject timerOwner;
-    TrainerWindow window(QCoreApplication::applicationDirPath(), player, sounds,
-                         WindowTimers::makeQt(&timerOwner));
-    window.startup();
+    TrainerProgramParts parts;
+    parts.programDir = QCoreApplication::applicationDirPath();
+    TrainerProgram program(std::move(parts), sounds);
+    // The desktop ending the program closes the window the normal way, which saves.
+    QuitSignals quitSignals([&program, &app] {
+        if (TrainerWindow *window = program.window(); window && window->isVisible())
+            window->close();
+        else
+            app.quit();
+    });
+    program.start();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "content/catalogue.h"
 #include "content/contentpaths.h"
 #include "content/richtext.h"
+#include "lessontree.h"
 #include "study/fonts.h"
 #include "study/palette.h"
 #include "twips.h"
@@ -96,12 +97,12 @@ CatalogueView::CatalogueView(const QString &programDir, Ticker &Timer3, QWidget 
     m_List1->setObjectName(QStringLiteral("List1"));
     m_List1->setFont(listFont);
     m_List1->viewport()->installEventFilter(this);
+    // The window hides its hover frame on any mouse move over the list.
+    m_List1->viewport()->setMouseTracking(true);
     place(m_List1, 2325, 2460);
 
     place(caption(QStringLiteral("课程目录"), this), 4905, 300);
-    m_TreeView1 = new QTreeWidget(this);
-    m_TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_TreeView1->setHeaderHidden(true);
+    m_TreeView1 = new LessonTree(this);
     m_TreeView1->setFont(listFont);
     m_TreeView1->setIndentation(14);
     m_TreeView1->setIconSize(QSize(16, 16));
@@ -125,7 +126,8 @@ CatalogueView::CatalogueView(const QString &programDir, Ticker &Timer3, QWidget 
         QStringLiteral("QTreeWidget {") + listStyle +
         QStringLiteral("} QTreeWidget::item { padding: 2px 0; }"
                        "QTreeWidget::item:hover { background: #EEF3F9; }"
-                       "QTreeWidget::item:selected { background: #E8F1FD; color: #1F62C4; }"));
+                       "QTreeWidget::item:selected { background: #E8F1FD; color: #1F62C4; }"
+                       "QTreeWidget::branch { background: rgb(249,252,255); }"));
 
     connect(&m_Timer3, &Ticker::timeout, this, &CatalogueView::onTimer3);
 }
@@ -140,13 +142,15 @@ void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
     m_resultsText = readDataFile(resultsPath(m_programDir, bookTitle));
 }
 
-void CatalogueView::startupFill(const QString &bookTitle, int lessonIndex) {
+void CatalogueView::fillBookSelector(const QString &bookTitle) {
     m_Combo1->clear();
     m_Combo1->addItems(bookTitles(Program::Orvessa));
     m_Combo1->setEditText(bookTitle);
+}
 
+void CatalogueView::fillLessons(int lessonIndex) {
     QStringList names;
-    readBook(bookTitle, names);
+    readBook(bookTitle(), names);
 
     m_TreeView1->clear();
     m_root = new QTreeWidgetItem(m_TreeView1, QStringList{treeRootTitle()});
@@ -159,8 +163,8 @@ void CatalogueView::startupFill(const QString &bookTitle, int lessonIndex) {
         child->setIcon(0, treeImage(1));
     }
     m_root->setExpanded(true);
-    if (QTreeWidgetItem *node = m_root->child(lessonIndex); node && lessonIndex >= 0)
-        m_TreeView1->setCurrentItem(node);
+    QTreeWidgetItem *node = lessonIndex >= 0 ? m_root->child(lessonIndex) : nullptr;
+    m_TreeView1->setCurrentItem(node ? node : m_root);
     const QBrush background(Palette::treeBackground());
     m_root->setBackground(0, background);
     for (int k = 0; k < m_root->childCount(); ++k)

@@ -20,10 +20,13 @@ class CatalogueView : public QWidget {
 public:
     CatalogueView(const QString &programDir, Ticker &Timer3, QWidget *parent = nullptr);
 
-    // Start-up fill: the titles, the remembered title as the selector's text (shown even
-    // when it is not a listed title), its lesson names and results, the tree of this book
-    // (filled once, never again) and the remembered lesson selected in both.
-    void startupFill(const QString &bookTitle, int lessonIndex);
+    // Start-up, first half: the titles, then the remembered title as the selector's text
+    // (shown even when it is not a listed title).
+    void fillBookSelector(const QString &bookTitle);
+    // Start-up, second half: the selector's book's lesson names and results, the tree of
+    // this book (filled once, never again) and the remembered lesson selected in both; -1
+    // (or a position the list does not have) selects none and leaves the tree's root current.
+    void fillLessons(int lessonIndex);
     // Combo1 chosen: the new book's names and results, entry 0 selected, Timer3 started.
     void switchBook(const QString &bookTitle);
 

@@ -1,22 +1,15 @@
 #include "functionmenu.h"
 
+#include "chromebutton.h"
+#include "shellicon.h"
 #include "study/fonts.h"
 #include "study/palette.h"
+#include "textbutton.h"
 #include "twips.h"
 
-#include <QFile>
-#include <QHash>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QSvgRenderer>
-
-// Outside any namespace, as Q_INIT_RESOURCE requires: the icons live in a static library,
-// whose resource object the linker would otherwise drop.
-static void initShellIcons() {
-    Q_INIT_RESOURCE(shellicons);
-}
 
 namespace {
 
@@ -26,13 +19,21 @@ struct ItemSpec {
     const char *icon;
     int left;
     int top;
+    int width;
+    int height;
 };
 
+// Item 7 is drawn in the window's skin near the bottom; its designed top (8445) lies below
+// the window's bottom edge (8325), so it keeps its left and sits in the window's footer.
 constexpr ItemSpec itemSpecs[] = {
-    {1, u"句子学习", "sentence", 390, 390},       {2, u"全文浏览", "fulltext", 1415, 390},
-    {3, u"回想中文", "recallchinese", 2485, 390}, {4, u"回想英文", "recallenglish", 3535, 390},
-    {5, u"跟读对比", "followread", 4585, 390},    {8, u"听写测试", "dictation", 5635, 390},
-    {6, u"语音选项", "voiceoptions", 6825, 388},
+    {1, u"句子学习", "sentence", 390, 390, 900, 660},
+    {2, u"全文浏览", "fulltext", 1415, 390, 900, 660},
+    {3, u"回想中文", "recallchinese", 2485, 390, 900, 660},
+    {4, u"回想英文", "recallenglish", 3535, 390, 900, 660},
+    {5, u"跟读对比", "followread", 4585, 390, 900, 660},
+    {8, u"听写测试", "dictation", 5635, 390, 900, 660},
+    {6, u"语音选项", "voiceoptions", 6825, 388, 900, 660},
+    {7, u"口语练习", "companion", 6870, 7905, 1410, 360},
 };
 
 const ItemSpec *specOf(int item) {
@@ -43,47 +44,28 @@ const ItemSpec *specOf(int item) {
     return nullptr;
 }
 
-// Our icons are drawn in one stroke colour, "#COLOR" in the file; each use fills it in.
-QPixmap svgIcon(const char *name, const QColor &colour, int size, qreal dpr) {
-    static QHash<QString, QPixmap> cache;
-    const QString key = QStringLiteral("%1|%2|%3|%4")
-                            .arg(QString::fromLatin1(name), colour.name())
-                            .arg(size)
-                            .arg(dpr);
-    if (auto it = cache.constFind(key); it != cache.constEnd())
-        return *it;
-    QFile file(QStringLiteral(":/shell/icons/%1.svg").arg(QString::fromLatin1(name)));
-    QByteArray svg;
-    if (file.open(QIODevice::ReadOnly))
-        svg = file.readAll();
-    svg.replace("#COLOR", colour.name().toLatin1());
-    QPixmap pixmap(QSize(size, size) * dpr);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(svg);
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-    }
-    pixmap.setDevicePixelRatio(dpr);
-    cache.insert(key, pixmap);
-    return pixmap;
-}
-
-// One area of the menu: its icon above its caption. Reports a left-button release over it.
+// One area of the menu: its icon above its caption (item 7: beside it). Reports a
+// left-button release over it, and every mouse move over it.
 class MenuItemArea : public QWidget {
 public:
-    MenuItemArea(const ItemSpec &spec, FunctionMenu *menu)
-        : QWidget(menu), m_spec(spec), m_menu(menu) {
+    MenuItemArea(const ItemSpec &spec, FunctionMenu *menu, QWidget *parent)
+        : QWidget(parent), m_spec(spec), m_menu(menu) {
         setObjectName(QStringLiteral("MenuItem%1").arg(spec.item));
         setCursor(Qt::PointingHandCursor);
         setAttribute(Qt::WA_Hover);
-        setToolTip(QString::fromUtf16(spec.caption));
+        setMouseTracking(true);
+        setToolTip(spec.item == 7 ? QStringLiteral("启动口语练习程序")
+                                  : QString::fromUtf16(spec.caption));
     }
 
 protected:
     void paintEvent(QPaintEvent *) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        if (m_spec.item == 7) {
+            paintCompanion(painter);
+            return;
+        }
         const bool current = m_menu->currentItem() == m_spec.item;
         const bool hover = underMouse() && !current;
         if (hover) {
@@ -94,7 +76,7 @@ protected:
         const QColor colour = current ? Palette::accent() : QColor(0x4E, 0x5B, 0x68);
         const int iconSize = 20;
         painter.drawPixmap((width() - iconSize) / 2, 4,
-                           svgIcon(m_spec.icon, colour, iconSize, devicePixelRatioF()));
+                           shellIcon(m_spec.icon, colour, iconSize, devicePixelRatioF()));
         QFont font = labelFont();
         font.setPixelSize(12);
         font.setBold(current);
@@ -103,7 +85,36 @@ protected:
         painter.drawText(QRect(0, 26, width(), 16), Qt::AlignHCenter | Qt::AlignVCenter,
                          QString::fromUtf16(m_spec.caption));
     }
+
+    void paintCompanion(QPainter &painter) {
+        const bool enabled = m_menu->item7Enabled();
+        const bool hover = underMouse() && enabled;
+        painter.setPen(QPen(hover ? Palette::accent() : QColor(0xD5, 0xDD, 0xE6), 1));
+        painter.setBrush(hover ? Palette::accentSoft() : QColor(Qt::white));
+        const QRectF pill = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter.drawRoundedRect(pill, pill.height() / 2, pill.height() / 2);
+        painter.setOpacity(enabled ? 1.0 : 0.45);
+        const int iconSize = 16;
+        const QColor colour = hover ? Palette::accentPressed() : QColor(0x4E, 0x5B, 0x68);
+        painter.drawPixmap(10, (height() - iconSize) / 2,
+                           shellIcon(m_spec.icon, colour, iconSize, devicePixelRatioF()));
+        QFont font = labelFont();
+        font.setPixelSize(12);
+        painter.setFont(font);
+        painter.setPen(colour);
+        painter.drawText(QRect(10 + iconSize + 5, 0, width() - iconSize - 20, height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf16(m_spec.caption));
+    }
+
+    void mouseMoveEvent(QMouseEvent *event) override {
+        m_menu->itemHovered(m_spec.item);
+        event->accept();
+    }
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
     void mouseReleaseEvent(QMouseEvent *event) override {
+        event->accept();
+        if (m_spec.item == 7 && !m_menu->item7Enabled())
+            return;
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
             Q_EMIT m_menu->itemReleased(m_spec.item);
     }
@@ -132,39 +143,67 @@ protected:
     }
 };
 
-// A text button of the strip that belongs to a later version: shown, quiet, inert.
-QLabel *quietLink(const QString &text, QWidget *parent) {
-    auto *label = new QLabel(text, parent);
-    QFont font = labelFont();
-    font.setPixelSize(12);
-    label->setFont(font);
-    label->setStyleSheet(QStringLiteral("color: #8A96A3;"));
-    label->setAlignment(Qt::AlignCenter);
-    return label;
-}
+// The program's mark beside its name: a rounded accent tile with a speech line.
+class BrandMark : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal side = std::min(width(), height());
+        const QRectF tile(0, (height() - side) / 2, side, side);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Palette::accent());
+        painter.drawRoundedRect(tile, side * 0.28, side * 0.28);
+        painter.setPen(QPen(Qt::white, side * 0.11, Qt::SolidLine, Qt::RoundCap));
+        const qreal x = tile.left(), y = tile.top();
+        painter.drawLine(QPointF(x + side * 0.28, y + side * 0.40),
+                         QPointF(x + side * 0.72, y + side * 0.40));
+        painter.drawLine(QPointF(x + side * 0.28, y + side * 0.62),
+                         QPointF(x + side * 0.56, y + side * 0.62));
+    }
+};
 
 } // namespace
 
-FunctionMenu::FunctionMenu(QWidget *parent) : QWidget(parent) {
-    initShellIcons();
+FunctionMenu::FunctionMenu(QWidget *window) : QWidget(window) {
     setObjectName(QStringLiteral("FunctionMenu"));
+    setMouseTracking(true);
     m_marker = new SelectionMarker(this);
     m_marker->setObjectName(QStringLiteral("MenuMarker"));
+    m_marker->setAttribute(Qt::WA_TransparentForMouseEvents);
     for (const ItemSpec &spec : itemSpecs) {
-        auto *area = new MenuItemArea(spec, this);
-        Twips::place(area, spec.left, spec.top, itemWidth, itemHeight);
+        QWidget *parent = spec.item == 7 && window ? window : this;
+        auto *area = new MenuItemArea(spec, this, parent);
+        Twips::place(area, spec.left, spec.top, spec.width, spec.height);
         m_items[size_t(spec.item)] = area;
     }
 
-    auto *brand = new QLabel(QStringLiteral("Orvessa · 英语听说训练"), this);
+    Twips::place(new BrandMark(this), 390, 90, 285, 285);
+    auto *brand = new QLabel(QStringLiteral("Orvessa  英语听说训练"), this);
     QFont brandFont = labelFont();
     brandFont.setPixelSize(12);
+    brandFont.setBold(true);
     brand->setFont(brandFont);
-    brand->setStyleSheet(QStringLiteral("color: #8A96A3;"));
-    brand->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Twips::place(brand, 8400, 105, 3075, 330);
-    Twips::place(quietLink(QStringLiteral("更多软件"), this), 9690, 645, 1020, 300);
-    Twips::place(quietLink(QStringLiteral("迷你模式"), this), 10875, 645, 825, 300);
+    brand->setStyleSheet(QStringLiteral("color: #3A4550; background: transparent;"));
+    brand->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Twips::place(brand, 780, 75, 4000, 315);
+
+    m_more = new TextButton(QStringLiteral("更多软件"), this);
+    m_more->setObjectName(QStringLiteral("MoreSoftware"));
+    m_more->setToolTip(QStringLiteral("打开帮助与更多学习资源"));
+    Twips::place(m_more, 9690, 645, 1020, 330);
+    m_mini = new TextButton(QStringLiteral("迷你模式"), this);
+    m_mini->setObjectName(QStringLiteral("MiniMode"));
+    m_mini->setToolTip(QStringLiteral("启动迷你听力条"));
+    Twips::place(m_mini, 10875, 645, 825, 330);
+
+    m_minimise = new ChromeButton(ChromeButton::Kind::Minimise, this);
+    Twips::place(m_minimise, 10845, 60, 390, 330);
+    m_close = new ChromeButton(ChromeButton::Kind::Close, this);
+    Twips::place(m_close, 11250, 60, 390, 330);
     moveMarkerTo(1);
 }
 
@@ -173,7 +212,7 @@ bool FunctionMenu::hasItem(int item) {
 }
 
 int FunctionMenu::studyModeOf(int item) {
-    return hasItem(item) || item == 7 ? item : 0;
+    return hasItem(item) ? item : 0;
 }
 
 int FunctionMenu::itemLeft(int item) {
@@ -186,8 +225,32 @@ int FunctionMenu::itemTop(int item) {
     return spec ? spec->top : 0;
 }
 
+int FunctionMenu::itemWidth(int item) {
+    const ItemSpec *spec = specOf(item);
+    return spec ? spec->width : 0;
+}
+
+int FunctionMenu::itemHeight(int item) {
+    const ItemSpec *spec = specOf(item);
+    return spec ? spec->height : 0;
+}
+
 QWidget *FunctionMenu::itemArea(int item) const {
     return item >= 0 && item < int(m_items.size()) ? m_items[size_t(item)] : nullptr;
+}
+
+void FunctionMenu::setItem7Enabled(bool enabled) {
+    if (enabled == m_item7Enabled)
+        return;
+    m_item7Enabled = enabled;
+    if (QWidget *area = m_items[7])
+        area->update();
+}
+
+void FunctionMenu::itemHovered(int item) {
+    // A disabled control hears no mouse: moving over item 7 itself does not enable it.
+    if (item != 7)
+        setItem7Enabled(true);
 }
 
 void FunctionMenu::moveMarkerTo(int item) {
@@ -195,8 +258,13 @@ void FunctionMenu::moveMarkerTo(int item) {
         return;
     m_current = item;
     m_markerLeft = itemLeft(item) - markerOffset;
-    Twips::place(m_marker, m_markerLeft, itemTop(item), itemWidth + 2 * markerOffset, itemHeight);
-    m_marker->lower();
+    // Item 7 lies outside the strip: the marker's place is kept, it is not drawn there.
+    m_marker->setVisible(item != 7);
+    if (item != 7) {
+        Twips::place(m_marker, m_markerLeft, itemTop(item), itemWidth(item) + 2 * markerOffset,
+                     itemHeight(item));
+        m_marker->lower();
+    }
     update();
     for (QWidget *area : m_items) {
         if (area)

@@ -3,23 +3,32 @@
 #include <QWidget>
 #include <array>
 
-class QLabel;
+class ChromeButton;
+class TextButton;
 
-// The function menu across the top of the window: one area per study mode, each with its
+// The function menu: across the top of the window one area per study mode, each with its
 // icon and caption, and the selection marker under the current one (60 twips left of the
-// item). Releasing the mouse over an item reports it; what the item does is the window's.
-// Positions are the window's twips; the strip spans the window's width.
+// item); the window's own minimise and close buttons and the text buttons "更多软件" and
+// "迷你模式" at the top right. Item 7, the companion program, lies near the bottom of the
+// window, outside the strip, as a child of the window.
+//
+// Releasing the mouse over an item reports it; what the item does is the window's. Item 7
+// carries its own enabled flag, the guard against starting the companion program twice: a
+// disabled item 7 ignores presses and releases, and the next mouse move over any other
+// menu item (or wherever the window says) enables it again. Positions are the window's
+// twips; the strip spans the window's width.
 class FunctionMenu : public QWidget {
     Q_OBJECT
 public:
-    explicit FunctionMenu(QWidget *parent = nullptr);
+    // window is the parent: the strip and item 7 are both placed in its twips.
+    explicit FunctionMenu(QWidget *window);
 
-    // Items 1 to 6 and 8 lie in the strip. Item 7 (the companion program) sits in the skin
-    // below the window's bottom edge and has no area here.
-    static bool hasItem(int item);
-    static int studyModeOf(int item); // the item number is the mode it sets
+    static bool hasItem(int item);    // items 1 to 8
+    static int studyModeOf(int item); // the item number is the mode it sets; 0 for none
     static int itemLeft(int item);    // twips; 0 for an unknown item
     static int itemTop(int item);
+    static int itemWidth(int item);
+    static int itemHeight(int item);
 
     QWidget *itemArea(int item) const;
     // The marker's left edge in twips: the current item's left - 60.
@@ -27,9 +36,15 @@ public:
     int currentItem() const { return m_current; }
     void moveMarkerTo(int item);
 
+    bool item7Enabled() const { return m_item7Enabled; }
+    void setItem7Enabled(bool enabled);
+
+    ChromeButton *closeButton() const { return m_close; }
+    ChromeButton *minimiseButton() const { return m_minimise; }
+    TextButton *miniButton() const { return m_mini; }
+    TextButton *moreButton() const { return m_more; }
+
     static constexpr int heightTwips = 1050;
-    static constexpr int itemWidth = 900;
-    static constexpr int itemHeight = 660;
     static constexpr int markerOffset = 60;
 
 Q_SIGNALS:
@@ -38,9 +53,18 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
 
+public:
+    // The mouse moved over item: any item but 7 itself enables item 7 again.
+    void itemHovered(int item);
+
 private:
     std::array<QWidget *, 9> m_items{}; // index = item number
     QWidget *m_marker = nullptr;
+    ChromeButton *m_close = nullptr;
+    ChromeButton *m_minimise = nullptr;
+    TextButton *m_mini = nullptr;
+    TextButton *m_more = nullptr;
     int m_current = 1;
     int m_markerLeft = 0;
+    bool m_item7Enabled = true;
 };

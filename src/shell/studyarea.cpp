@@ -4,6 +4,7 @@
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
 #include "study/trainerstate.h"
+#include "textbutton.h"
 #include "twips.h"
 
 #include <QComboBox>
@@ -180,7 +181,25 @@ void StudyArea::buildSentenceView() {
     m_dictation = label(QStringLiteral("听写的计分与进度将在下一版本中提供。"), 13,
                         QStringLiteral("#7B8794"));
     m_dictation->setObjectName(QStringLiteral("DictationGroup"));
-    place(m_dictation, contentLeft, buttonTop, contentWidth, 450);
+    place(m_dictation, contentLeft, buttonTop, 5700, 450);
+
+    // The pass mark of the dictation: "及格分数" Combo5.
+    m_passMark = new QWidget(this);
+    m_passMark->setObjectName(QStringLiteral("PassMark"));
+    place(m_passMark, 8700, buttonTop, contentLeft + contentWidth - 8700, 450);
+    QLabel *passCaption = label(QStringLiteral("及格分数"), 13, QStringLiteral("#34404C"));
+    passCaption->setParent(m_passMark);
+    Twips::place(passCaption, 0, 0, 1080, 450);
+    m_Combo5 = new QComboBox(m_passMark);
+    m_Combo5->setObjectName(QStringLiteral("Combo5"));
+    m_Combo5->setEditable(true);
+    m_Combo5->lineEdit()->setReadOnly(true);
+    m_Combo5->setInsertPolicy(QComboBox::NoInsert);
+    m_Combo5->setFocusPolicy(Qt::NoFocus);
+    m_Combo5->addItems({QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"),
+                        QStringLiteral("90"), QStringLiteral("100")});
+    m_Combo5->setEditText(QStringLiteral("60"));
+    Twips::place(m_Combo5, 1080, 30, 1110, 390);
 
     // Repeat count "每句朗读" N "次" and pause "间隔" N "秒".
     const int pickerTop = 5610;
@@ -340,8 +359,11 @@ void StudyArea::buildPages() {
     option(QStringLiteral("    快速"), false, 2400, 1950);
     option(QStringLiteral("    常速"), true, 3900, 1950);
     option(QStringLiteral("    慢速"), false, 5400, 1950);
-    inPicture11(label(QStringLiteral("点此试听"), 13, QStringLiteral("#8A96A3")), 2400, 2700, 1500,
-                375);
+    m_sample = new TextButton(QStringLiteral("点此试听"), m_Picture11);
+    m_sample->setObjectName(QStringLiteral("SampleButton"));
+    m_sample->setToolTip(QStringLiteral("用系统默认播放器播放示例录音"));
+    Twips::place(m_sample, 2340, 2700, 1200, 375);
+    connect(m_sample, &TextButton::released, this, &StudyArea::sampleReleased);
 }
 
 QPushButton *StudyArea::command(int number) const {
@@ -400,6 +422,7 @@ void StudyArea::refresh(const TrainerState &state) {
     setShown(m_commands[5], v.Command5Visible);
     setShown(m_shortcuts, v.Command5Visible && v.Shape3Visible);
     setShown(m_dictation, v.dictationControlsVisible);
+    setShown(m_passMark, v.dictationControlsVisible);
     setShown(m_prompt, v.Shape3Visible);
     setShown(m_Text2, v.Shape3Visible);
 

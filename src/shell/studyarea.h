@@ -14,6 +14,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TextButton;
 struct TrainerState;
 
 // The study area right of the catalogue: the heading, the single-sentence view with its
@@ -35,6 +36,11 @@ public:
     QLineEdit *Text2() const { return m_Text2; }
     QComboBox *Combo2() const { return m_Combo2; }
     QComboBox *Combo3() const { return m_Combo3; }
+    // The pass-mark selector of the dictation: "60" to "100", "60" at first. Its text may
+    // be any text a settings file gave it; it is kept and written back as it stands.
+    QComboBox *Combo5() const { return m_Combo5; }
+    // "点此试听" on the voice options page.
+    TextButton *sampleButton() const { return m_sample; }
     // Command1..7 and Command16; nullptr for other numbers.
     QPushButton *command(int number) const;
     // Label21, Label22, Label23, Label31 by their check box (1, 2, 3, 5).
@@ -50,6 +56,7 @@ Q_SIGNALS:
     void speedLabelClicked(int k);
     void repeatPicked(const QString &text);
     void pausePicked(const QString &text);
+    void sampleReleased();
 
 private:
     void buildHeading();
@@ -80,6 +87,9 @@ private:
     QWidget *m_pickers = nullptr;
     QComboBox *m_Combo2 = nullptr;
     QComboBox *m_Combo3 = nullptr;
+    QWidget *m_passMark = nullptr;
+    QComboBox *m_Combo5 = nullptr;
+    TextButton *m_sample = nullptr;
     QWidget *m_speed = nullptr;
     std::array<PictureLabel *, 3> m_Label20{};
     PictureLabel *m_Label21 = nullptr;

@@ -3,35 +3,48 @@
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "catalogueview.h"
+#include "chromebutton.h"
 #include "content/catalogue.h"
 #include "content/contentpaths.h"
 #include "content/richtext.h"
-#include "content/settingsrecord.h"
 #include "functionmenu.h"
 #include "keycapture.h"
+#include "picturelabel.h"
+#include "shellicon.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
 #include "study/sentencecanvas.h"
 #include "studyarea.h"
+#include "textbutton.h"
+#include "twips.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QComboBox>
+#include <QFrame>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QSignalBlocker>
-#include <cmath>
+#include <QUrl>
 
 namespace {
 
-constexpr qint64 maxSettingsBytes = 64 * 1024;
+// The window's edge: a frameless window needs one of its own to stand off the desktop.
+class WindowBorder : public QWidget {
+public:
+    using QWidget::QWidget;
 
-QString readSettingsRecord(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return plainTextFromFileBytes(file.read(maxSettingsBytes));
-}
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.setPen(QColor(0xB8, 0xC4, 0xD1));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
 
 // Keys the typing box hears: Enter checks, anything that types or deletes clicks.
 bool isTypingKey(const QKeyEvent *event) {
@@ -93,8 +106,11 @@ TrainerWindow::TrainerWindow(const QString &programDir, VoicePlayer &player,
       m_playback(m_state, player, sounds,
                  PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, programDir),
       m_reader(m_state, m_playback), m_speed(m_state, m_playback) {
+    loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
     setObjectName(QStringLiteral("TrainerWindow"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
+    setMouseTracking(true);
     setFixedSize(widthTwips / 15, heightTwips / 15);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0xF3, 0xF6, 0xFA));
@@ -115,6 +131,7 @@ TrainerWindow::TrainerWindow(const QString &programDir, VoicePlayer &player,
     panel->bind(&m_state.panel, &m_state.rows);
 
     m_playback.endReading(); // the resting captions of the reading buttons
+    buildChrome();
     wire();
     refreshView();
     qApp->installEventFilter(this);
@@ -181,6 +198,13 @@ void TrainerWindow::wire() {
     });
 
     connect(m_menu, &FunctionMenu::itemReleased, this, &TrainerWindow::menuItemReleased);
+    connect(m_menu->closeButton(), &QAbstractButton::clicked, this, &QWidget::close);
+    connect(m_menu->minimiseButton(), &QAbstractButton::clicked, this, &QWidget::showMinimized);
+    connect(m_menu->miniButton(), &TextButton::released, this, &TrainerWindow::startMini);
+    connect(m_menu->moreButton(), &TextButton::released, this, &TrainerWindow::openMoreSoftware);
+    connect(m_area, &StudyArea::sampleReleased, this, &TrainerWindow::openSample);
+    // However the program is asked to end, the window's unload runs first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TrainerWindow::unload);
     connect(m_catalogue, &CatalogueView::loadRequested, this, &TrainerWindow::loadlesson);
 
     connect(m_area, &StudyArea::commandClicked, this, &TrainerWindow::onCommand);
@@ -196,43 +220,109 @@ void TrainerWindow::wire() {
             [this](const QString &text) { m_state.view.Text2.text = text; });
 }
 
-void TrainerWindow::applySettings(const QString &record, QString &title, int &lessonIndex) {
-    m_settings = cutSettingsFields(record, orvessaSettingsFields);
-    const auto &f = m_settings;
-    if (f[9] && isSafeBookTitle(*f[9]))
-        title = *f[9];
-    if (f[0])
-        lessonIndex = static_cast<qint16>(std::lround(leadingNumber(*f[0])));
-    // The picker texts per mode, read as numbers; missing ones stay empty (read as 0).
-    PlaybackState &pb = m_state.playback;
-    QString *pairs[] = {&pb.studyRepeats, &pb.studyPause, &pb.browseRepeats, &pb.browsePause};
+void TrainerWindow::buildChrome() {
+    // The hover frame: four accent lines around the study modes, shown at start-up as a
+    // hint where to begin, gone at the first mouse move over the window.
+    const QRect modes = Twips::rect(300, 360, 7485, 720);
+    const QRect lines[] = {{modes.left(), modes.top(), modes.width(), 1},
+                           {modes.left(), modes.bottom(), modes.width(), 1},
+                           {modes.left(), modes.top(), 1, modes.height()},
+                           {modes.right(), modes.top(), 1, modes.height()}};
     for (int k = 0; k < 4; ++k) {
-        if (f[size_t(3 + k)])
-            *pairs[k] = QString::number(leadingNumber(*f[size_t(3 + k)]));
+        auto *line = new QFrame(this);
+        line->setObjectName(QStringLiteral("Line%1").arg(k + 1));
+        line->setStyleSheet(QStringLiteral("background: rgba(47, 123, 234, 110); border: none;"));
+        line->setAttribute(Qt::WA_TransparentForMouseEvents);
+        line->setGeometry(lines[k]);
+        m_hoverFrame[size_t(k)] = line;
     }
+    m_border = new WindowBorder(this);
+    m_border->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_border->setGeometry(rect());
+    m_border->raise();
 }
 
 void TrainerWindow::startup() {
-    QString title = initialBookTitle();
-    int lessonIndex = -1;
-    applySettings(readSettingsRecord(settingsPath(m_programDir, false)), title, lessonIndex);
-    m_state.studyMode = 1;
-    m_state.playback.repeatCount = 0;
-    m_catalogue->startupFill(title, lessonIndex);
+    // Steps 1 to 3 (display check, player and back-end) ran before the window was made;
+    // the size, the tree's look and the panels' places (4 to 6), the selectors' items
+    // (10) and the follow-read panel's place (12) are the window's design.
+    const QString settingsFile = settingsPath(m_programDir, false);
+    m_settings = parseOrvessaSettings(readSettingsFile(settingsFile));                // 7
+    m_state.studyMode = 1;                                                            // 8
+    m_catalogue->fillBookSelector(m_settings.bookTitle.value_or(initialBookTitle())); // 9
+
+    PlaybackState &pb = m_state.playback; // 11
+    pb.repeatCount = 0;
+    m_timers.Timer2->setInterval(SentencePlayback::pauseInterval(pb.Combo3Text));
+    // 13: the picker texts per mode; missing ones stay empty (read as 0).
+    pb.studyRepeats = m_settings.studyRepeats.value_or(pb.studyRepeats);
+    pb.studyPause = m_settings.studyPause.value_or(pb.studyPause);
+    pb.browseRepeats = m_settings.browseRepeats.value_or(pb.browseRepeats);
+    pb.browsePause = m_settings.browsePause.value_or(pb.browsePause);
+    m_state.panel.canvasTop = 0; // 14
+    m_state.panel.canvasHeight = m_state.panelGeometry.viewportHeight;
+    refreshPanel();
+
+    m_catalogue->fillLessons(m_settings.lessonIndex.value_or(-1)); // 15, 16
     m_menu->moveMarkerTo(1);
+    refreshView();
+    show();       // 17
+    loadlesson(); // 18
+    if (prepareRecording)
+        prepareRecording(); // 19
 
-    show();
-    loadlesson();
-
-    // The display options of fields 2, 3, 8 and 9; a change runs the option's handler.
-    const int checks[] = {1, 2, 3, 4};
-    const int fields[] = {1, 2, 7, 8};
-    for (int k = 0; k < 4; ++k) {
-        if (const auto &field = m_settings[size_t(fields[k])])
-            m_view.setCheckValue(checks[k], int(leadingNumber(*field)));
+    // 20: a changed value runs the option's click handler; the value it has runs nothing.
+    const std::pair<int, std::optional<int>> checks[] = {{1, m_settings.englishHint},
+                                                         {2, m_settings.chineseHint},
+                                                         {3, m_settings.showChinese},
+                                                         {4, m_settings.followReadHint}};
+    for (const auto &[check, value] : checks) {
+        if (value)
+            m_view.setCheckValue(check, *value);
     }
+    if (m_settings.passMark) // 21
+        m_area->Combo5()->setEditText(*m_settings.passMark);
     // The options may have moved the focus to Combo4; sentence study types.
     focusTypingBox();
+}
+
+OrvessaSettings TrainerWindow::liveSettings() const {
+    OrvessaSettings live;
+    const StudyViewState &v = m_state.view;
+    const PlaybackState &pb = m_state.playback;
+    live.lessonIndex = m_catalogue->lessonIndex();
+    live.englishHint = v.Check1.value;
+    live.chineseHint = v.Check2.value;
+    live.studyRepeats = pb.studyRepeats;
+    live.studyPause = pb.studyPause;
+    live.browseRepeats = pb.browseRepeats;
+    live.browsePause = pb.browsePause;
+    live.showChinese = v.Check3.value;
+    live.followReadHint = v.Check4.value;
+    live.bookTitle = m_catalogue->bookTitle();
+    live.passMark = m_area->Combo5()->currentText();
+    return live;
+}
+
+void TrainerWindow::closeEvent(QCloseEvent *event) {
+    unload();
+    QWidget::closeEvent(event); // the close is never cancelled
+}
+
+void TrainerWindow::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    const SaveResult saved = saveSettingsRecord(settingsPath(m_programDir, false),
+                                                orvessaSettingsRecord(liveSettings()));
+    if (!saved.ok())
+        messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
+    // The player closes with the window: no sentence plays on while the program ends.
+    for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.Timer3, m_timers.endShot}) {
+        if (timer)
+            timer->stop();
+    }
+    m_player.VoicePause();
 }
 
 void TrainerWindow::loadlesson() {
@@ -246,7 +336,7 @@ void TrainerWindow::loadlesson() {
 
 void TrainerWindow::menuItemReleased(int item) {
     const int mode = FunctionMenu::studyModeOf(item);
-    if (!FunctionMenu::hasItem(item) || mode == 0)
+    if (mode == 0 || (item == 7 && !m_menu->item7Enabled()))
         return;
     m_state.studyMode = mode;
     if (item == 1)
@@ -256,13 +346,48 @@ void TrainerWindow::menuItemReleased(int item) {
     focusCombo4();
     m_playback.stopWatch();
     m_view.cc();
-    // The dictation set-up (mode 8) and the companion program (item 7) come with the
-    // dictation test; item 6 shows the voice options page over the area.
-    if (item == 6)
+    if (mode == 8)
+        startDictation();
+    if (item == 6) {
         m_state.view.Picture11Visible = true;
+        m_menu->setItem7Enabled(true);
+    }
+    if (item == 7) {
+        // Disabled first: a second press before the mouse moves on starts nothing.
+        m_menu->setItem7Enabled(false);
+        launcher.startDetached(programPath(m_programDir, QStringLiteral("sorvik")));
+    }
     m_menu->moveMarkerTo(item);
     refreshPanel();
     refreshView();
+}
+
+void TrainerWindow::startDictation() {
+    TrainerState &s = m_state;
+    s.passedCount = 0;
+    placeProgressKnob(s);
+    placeProgressLine(s, m_measurer);
+    // From before the first record: the next-sentence action shows and plays sentence 1.
+    s.currentSentence = 0;
+    m_view.nextSentence();
+    s.currentSentence = s.sentenceCount > 0 ? 1 : 0;
+    // A one-sentence lesson has no next sentence: an enabled 下一句 would make its right
+    // typing move on instead of ending the test.
+    s.Command1.enabled = s.Command14.enabled = s.sentenceCount > 1;
+    s.Command2.enabled = s.Command13.enabled = false;
+}
+
+void TrainerWindow::startMini() {
+    launcher.startDetached(programPath(m_programDir, QStringLiteral("mini")));
+}
+
+void TrainerWindow::openMoreSoftware() {
+    launcher.openUrl(QUrl::fromLocalFile(m_programDir + QStringLiteral("/help/index.html")));
+}
+
+void TrainerWindow::openSample() {
+    launcher.openUrl(
+        QUrl::fromLocalFile(m_programDir + QStringLiteral("/Sound/英语900句/demo.mp3")));
 }
 
 void TrainerWindow::onCommand(int number) {
@@ -361,7 +486,60 @@ void TrainerWindow::messageBox(const QString &text, const QString &title, Messag
     box.exec();
 }
 
+bool TrainerWindow::isBackground(const QWidget *widget) const {
+    if (widget == this || widget == m_area || widget == m_catalogue || widget == m_menu)
+        return true;
+    // The panels and cards of the area are plain frames; a scroll area is a frame too.
+    return widget && widget->metaObject() == &QFrame::staticMetaObject;
+}
+
+void TrainerWindow::hideHoverFrame() {
+    for (QWidget *line : m_hoverFrame)
+        line->hide();
+}
+
+bool TrainerWindow::hoverFrameVisible() const {
+    return m_hoverFrame[0]->isVisibleTo(this);
+}
+
+void TrainerWindow::backgroundHovered() {
+    hideHoverFrame();
+    m_menu->setItem7Enabled(true);
+}
+
+void TrainerWindow::mousePressEvent(QMouseEvent *event) {
+    // Presses on the labels and panels come here too; only the background drags, and a
+    // press with any button records the origin.
+    const QWidget *pressed = childAt(event->position().toPoint());
+    m_dragArmed = !pressed || isBackground(pressed);
+    if (m_dragArmed) {
+        m_dragOrigin = event->globalPosition();
+        m_dragWindowPos = pos();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TrainerWindow::mouseMoveEvent(QMouseEvent *event) {
+    // Only the left button moves the window.
+    if (m_dragArmed && (event->buttons() & Qt::LeftButton))
+        move(m_dragWindowPos + (event->globalPosition() - m_dragOrigin).toPoint());
+    QWidget::mouseMoveEvent(event);
+}
+
 bool TrainerWindow::eventFilter(QObject *watched, QEvent *event) {
+    // Moves without a button reach only widgets that track the mouse, but every one passes
+    // the application's filters: the hover frame hears them here.
+    if (event->type() == QEvent::MouseMove) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this) {
+            if (isBackground(widget))
+                backgroundHovered();
+            else if (qobject_cast<QLabel *>(widget) || qobject_cast<PictureLabel *>(widget) ||
+                     widget == m_catalogue->List1()->viewport() ||
+                     widget == lessonPanel()->canvas())
+                hideHoverFrame();
+        }
+    }
     // The window sees every key first, as the shortcut table needs; then the typing box.
     if (event->type() == QEvent::KeyPress) {
         auto *widget = qobject_cast<QWidget *>(watched);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "content/settingsfile.h"
 #include "lessonloader.h"
+#include "programlauncher.h"
 #include "study/fontmeasurer.h"
 #include "study/fulltextreader.h"
 #include "study/sentenceplayback.h"
@@ -9,6 +11,7 @@
 #include "study/trainerstate.h"
 
 #include <QWidget>
+#include <array>
 
 class CatalogueView;
 class FunctionMenu;
@@ -32,8 +35,13 @@ struct WindowTimers {
 
 // The main window of the trainer: builds the function menu, the catalogue column and the
 // study area, binds them to the window state and wires the events to the loader and the
-// study code. Positions are twips of the 96-dpi design (11700 x 8325), converted to pixels
-// only where widgets are placed.
+// study code. It draws its own frame: no system title bar, dragged by its background, its
+// own close and minimise buttons. Positions are twips of the 96-dpi design (11700 x 8325),
+// converted to pixels only where widgets are placed; on other screens Qt scales the whole
+// window.
+//
+// Closing it by any means (its close button, the desktop, a signal, the end of the
+// session) runs the unload once: the settings are written, then playback ends.
 class TrainerWindow : public QWidget {
     Q_OBJECT
 public:
@@ -42,13 +50,23 @@ public:
                   WindowTimers timers, QWidget *parent = nullptr);
     ~TrainerWindow() override;
 
-    // Reads the remembered book, lesson, picker texts and options, fills the catalogue,
-    // shows the window and loads the lesson in sentence study.
+    // The window's part of the program's start, after the display check and the choice of
+    // the audio back-end: reads SETTING/set.dat, fills the selectors, the lesson list and
+    // the tree, shows the window, loads the remembered lesson in sentence study, prepares
+    // the recorder and restores the display options and the pass mark. Any step that
+    // fails is skipped and its target keeps its value.
     void startup();
     // loadlesson for List1's current selection.
     void loadlesson();
-    // A function menu item released: sets the study mode and lays the area out for it.
+    // A function menu item released: sets the study mode, pauses the player (not for the
+    // dictation), stops the sentence-end watch, lays the area out for the mode, and what
+    // the item adds: the dictation's start, the voice options page, the companion program.
     void menuItemReleased(int item);
+    // The settings record's values as the controls hold them now.
+    OrvessaSettings liveSettings() const;
+    // Whether the unload (settings saved, playback ended) has run.
+    bool unloaded() const { return m_unloaded; }
+    bool hoverFrameVisible() const;
 
     TrainerState &state() { return m_state; }
     LessonLoader &loader() { return m_loader; }
@@ -63,16 +81,32 @@ public:
 
     // Replaces the modal message boxes (tests); empty shows them.
     std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
+    // Starts mini and the companion program and opens files; tests replace it.
+    ProgramLauncher launcher = ProgramLauncher::system();
+    // Prepares the learner's recording device; run once by startup() after the first
+    // load. Empty until the recorder exists.
+    std::function<void()> prepareRecording;
 
     static constexpr int widthTwips = 11700;
     static constexpr int heightTwips = 8325;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void wire();
-    void applySettings(const QString &record, QString &title, int &lessonIndex);
+    void buildChrome();
+    void unload();
+    void startDictation();
+    void startMini();
+    void openMoreSoftware();
+    void openSample();
+    bool isBackground(const QWidget *widget) const;
+    void backgroundHovered();
+    void hideHoverFrame();
     void refreshView();
     void refreshPanel();
     void onCommand(int number);
@@ -92,10 +126,16 @@ private:
     SentencePlayback m_playback;
     FullTextReader m_reader;
     SpeedChoice m_speed;
-    std::vector<std::optional<QString>> m_settings; // set.dat's fields, read at start-up
+    OrvessaSettingsFields m_settings; // what set.dat gave, read once at start-up
+    bool m_unloaded = false;
+    QPointF m_dragOrigin; // global position of the last press on the background
+    QPoint m_dragWindowPos;
+    bool m_dragArmed = false; // the last press was on the background
 
     FunctionMenu *m_menu = nullptr;
     CatalogueView *m_catalogue = nullptr;
     StudyArea *m_area = nullptr;
     KeyCapture *m_Combo4 = nullptr;
+    std::array<QWidget *, 4> m_hoverFrame{};
+    QWidget *m_border = nullptr;
 };

@@ -217,9 +217,13 @@ TEST_F(TrainerWindowTest, MenuItemsLayTheAreaOutForTheirMode) {
         EXPECT_EQ(shown("Picture4"), row.followRead);
         EXPECT_EQ(shown("Picture11"), row.voiceOptions);
         EXPECT_EQ(window->functionMenu()->markerLeft(), FunctionMenu::itemLeft(row.item) - 60);
-        // Every mode but the dictation pauses the player; the sentence-end watch stops.
-        EXPECT_EQ(fake().calls.contains(QStringLiteral("pause")), row.item != 8);
-        EXPECT_FALSE(Timer1.isActive());
+        // Every mode but the dictation pauses the player and stops the sentence-end watch;
+        // the dictation plays its first sentence.
+        if (row.item == 8)
+            EXPECT_EQ(fake().calls.first(), QStringLiteral("seek %1").arg(player->voiceStart));
+        else
+            EXPECT_TRUE(fake().calls.contains(QStringLiteral("pause")));
+        EXPECT_EQ(Timer1.isActive(), row.item == 8);
         if (row.item == 2 || row.item == 3 || row.item == 4) {
             EXPECT_EQ(window->focusWidget(), window->Combo4());
         }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+// How the window starts other programs and opens files: detached, without waiting and
+// without any further exchange. Tests replace both members so that nothing really starts.
+struct ProgramLauncher {
+    // Starts the program file at path detached, asking for a minimised window where the
+    // platform lets us; returns whether it started. A missing file starts nothing.
+    std::function<bool(const QString &path)> startDetached;
+    // Opens a local file or an address with the desktop's default handler.
+    std::function<bool(const QUrl &url)> openUrl;
+
+    static ProgramLauncher system();
+};
+
+// The path of a program of the program directory: name, with ".exe" on Windows.
+QString programPath(const QString &programDir, const QString &name);

@@ -1,0 +1,489 @@
+#include "audio/fakevoicebackend.h"
+#include "audio/shortsound.h"
+#include "audio/ticker.h"
+#include "audio/voiceplayer.h"
+#include "content/settingsfile.h"
+#include "shell/catalogueview.h"
+#include "shell/chromebutton.h"
+#include "shell/displaycheck.h"
+#include "shell/functionmenu.h"
+#include "shell/picturelabel.h"
+#include "shell/quitsignals.h"
+#include "shell/studyarea.h"
+#include "shell/textbutton.h"
+#include "shell/trainerprogram.h"
+#include "study/fonts.h"
+#include "study/lessonpanel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString demoBook = QStringLiteral("英语900句");
+// The record of the settings file's own example: lesson 4, English hints on, Chinese hints
+// off, 2 repeats with 3 s in sentence study, once without pause in browsing, Chinese lines
+// on, the follow-read Chinese hint off, pass mark 80.
+const QString exampleRecord = QStringLiteral("3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\");
+
+QByteArray gbk(const QString &text) {
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void copyTree(const QString &from, const QString &to) {
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(source, target);
+    }
+}
+
+QString demoContent() {
+    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
+    if (QFileInfo::exists(bin + QStringLiteral("/book/") + demoBook))
+        return bin;
+    return QStringLiteral(ORVESSA_SOURCE_DIR "/content");
+}
+
+void sendMouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+               Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void press(QWidget *target, Qt::MouseButton button = Qt::LeftButton, QPoint pos = {3, 3}) {
+    sendMouse(target, QEvent::MouseButtonPress, pos, button, button);
+}
+void releaseOn(QWidget *target, Qt::MouseButton button = Qt::LeftButton, QPoint pos = {3, 3}) {
+    sendMouse(target, QEvent::MouseButtonRelease, pos, button, Qt::NoButton);
+}
+void moveOver(QWidget *target, QPoint pos = {4, 4}, Qt::MouseButtons held = Qt::NoButton) {
+    sendMouse(target, QEvent::MouseMove, pos, Qt::NoButton, held);
+}
+void click(QWidget *target) {
+    press(target);
+    releaseOn(target);
+}
+
+class TrainerProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installFontSubstitutions();
+        ASSERT_TRUE(dir.isValid());
+        programDir = dir.path();
+        for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
+            copyTree(demoContent() + u'/' + QString::fromLatin1(part),
+                     programDir + u'/' + QString::fromLatin1(part));
+        setRecord(exampleRecord);
+    }
+
+    QString settingsFile() const { return programDir + QStringLiteral("/SETTING/set.dat"); }
+    void setRecord(const QString &record) { writeFile(settingsFile(), gbk(record)); }
+
+    void start() {
+        TrainerProgramParts parts;
+        parts.programDir = programDir;
+        parts.chooseBackend = [] {
+            return ChosenBackend{std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds),
+                                 1};
+        };
+        parts.readScreen = [this] { return screen; };
+        parts.timers = WindowTimers{&Timer1, &Timer2, &Timer3, &endShot};
+        parts.messageSink = [this](const QString &text, const QString &, MessageIcon) {
+            messages << text;
+            windowVisibleAtMessage
+                << (program && program->window() && program->window()->isVisible());
+        };
+        parts.launcher.startDetached = [this](const QString &path) {
+            started << path;
+            return programsExist;
+        };
+        parts.launcher.openUrl = [this](const QUrl &url) {
+            opened << url;
+            return true;
+        };
+        program = std::make_unique<TrainerProgram>(std::move(parts), sounds);
+        program->start();
+    }
+
+    TrainerWindow *window() const { return program->window(); }
+    const TrainerState &state() const { return window()->state(); }
+    FakeVoiceBackend &fake() {
+        return static_cast<FakeVoiceBackend &>(program->player()->backend());
+    }
+    bool shown(const char *name) const {
+        auto *w = window()->findChild<QWidget *>(QString::fromLatin1(name));
+        return w && w->isVisibleTo(window());
+    }
+    QWidget *item(int i) const { return window()->functionMenu()->itemArea(i); }
+    void menu(int i) { click(item(i)); }
+
+    QTemporaryDir dir;
+    QString programDir;
+    ScreenReading screen; // 96 dpi, a large screen
+    RecordingShortSoundPlayer sounds;
+    ManualTicker Timer1{30};
+    ManualTicker Timer2{10};
+    ManualTicker Timer3{10};
+    ManualTicker endShot{1};
+    std::unique_ptr<TrainerProgram> program;
+    QStringList messages;
+    QList<bool> windowVisibleAtMessage;
+    QStringList started;
+    QList<QUrl> opened;
+    bool programsExist = true;
+};
+
+TEST_F(TrainerProgramTest, RestoresTheRecordAndWritesItBackOnClose) {
+    start();
+    const TrainerState &s = state();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(s.studyMode, 1);
+    EXPECT_EQ(program->player()->WmpEnable, 1);
+    EXPECT_EQ(program->player()->playerKind, 2);
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_TRUE(window()->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(window()->size(), QSize(780, 555));
+
+    CatalogueView *catalogue = window()->catalogue();
+    EXPECT_EQ(catalogue->Combo1()->currentText(), demoBook);
+    EXPECT_EQ(catalogue->List1()->currentRow(), 3);
+    EXPECT_EQ(catalogue->TreeView1()->currentItem(),
+              catalogue->TreeView1()->topLevelItem(0)->child(3));
+    EXPECT_EQ(s.lessonIndex, 3);
+    EXPECT_EQ(s.currentSentence, 1);
+
+    // The options and their pictures: English hint on, Chinese hint off, Chinese lines on,
+    // the follow-read Chinese hint off.
+    const StudyViewState &v = s.view;
+    EXPECT_EQ(v.Check1.value, 1);
+    EXPECT_EQ(v.Check2.value, 0);
+    EXPECT_EQ(v.Check3.value, 1);
+    EXPECT_EQ(v.Check4.value, 0);
+    StudyArea *area = window()->studyArea();
+    EXPECT_EQ(area->twin(1)->picturePath(), QStringLiteral("bitmap/1.jpg"));
+    EXPECT_EQ(area->twin(2)->picturePath(), QStringLiteral("bitmap/0.jpg"));
+    EXPECT_EQ(v.Image13.path, QStringLiteral("bitmap/0.jpg"));
+    EXPECT_TRUE(shown("Label1"));
+    EXPECT_FALSE(shown("Label2")); // Chinese hint off
+    EXPECT_EQ(area->Combo5()->currentText(), QStringLiteral("80"));
+    EXPECT_EQ(s.playback.studyRepeats, QStringLiteral("2"));
+    EXPECT_EQ(s.playback.studyPause, QStringLiteral("3"));
+    EXPECT_EQ(s.playback.browseRepeats, QStringLiteral("1"));
+    EXPECT_EQ(s.playback.browsePause, QStringLiteral("0"));
+    EXPECT_EQ(area->Combo2()->currentText(), QStringLiteral("2"));
+
+    QFile::remove(settingsFile());
+    window()->close();
+    EXPECT_TRUE(window()->unloaded());
+    EXPECT_EQ(
+        orvessaSettingsRecord(parseOrvessaSettings(readSettingsFile(settingsFile())).appliedTo({})),
+        exampleRecord);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(fake().calls.last(), QStringLiteral("pause")); // playback ended
+}
+
+TEST_F(TrainerProgramTest, WithoutSettingsTheInitialValuesAreWritten) {
+    QFile::remove(settingsFile());
+    start();
+    EXPECT_EQ(window()->catalogue()->Combo1()->currentText(), QStringLiteral("商务英语900句"));
+    EXPECT_EQ(window()->catalogue()->List1()->count(), 0);
+    EXPECT_EQ(window()->catalogue()->TreeView1()->currentItem(),
+              window()->catalogue()->TreeView1()->topLevelItem(0));
+    EXPECT_EQ(window()->studyArea()->Combo5()->currentText(), QStringLiteral("60"));
+    window()->close();
+    EXPECT_EQ(readSettingsFile(settingsFile()),
+              QStringLiteral("-1\\1\\1\\\\\\\\\\1\\1\\商务英语900句\\60\\\r\n"));
+}
+
+TEST_F(TrainerProgramTest, RecordsCutShortAndOddTextsRoundTrip) {
+    struct Row {
+        const char16_t *record;
+        int lessonRow;          // List1's selection after start-up
+        const char16_t *pass;   // Combo5's text
+        const char16_t *stored; // the record written on close
+    };
+    const Row rows[] = {
+        // The last separator missing: everything but the pass mark.
+        {u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80", 3, u"60",
+         u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\60\\"},
+        // Numbers read as numbers: "02" goes back as 2; a pass mark that is no item kept.
+        {u"0\\1\\1\\02\\ 4x\\1\\0\\1\\1\\英语900句\\85\\", 0, u"85",
+         u"0\\1\\1\\2\\4\\1\\0\\1\\1\\英语900句\\85\\"},
+        // No lesson: the list without selection, the tree's root current.
+        {u"-1\\1\\1\\1\\0\\1\\0\\1\\1\\英语900句\\70\\", -1, u"70",
+         u"-1\\1\\1\\1\\0\\1\\0\\1\\1\\英语900句\\70\\"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(QString::fromUtf16(row.record).toStdString());
+        setRecord(QString::fromUtf16(row.record));
+        start();
+        EXPECT_EQ(window()->catalogue()->List1()->currentRow(), row.lessonRow);
+        if (row.lessonRow < 0) {
+            EXPECT_EQ(window()->catalogue()->TreeView1()->currentItem(),
+                      window()->catalogue()->TreeView1()->topLevelItem(0));
+        }
+        EXPECT_EQ(window()->studyArea()->Combo5()->currentText(), QString::fromUtf16(row.pass));
+        window()->close();
+        EXPECT_EQ(readSettingsFile(settingsFile()), QString::fromUtf16(row.stored) + "\r\n");
+        program.reset();
+    }
+}
+
+TEST_F(TrainerProgramTest, AFailedSaveIsToldOnceAndTheWindowStillCloses) {
+    start();
+    const QString setting = programDir + QStringLiteral("/SETTING");
+    ASSERT_TRUE(QDir(setting).removeRecursively());
+    window()->close();
+    EXPECT_TRUE(window()->unloaded());
+    EXPECT_FALSE(window()->isVisible());
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(settingsFile()));
+    // A second close saves nothing more.
+    window()->close();
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(TrainerProgramTest, DisplayCheckTellsBeforeTheWindowShowsOnlyWhereScalingCannotHelp) {
+    struct Row {
+        double logicalDpi, ratio;
+        QSize available;
+        bool message;
+    };
+    const Row rows[] = {
+        {96, 1.0, {1024, 700}, false},  // the design
+        {96, 1.5, {1280, 700}, false},  // 144 dpi, scaled by Qt, fits
+        {96, 1.25, {1024, 720}, false}, // 120 dpi, scaled
+        {96, 1.5, {700, 500}, true},    // scaled, but the screen is too small for it
+        {144, 1.0, {1600, 900}, true},  // 144 dpi with Qt's scaling turned off
+        {96, 1.0, {640, 480}, false},   // 96 dpi: never the dpi message
+    };
+    for (const Row &row : rows) {
+        ScreenReading reading;
+        reading.logicalDpi = row.logicalDpi;
+        reading.devicePixelRatio = row.ratio;
+        reading.available = row.available;
+        EXPECT_EQ(displayMessageNeeded(reading, TrainerProgram::designSize), row.message)
+            << row.logicalDpi << " x " << row.ratio;
+    }
+    EXPECT_EQ((ScreenReading{96, 1.5, {}}.screenDpi()), 144);
+
+    screen = ScreenReading{120, 1.0, {1920, 1080}};
+    start();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], displayMessageText());
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("您的系统DPI非标准值")));
+    EXPECT_EQ(messages[0].count(QStringLiteral("\r\n")), 4);
+    EXPECT_FALSE(windowVisibleAtMessage[0]);
+    // Start-up went on normally.
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_EQ(state().lessonIndex, 3);
+}
+
+TEST_F(TrainerProgramTest, EveryMenuItemLaysOutItsModeAndMovesTheMarker) {
+    start();
+    struct Row {
+        int item;
+        int mode;
+        bool lessonPanel, sentenceView, followRead, voiceOptions, passMark;
+        bool paused;
+    };
+    const Row rows[] = {
+        {2, 2, true, false, false, false, false, true},
+        {3, 3, true, false, false, false, false, true},
+        {4, 4, true, false, false, false, false, true},
+        {5, 5, false, false, true, false, false, true},
+        {8, 8, false, true, false, false, true, false},
+        {7, 7, false, true, false, false, true, true}, // cc keeps the last mode's layout
+        {6, 6, false, true, false, true, true, true},
+        {1, 1, false, true, false, false, false, true},
+        {1, 1, false, true, false, false, false, true}, // the current item still rebuilds
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.item);
+        moveOver(window()); // item 7 enabled again
+        fake().calls.clear();
+        menu(row.item);
+        EXPECT_EQ(state().studyMode, row.mode);
+        EXPECT_EQ(shown("Picture5"), row.lessonPanel);
+        EXPECT_EQ(shown("Shape3"), row.sentenceView);
+        EXPECT_EQ(shown("Picture4"), row.followRead);
+        EXPECT_EQ(shown("Picture11"), row.voiceOptions);
+        EXPECT_EQ(shown("PassMark"), row.passMark);
+        EXPECT_EQ(fake().calls.contains(QStringLiteral("pause")), row.paused);
+        // The sentence-end watch stops; only the dictation starts it again, for sentence 1.
+        EXPECT_EQ(Timer1.isActive(), row.mode == 8);
+        EXPECT_EQ(window()->functionMenu()->currentItem(), row.item);
+        EXPECT_EQ(window()->functionMenu()->markerLeft(), FunctionMenu::itemLeft(row.item) - 60);
+    }
+    EXPECT_EQ(started, QStringList{programDir + QStringLiteral("/sorvik")});
+}
+
+TEST_F(TrainerProgramTest, DictationStartsOnSentenceOneWithoutPausing) {
+    start();
+    TrainerState &s = window()->state();
+    QPushButton *next = window()->studyArea()->command(1);
+    click(next);
+    click(next);
+    ASSERT_EQ(s.currentSentence, 3);
+    s.passedCount = 2;
+    fake().calls.clear();
+    menu(8);
+    EXPECT_EQ(s.currentSentence, 1);
+    EXPECT_EQ(s.passedCount, 0);
+    EXPECT_EQ(s.passFraction, 0);
+    EXPECT_EQ(s.view.Label1.text, s.sentences.entry(1).english);
+    EXPECT_FALSE(fake().calls.contains(QStringLiteral("pause")));
+    EXPECT_TRUE(fake().calls.contains(QStringLiteral("play"))); // sentence 1 plays
+    EXPECT_TRUE(s.Command1.enabled);
+    EXPECT_TRUE(s.Command14.enabled);
+    EXPECT_FALSE(s.Command2.enabled);
+    EXPECT_FALSE(s.Command13.enabled);
+}
+
+TEST_F(TrainerProgramTest, CompanionStartsOnceUntilTheMouseMovesOn) {
+    programsExist = false; // a missing program changes nothing on screen either
+    start();
+    FunctionMenu *menuStrip = window()->functionMenu();
+    menu(7);
+    menu(7);
+    moveOver(item(7)); // over item 7 itself: still disabled
+    menu(7);
+    EXPECT_EQ(started.size(), 1);
+    EXPECT_FALSE(menuStrip->item7Enabled());
+    EXPECT_TRUE(messages.isEmpty());
+
+    moveOver(item(2)); // any other menu item enables it
+    EXPECT_TRUE(menuStrip->item7Enabled());
+    menu(7);
+    EXPECT_EQ(started.size(), 2);
+    moveOver(window()->studyArea()); // the background enables it
+    EXPECT_TRUE(menuStrip->item7Enabled());
+    menu(7);
+    menu(6); // the voice options page enables it too
+    EXPECT_TRUE(menuStrip->item7Enabled());
+    EXPECT_EQ(started.size(), 3);
+    // Item 7 lies inside the window.
+    EXPECT_TRUE(window()->rect().contains(item(7)->geometry()));
+}
+
+TEST_F(TrainerProgramTest, TextButtonsPressInAndStartTheirTargets) {
+    start();
+    FunctionMenu *strip = window()->functionMenu();
+    struct Row {
+        TextButton *button;
+        QString started;
+        QString opened;
+    };
+    const Row rows[] = {
+        {strip->miniButton(), programDir + QStringLiteral("/mini"), QString()},
+        {strip->moreButton(), QString(), programDir + QStringLiteral("/help/index.html")},
+        {window()->studyArea()->sampleButton(), QString(),
+         programDir + QStringLiteral("/Sound/英语900句/demo.mp3")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.button->caption().toStdString());
+        started.clear();
+        opened.clear();
+        const QPoint rest = row.button->pos();
+        press(row.button);
+        EXPECT_EQ(row.button->pos(), rest + QPoint(1, 1)); // 15 twips right and down
+        EXPECT_TRUE(started.isEmpty() && opened.isEmpty());
+        releaseOn(row.button);
+        EXPECT_EQ(row.button->pos(), rest);
+        EXPECT_EQ(started, row.started.isEmpty() ? QStringList() : QStringList{row.started});
+        EXPECT_EQ(opened, row.opened.isEmpty() ? QList<QUrl>()
+                                               : QList<QUrl>{QUrl::fromLocalFile(row.opened)});
+    }
+    // The help page ships with the program.
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral(ORVESSA_SOURCE_DIR "/content/help/index.html")));
+}
+
+TEST_F(TrainerProgramTest, BackgroundDragsWithTheLeftButtonOnly) {
+    start();
+    QWidget *w = window();
+    w->move(100, 100);
+    QWidget *area = window()->studyArea();
+    const QPoint at(5, 5);
+    // The right button records the origin but does not move the window.
+    press(area, Qt::RightButton, at);
+    moveOver(area, at + QPoint(30, 20), Qt::RightButton);
+    releaseOn(area, Qt::RightButton, at + QPoint(30, 20));
+    EXPECT_EQ(w->pos(), QPoint(100, 100));
+
+    press(area, Qt::LeftButton, at);
+    moveOver(area, at + QPoint(30, 20), Qt::LeftButton);
+    EXPECT_EQ(w->pos(), QPoint(130, 120));
+    releaseOn(area, Qt::LeftButton, at + QPoint(30, 20));
+
+    // A press on a control does not drag.
+    PictureLabel *twin = window()->studyArea()->twin(1);
+    press(twin, Qt::LeftButton, at);
+    moveOver(twin, at + QPoint(40, 0), Qt::LeftButton);
+    EXPECT_EQ(w->pos(), QPoint(130, 120));
+}
+
+TEST_F(TrainerProgramTest, HoverFrameShowsAtStartAndGoesAtTheFirstMove) {
+    start();
+    EXPECT_TRUE(window()->hoverFrameVisible());
+    moveOver(window()->functionMenu()->itemArea(2)); // a menu item is no background
+    EXPECT_TRUE(window()->hoverFrameVisible());
+    moveOver(window()->findChild<QLabel *>(QStringLiteral("Label37")));
+    EXPECT_FALSE(window()->hoverFrameVisible());
+}
+
+TEST_F(TrainerProgramTest, CloseAndMinimiseButtons) {
+    start();
+    window()->functionMenu()->minimiseButton()->click();
+    EXPECT_TRUE(window()->isMinimized());
+    window()->functionMenu()->closeButton()->click();
+    EXPECT_TRUE(window()->unloaded());
+    EXPECT_FALSE(window()->isVisible());
+}
+
+TEST(QuitSignalsTest, TerminationSignalAsksTheWindowToClose) {
+    int requests = 0;
+    {
+        QuitSignals signals([&requests] { ++requests; });
+        ASSERT_TRUE(signals.signalsWatched());
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        QElapsedTimer clock;
+        clock.start();
+        while (requests == 0 && clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(requests, 1);
+        ASSERT_EQ(::raise(SIGINT), 0);
+        clock.restart();
+        while (requests == 1 && clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(requests, 2);
+    }
+}
+
+} // namespace
