@@ -8,11 +8,12 @@ wait_s=${3:-3}
 dpi=${4:-96}
 cd "$(dirname "$0")/.."
 display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x700x24 -dpi "$dpi" -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1400x1000x24 -dpi "$dpi" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $app $xvfb 2>/dev/null || true' EXIT
 sleep 1
-DISPLAY=$display QT_QPA_PLATFORM=xcb build/bin/"$program" >/tmp/screenshot-"$program".log 2>&1 &
+# Qt 6 on xcb takes the logical dpi from Xft.dpi or QT_FONT_DPI, not from Xvfb -dpi.
+DISPLAY=$display QT_QPA_PLATFORM=xcb QT_FONT_DPI=$dpi build/bin/"$program" >/tmp/screenshot-"$program".log 2>&1 &
 app=$!
 sleep "$wait_s"
 DISPLAY=$display import -window root "$out"
