@@ -13,7 +13,7 @@
 
 namespace {
 
-struct ItemSpec {
+struct MenuEntry {
     int item;
     const char16_t *caption;
     const char *icon;
@@ -25,7 +25,7 @@ struct ItemSpec {
 
 // Item 7 is drawn in the window's skin near the bottom; its designed top (8445) lies below
 // the window's bottom edge (8325), so it keeps its left and sits in the window's footer.
-constexpr ItemSpec itemSpecs[] = {
+constexpr MenuEntry menuEntries[] = {
     {1, u"句子学习", "sentence", 390, 390, 900, 660},
     {2, u"全文浏览", "fulltext", 1415, 390, 900, 660},
     {3, u"回想中文", "recallchinese", 2485, 390, 900, 660},
@@ -36,10 +36,10 @@ constexpr ItemSpec itemSpecs[] = {
     {7, u"口语练习", "companion", 6870, 7905, 1410, 360},
 };
 
-const ItemSpec *specOf(int item) {
-    for (const ItemSpec &spec : itemSpecs) {
-        if (spec.item == item)
-            return &spec;
+const MenuEntry *entryOf(int item) {
+    for (const MenuEntry &entry : menuEntries) {
+        if (entry.item == item)
+            return &entry;
     }
     return nullptr;
 }
@@ -48,25 +48,25 @@ const ItemSpec *specOf(int item) {
 // left-button release over it, and every mouse move over it.
 class MenuItemArea : public QWidget {
 public:
-    MenuItemArea(const ItemSpec &spec, FunctionMenu *menu, QWidget *parent)
-        : QWidget(parent), m_spec(spec), m_menu(menu) {
-        setObjectName(QStringLiteral("MenuItem%1").arg(spec.item));
+    MenuItemArea(const MenuEntry &entry, FunctionMenu *menu, QWidget *parent)
+        : QWidget(parent), m_entry(entry), m_menu(menu) {
+        setObjectName(QStringLiteral("MenuItem%1").arg(entry.item));
         setCursor(Qt::PointingHandCursor);
         setAttribute(Qt::WA_Hover);
         setMouseTracking(true);
-        setToolTip(spec.item == 7 ? QStringLiteral("启动口语练习程序")
-                                  : QString::fromUtf16(spec.caption));
+        setToolTip(entry.item == 7 ? QStringLiteral("启动口语练习程序")
+                                   : QString::fromUtf16(entry.caption));
     }
 
 protected:
     void paintEvent(QPaintEvent *) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        if (m_spec.item == 7) {
+        if (m_entry.item == 7) {
             paintCompanion(painter);
             return;
         }
-        const bool current = m_menu->currentItem() == m_spec.item;
+        const bool current = m_menu->currentItem() == m_entry.item;
         const bool hover = underMouse() && !current;
         if (hover) {
             painter.setPen(Qt::NoPen);
@@ -76,14 +76,14 @@ protected:
         const QColor colour = current ? Palette::accent() : QColor(0x4E, 0x5B, 0x68);
         const int iconSize = 20;
         painter.drawPixmap((width() - iconSize) / 2, 4,
-                           shellIcon(m_spec.icon, colour, iconSize, devicePixelRatioF()));
+                           shellIcon(m_entry.icon, colour, iconSize, devicePixelRatioF()));
         QFont font = labelFont();
         font.setPixelSize(12);
         font.setBold(current);
         painter.setFont(font);
         painter.setPen(current ? Palette::accentPressed() : QColor(0x3A, 0x45, 0x50));
         painter.drawText(QRect(0, 26, width(), 16), Qt::AlignHCenter | Qt::AlignVCenter,
-                         QString::fromUtf16(m_spec.caption));
+                         QString::fromUtf16(m_entry.caption));
     }
 
     void paintCompanion(QPainter &painter) {
@@ -97,30 +97,30 @@ protected:
         const int iconSize = 16;
         const QColor colour = hover ? Palette::accentPressed() : QColor(0x4E, 0x5B, 0x68);
         painter.drawPixmap(10, (height() - iconSize) / 2,
-                           shellIcon(m_spec.icon, colour, iconSize, devicePixelRatioF()));
+                           shellIcon(m_entry.icon, colour, iconSize, devicePixelRatioF()));
         QFont font = labelFont();
         font.setPixelSize(12);
         painter.setFont(font);
         painter.setPen(colour);
         painter.drawText(QRect(10 + iconSize + 5, 0, width() - iconSize - 20, height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf16(m_spec.caption));
+                         Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf16(m_entry.caption));
     }
 
     void mouseMoveEvent(QMouseEvent *event) override {
-        m_menu->itemHovered(m_spec.item);
+        m_menu->itemHovered(m_entry.item);
         event->accept();
     }
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
     void mouseReleaseEvent(QMouseEvent *event) override {
         event->accept();
-        if (m_spec.item == 7 && !m_menu->item7Enabled())
+        if (m_entry.item == 7 && !m_menu->item7Enabled())
             return;
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            Q_EMIT m_menu->itemReleased(m_spec.item);
+            Q_EMIT m_menu->itemReleased(m_entry.item);
     }
 
 private:
-    const ItemSpec &m_spec;
+    const MenuEntry &m_entry;
     FunctionMenu *m_menu;
 };
 
@@ -174,11 +174,11 @@ FunctionMenu::FunctionMenu(QWidget *window) : QWidget(window) {
     m_marker = new SelectionMarker(this);
     m_marker->setObjectName(QStringLiteral("MenuMarker"));
     m_marker->setAttribute(Qt::WA_TransparentForMouseEvents);
-    for (const ItemSpec &spec : itemSpecs) {
-        QWidget *parent = spec.item == 7 && window ? window : this;
-        auto *area = new MenuItemArea(spec, this, parent);
-        Twips::place(area, spec.left, spec.top, spec.width, spec.height);
-        m_items[size_t(spec.item)] = area;
+    for (const MenuEntry &entry : menuEntries) {
+        QWidget *parent = entry.item == 7 && window ? window : this;
+        auto *area = new MenuItemArea(entry, this, parent);
+        Twips::place(area, entry.left, entry.top, entry.width, entry.height);
+        m_items[size_t(entry.item)] = area;
     }
 
     Twips::place(new BrandMark(this), 390, 90, 285, 285);
@@ -208,7 +208,7 @@ FunctionMenu::FunctionMenu(QWidget *window) : QWidget(window) {
 }
 
 bool FunctionMenu::hasItem(int item) {
-    return specOf(item) != nullptr;
+    return entryOf(item) != nullptr;
 }
 
 int FunctionMenu::studyModeOf(int item) {
@@ -216,23 +216,23 @@ int FunctionMenu::studyModeOf(int item) {
 }
 
 int FunctionMenu::itemLeft(int item) {
-    const ItemSpec *spec = specOf(item);
-    return spec ? spec->left : 0;
+    const MenuEntry *entry = entryOf(item);
+    return entry ? entry->left : 0;
 }
 
 int FunctionMenu::itemTop(int item) {
-    const ItemSpec *spec = specOf(item);
-    return spec ? spec->top : 0;
+    const MenuEntry *entry = entryOf(item);
+    return entry ? entry->top : 0;
 }
 
 int FunctionMenu::itemWidth(int item) {
-    const ItemSpec *spec = specOf(item);
-    return spec ? spec->width : 0;
+    const MenuEntry *entry = entryOf(item);
+    return entry ? entry->width : 0;
 }
 
 int FunctionMenu::itemHeight(int item) {
-    const ItemSpec *spec = specOf(item);
-    return spec ? spec->height : 0;
+    const MenuEntry *entry = entryOf(item);
+    return entry ? entry->height : 0;
 }
 
 QWidget *FunctionMenu::itemArea(int item) const {
