@@ -10,11 +10,21 @@ QtTicker::QtTicker(int intervalMs, QObject *parent) : Ticker(parent), m_timer(ne
     connect(m_timer, &QTimer::timeout, this, &Ticker::timeout);
 }
 
-void QtTicker::setInterval(int ms) { m_timer->setInterval(ms); }
-int QtTicker::interval() const { return m_timer->interval(); }
-void QtTicker::start() { m_timer->start(); }
-void QtTicker::stop() { m_timer->stop(); }
-bool QtTicker::isActive() const { return m_timer->isActive(); }
+void QtTicker::setInterval(int ms) {
+    m_timer->setInterval(ms);
+}
+int QtTicker::interval() const {
+    return m_timer->interval();
+}
+void QtTicker::start() {
+    m_timer->start();
+}
+void QtTicker::stop() {
+    m_timer->stop();
+}
+bool QtTicker::isActive() const {
+    return m_timer->isActive();
+}
 
 ManualTicker::ManualTicker(int intervalMs, QObject *parent)
     : Ticker(parent), m_interval(intervalMs) {}

@@ -9,4 +9,6 @@
 const QStringList &bookTitles(Program program);
 
 // The title a book selector shows before any settings are applied.
-inline QString initialBookTitle() { return QStringLiteral("商务英语900句"); }
+inline QString initialBookTitle() {
+    return QStringLiteral("商务英语900句");
+}
