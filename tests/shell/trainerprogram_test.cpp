@@ -8,6 +8,7 @@
 #include "shell/displaycheck.h"
 #include "shell/functionmenu.h"
 #include "shell/picturelabel.h"
+#include "shell/programdirfixture.h"
 #include "shell/quitsignals.h"
 #include "shell/studyarea.h"
 #include "shell/textbutton.h"
@@ -35,40 +36,15 @@
 
 namespace {
 
-const QString demoBook = QStringLiteral("英语900句");
+using programdir::copyTree;
+using programdir::demoBook;
+using programdir::demoContent;
+using programdir::gbk;
+using programdir::writeFile;
 // The record of the settings file's own example: lesson 4, English hints on, Chinese hints
 // off, 2 repeats with 3 s in sentence study, once without pause in browsing, Chinese lines
 // on, the follow-read Chinese hint off, pass mark 80.
 const QString exampleRecord = QStringLiteral("3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\");
-
-QByteArray gbk(const QString &text) {
-    QStringEncoder encoder("GB18030");
-    return encoder.encode(text);
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-void copyTree(const QString &from, const QString &to) {
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile::copy(source, target);
-    }
-}
-
-QString demoContent() {
-    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
-    if (QFileInfo::exists(bin + QStringLiteral("/book/") + demoBook))
-        return bin;
-    return QStringLiteral(ORVESSA_SOURCE_DIR "/content");
-}
 
 void sendMouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
                Qt::MouseButtons held) {

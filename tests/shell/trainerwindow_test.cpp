@@ -6,6 +6,7 @@
 #include "shell/functionmenu.h"
 #include "shell/keycapture.h"
 #include "shell/picturelabel.h"
+#include "shell/programdirfixture.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
 #include "study/fonts.h"
@@ -34,39 +35,13 @@
 
 namespace {
 
-const QString demoBook = QStringLiteral("英语900句");
+using programdir::copyTree;
+using programdir::demoBook;
+using programdir::demoContent;
+using programdir::gbk;
+using programdir::writeFile;
 const QString otherBook = QStringLiteral("新英语900句");  // listed, given the demo's lessons
 const QString bareBook = QStringLiteral("英语会话300句"); // listed, no lesson-name list
-
-QByteArray gbk(const QString &text) {
-    QStringEncoder encoder("GB18030");
-    return encoder.encode(text);
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-void copyTree(const QString &from, const QString &to) {
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile::copy(source, target);
-    }
-}
-
-// The demo program directory of the build, or the source tree's content before a full build.
-QString demoContent() {
-    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
-    if (QFileInfo::exists(bin + QStringLiteral("/book/") + demoBook))
-        return bin;
-    return QStringLiteral(ORVESSA_SOURCE_DIR "/content");
-}
 
 void sendMouse(QWidget *target, QEvent::Type type, QPoint pos = {5, 5},
                Qt::MouseButton button = Qt::LeftButton) {

@@ -1,0 +1,49 @@
+#pragma once
+
+// Helpers for tests that run the window on a temporary program directory made from the demo
+// content.
+
+#include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringEncoder>
+#include <gtest/gtest.h>
+
+namespace programdir {
+
+inline const QString demoBook = QStringLiteral("英语900句");
+
+inline QByteArray gbk(const QString &text) {
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+inline void writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+inline void copyTree(const QString &from, const QString &to) {
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(source, target);
+    }
+}
+
+// The demo program directory of the build, or the source tree's content before a full build.
+inline QString demoContent() {
+    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
+    if (QFileInfo::exists(bin + QStringLiteral("/book/") + demoBook))
+        return bin;
+    return QStringLiteral(ORVESSA_SOURCE_DIR "/content");
+}
+
+} // namespace programdir
