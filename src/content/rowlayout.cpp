@@ -201,3 +201,15 @@ RowHit hitTestRows(const std::vector<SentenceRow> &rows, int x, int y) {
     }
     return {};
 }
+
+void paintRowLines(std::vector<SentenceRow> &rows, const RowTemplate &tpl, bool englishShown,
+                   RowCursor englishCursor, bool chineseShown, RowCursor chineseCursor) {
+    const RgbColour english = englishShown ? tpl.shownColour(false) : tpl.hiddenColour(false);
+    const RgbColour chinese = chineseShown ? tpl.shownColour(true) : tpl.hiddenColour(true);
+    for (SentenceRow &row : rows) {
+        row.Label6.colour = english;
+        row.Label8.colour = chinese;
+        row.Label6.cursor = englishCursor;
+        row.Label8.cursor = chineseCursor;
+    }
+}

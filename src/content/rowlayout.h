@@ -179,6 +179,11 @@ struct RowHit {
     bool operator==(const RowHit &) const = default;
 };
 
+// Paints every row's English and Chinese line in row 0's shown or hidden colour and gives
+// each line its cursor. Hidden text keeps its place: nothing moves.
+void paintRowLines(std::vector<SentenceRow> &rows, const RowTemplate &tpl, bool englishShown,
+                   RowCursor englishCursor, bool chineseShown, RowCursor chineseCursor);
+
 // Later rows lie above earlier ones and, inside a row, later-built elements above earlier
 // ones (Chinese strip over Chinese line over play icon over number over English strip over
 // English line), so overlapping strips resolve the way the rows were created.

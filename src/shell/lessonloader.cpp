@@ -53,12 +53,9 @@ void LoaderHooks::defaultNextSentence(TrainerState &state) {
 }
 
 void LoaderHooks::defaultCc(TrainerState &state) {
-    const RowTemplate &tpl = state.rowTemplate;
+    paintRowLines(state.rows, state.rowTemplate, true, RowCursor::PointingHand, true,
+                  RowCursor::Default);
     for (SentenceRow &row : state.rows) {
-        row.Label6.colour = tpl.shownColour(false);
-        row.Label8.colour = tpl.shownColour(true);
-        row.Label6.cursor = RowCursor::PointingHand;
-        row.Label8.cursor = RowCursor::Default;
         row.Image2.visible = false;
         row.Label17.visible = false;
         row.Label18.visible = false;

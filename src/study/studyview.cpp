@@ -274,11 +274,8 @@ void StudyView::cc() {
         const bool english = isMini() || v.Check5.value == 1;
         v.Image12.path = checkPicture(3, v.Check3.value);
         v.Image27.path = checkPicture(5, v.Check5.value);
+        ::paintRowLines(s.rows, tpl, english, RowCursor::PointingHand, chinese, RowCursor::Default);
         for (SentenceRow &row : s.rows) {
-            row.Label8.colour = chinese ? tpl.shownColour(true) : tpl.hiddenColour(true);
-            row.Label6.colour = english ? tpl.shownColour(false) : tpl.hiddenColour(false);
-            row.Label6.cursor = RowCursor::PointingHand;
-            row.Label8.cursor = RowCursor::Default;
             row.Image2.visible = false;
             row.Label17.visible = false;
             row.Label18.visible = false;
@@ -287,11 +284,8 @@ void StudyView::cc() {
         break;
     }
     case 3:
+        ::paintRowLines(s.rows, tpl, true, RowCursor::Default, false, RowCursor::PointingHand);
         for (SentenceRow &row : s.rows) {
-            row.Label6.colour = tpl.shownColour(false);
-            row.Label8.colour = tpl.hiddenColour(true);
-            row.Label8.cursor = RowCursor::PointingHand;
-            row.Label6.cursor = RowCursor::Default;
             row.Line3.visible = false;
             row.Label18.visible = false;
             row.Image2.visible = false;
@@ -300,11 +294,8 @@ void StudyView::cc() {
         }
         break;
     case 4:
+        ::paintRowLines(s.rows, tpl, false, RowCursor::PointingHand, true, RowCursor::Default);
         for (SentenceRow &row : s.rows) {
-            row.Label6.colour = tpl.hiddenColour(false);
-            row.Label8.colour = tpl.shownColour(true);
-            row.Label6.cursor = RowCursor::PointingHand;
-            row.Label8.cursor = RowCursor::Default;
             row.Image2.visible = true;
             row.Label18.visible = true;
             row.Line3.visible = false;
@@ -470,20 +461,11 @@ void StudyView::reset() {
     TrainerState &s = m_state;
     const RowTemplate &tpl = s.rowTemplate;
     if (s.studyMode == 3) {
-        for (SentenceRow &row : s.rows) {
-            row.Label6.colour = tpl.shownColour(false);
-            row.Label8.colour = tpl.hiddenColour(true);
-            row.Label6.cursor = RowCursor::Default;
-            row.Label8.cursor = RowCursor::PointingHand;
-        }
+        ::paintRowLines(s.rows, tpl, true, RowCursor::Default, false, RowCursor::PointingHand);
     } else if (s.studyMode == 4) {
-        for (SentenceRow &row : s.rows) {
-            row.Label6.colour = tpl.hiddenColour(false);
-            row.Label8.colour = tpl.shownColour(true);
-            row.Label6.cursor = RowCursor::PointingHand;
-            row.Label8.cursor = RowCursor::Default;
+        ::paintRowLines(s.rows, tpl, false, RowCursor::PointingHand, true, RowCursor::Default);
+        for (SentenceRow &row : s.rows)
             row.Image2.visible = true;
-        }
     }
     if (m_hooks.focusCombo4)
         m_hooks.focusCombo4();
