@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QString>
+#include <QTimer>
 #include <functional>
 
 // Lets the event loop run for ms milliseconds (players report through queued events).
@@ -25,6 +27,28 @@ inline qint64 waitUntil(const std::function<bool()> &done, int timeoutMs, int st
         waitMs(stepMs);
     }
     return done() ? clock.elapsed() : -1;
+}
+
+// Lets the event loop run without spinning: the timing under test shares two cores with
+// the engines' threads and the sound server.
+inline void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline bool runUntil(const std::function<bool()> &done, int timeoutMs) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(5);
+    if (!done())
+        loop.exec();
+    return done();
 }
 
 inline QString fixture(const char *name) {

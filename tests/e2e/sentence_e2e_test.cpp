@@ -9,6 +9,7 @@
 #include "audio/voiceplayer.h"
 #include "content/sentencetable.h"
 #include "content/textcodec.h"
+#include "e2ehelpers.h"
 #include "soundcapture.h"
 #include "soundedges.h"
 #include "study/sentenceplayback.h"
@@ -28,28 +29,6 @@ namespace {
 
 constexpr int toneThreshold = 1000;  // the tone fixture peaks near 16000
 constexpr int speechThreshold = 500; // the demo speech peaks near 20000; silence is 0
-
-// Lets the event loop run without spinning: the timing under test shares two cores with
-// the engines' threads and the sound server.
-void runFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool runUntil(const std::function<bool()> &done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(5);
-    if (!done())
-        loop.exec();
-    return done();
-}
 
 QString demoFile(const char *relative) {
     return QStringLiteral(ORVESSA_SOURCE_DIR "/content/") + QString::fromUtf8(relative);
