@@ -101,7 +101,8 @@ struct Fixture {
                QStringLiteral("/%1.dat").arg(count);
     }
     LessonSelection selection(int count) const {
-        return LessonSelection{dir.path(), bookTitle, count - 1, QStringLiteral("基准")};
+        return LessonSelection{DataPlaces::portable(dir.path()), bookTitle, count - 1,
+                               QStringLiteral("基准")};
     }
 };
 

@@ -68,26 +68,53 @@ bool isSafeBookTitle(QStringView title) {
     return !isReservedDeviceName(title);
 }
 
+namespace ContentFile {
+
+QString lessonText(const QString &bookTitle, int lessonNumber) {
+    return QStringLiteral("book/") + bookTitle + u'/' + lessonNumberText(lessonNumber) +
+           QStringLiteral(".dat");
+}
+
+QString bookList(const QString &bookTitle) {
+    return QStringLiteral("SETTING/BookList/") + bookTitle + QStringLiteral(".dat");
+}
+
+QString results(const QString &bookTitle) {
+    return QStringLiteral("SETTING/Results/") + bookTitle + QStringLiteral(".dat");
+}
+
+QString soundDir(const QString &bookTitle) {
+    return QStringLiteral("Sound/") + bookTitle;
+}
+
+QString settings(bool mini) {
+    return mini ? QStringLiteral("SETTING/mnset.dat") : QStringLiteral("SETTING/set.dat");
+}
+
+QString recorder() {
+    return QStringLiteral("Recorder.wav");
+}
+
+} // namespace ContentFile
+
 QString lessonTextPath(const QString &programDir, const QString &bookTitle, int lessonNumber) {
-    return programDir + QStringLiteral("/book/") + bookTitle + u'/' +
-           lessonNumberText(lessonNumber) + QStringLiteral(".dat");
+    return programDir + u'/' + ContentFile::lessonText(bookTitle, lessonNumber);
 }
 
 QString bookListPath(const QString &programDir, const QString &bookTitle) {
-    return programDir + QStringLiteral("/SETTING/BookList/") + bookTitle + QStringLiteral(".dat");
+    return programDir + u'/' + ContentFile::bookList(bookTitle);
 }
 
 QString resultsPath(const QString &programDir, const QString &bookTitle) {
-    return programDir + QStringLiteral("/SETTING/Results/") + bookTitle + QStringLiteral(".dat");
+    return programDir + u'/' + ContentFile::results(bookTitle);
 }
 
 QString soundDir(const QString &programDir, const QString &bookTitle) {
-    return programDir + QStringLiteral("/Sound/") + bookTitle;
+    return programDir + u'/' + ContentFile::soundDir(bookTitle);
 }
 
 QString settingsPath(const QString &programDir, bool mini) {
-    return programDir +
-           (mini ? QStringLiteral("/SETTING/mnset.dat") : QStringLiteral("/SETTING/set.dat"));
+    return programDir + u'/' + ContentFile::settings(mini);
 }
 
 QString clickSoundPath(const QString &programDir, const QString &fileName) {

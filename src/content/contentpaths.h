@@ -13,7 +13,18 @@
 // Windows device name (CON, PRN, AUX, NUL, COM1..9, LPT1..9, also before a ".").
 bool isSafeBookTitle(QStringView title);
 
-// lessonNumber is 1-based and written in decimal without sign or leading zeros.
+// Paths relative to a program directory (or the per-user folder that mirrors it), for
+// DataPlaces. lessonNumber is 1-based and written in decimal without sign or leading zeros.
+namespace ContentFile {
+QString lessonText(const QString &bookTitle, int lessonNumber); // book/<title>/<n>.dat
+QString bookList(const QString &bookTitle);                     // SETTING/BookList/<title>.dat
+QString results(const QString &bookTitle);                      // SETTING/Results/<title>.dat
+QString soundDir(const QString &bookTitle);                     // Sound/<title>
+QString settings(bool mini);                                    // SETTING/set.dat, mnset.dat
+QString recorder();                                             // Recorder.wav
+} // namespace ContentFile
+
+// The same files under programDir.
 QString lessonTextPath(const QString &programDir, const QString &bookTitle, int lessonNumber);
 QString bookListPath(const QString &programDir, const QString &bookTitle);
 QString resultsPath(const QString &programDir, const QString &bookTitle);

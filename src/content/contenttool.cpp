@@ -3,6 +3,7 @@
 #include "audiochoice.h"
 #include "caretlist.h"
 #include "contentpaths.h"
+#include "dataplaces.h"
 #include "lessonfile.h"
 #include "richtext.h"
 #include "sentencetable.h"
@@ -27,9 +28,9 @@ constexpr int maxLessons = 32767; // lesson numbers are 16-bit signed
 constexpr char16_t whiteStar = u'\u2606'; // lesson not yet passed
 constexpr char16_t blackStar = u'\u2605'; // lesson passed
 
-const char *const usage =
-    "usage: orvessa-content lesson FILE [--json] | booklist FILE [--json] | "
-    "settings FILE --program orvessa|mini [--json] | results FILE [--json] | check DIR";
+const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklist FILE [--json] | "
+                          "settings FILE --program orvessa|mini [--json] | results FILE [--json] | "
+                          "check DIR [--user-data DIR]";
 
 struct FileBytes {
     QByteArray bytes;
@@ -115,6 +116,7 @@ struct Command {
     QString path;
     bool json = false;
     std::optional<Program> program;
+    QString userData; // check: the learner's folder that mirrors DIR
 };
 
 struct ParsedCommand {
@@ -151,6 +153,11 @@ ParsedCommand parseArguments(const QStringList &args) {
                 return {std::nullopt,
                         QStringLiteral("--program needs orvessa or mini, not \"%1\"").arg(value)};
             }
+        } else if (arg == u"--user-data" && command.name == u"check") {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+                return {std::nullopt, QStringLiteral("--user-data needs a DIR")};
+            }
+            command.userData = args[++i];
         } else if (arg.startsWith(u"--")) {
             return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arg)};
         } else if (command.path.isNull()) {
@@ -231,15 +238,17 @@ int showSettings(const Command &command, const QString &text, QTextStream &out) 
     return 0;
 }
 
-// Checks a program directory and prints one line per problem.
+// Checks a program directory, and the learner's folder where the programs read it first,
+// and prints one line per problem. With two places every line says which one it is in.
 class DirectoryCheck {
 public:
-    DirectoryCheck(const QString &dir, QTextStream &out) : m_dir(dir), m_out(out) {}
+    DirectoryCheck(const DataPlaces &places, QTextStream &out)
+        : m_places(places), m_dir(places.programDir()), m_out(out) {}
 
     int run() {
         checkBooks();
-        checkSettings(settingsPath(m_dir, false), orvessaSettingsFields);
-        checkSettings(settingsPath(m_dir, true), miniSettingsFields);
+        checkSettings(m_places.readPath(ContentFile::settings(false)), orvessaSettingsFields);
+        checkSettings(m_places.readPath(ContentFile::settings(true)), miniSettingsFields);
         checkProgramFiles();
         if (m_problems > 0) {
             return 1;
@@ -250,7 +259,28 @@ public:
     }
 
 private:
-    QString relative(const QString &path) const { return path.mid(m_dir.size() + 1); }
+    QString relative(const QString &path) const {
+        if (m_places.isPortable()) {
+            return path.mid(m_dir.size() + 1);
+        }
+        const QString &user = m_places.userDir();
+        if (path.startsWith(user + u'/')) {
+            return QStringLiteral("per-user data: ") + path.mid(user.size() + 1);
+        }
+        return QStringLiteral("program directory: ") + path.mid(m_dir.size() + 1);
+    }
+
+    // The first place that has relative; where it should be, in the root of the book's
+    // lesson-name list, when none has it.
+    QString locate(const QString &relative, const QString &homeRoot) const {
+        for (const QString &root : m_places.roots()) {
+            const QString path = root + u'/' + relative;
+            if (QFileInfo::exists(path)) {
+                return path;
+            }
+        }
+        return homeRoot + u'/' + relative;
+    }
 
     // Reports at most maxProblemsPerFile lines for one file, then how many more.
     class FileReport {
@@ -299,28 +329,40 @@ private:
     }
 
     void checkBooks() {
-        const QString listDir = m_dir + QStringLiteral("/SETTING/BookList");
-        if (!QFileInfo(listDir).isDir()) {
-            print(listDir, QStringLiteral("missing"));
-            return;
-        }
-        const QStringList lists =
-            QDir(listDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
-        if (lists.isEmpty()) {
-            print(listDir, QStringLiteral("no lesson-name lists"));
-        }
-        for (const QString &fileName : lists) {
-            if (!fileName.endsWith(u".dat")) {
-                continue; // "X.DAT": the programs open "X.dat", which a case-sensitive disk keeps
-                          // apart
+        // The learner's folder may add books of its own; the program directory must ship some.
+        QStringList titles;
+        for (const QString &root : m_places.roots()) {
+            const QString listDir = root + QStringLiteral("/SETTING/BookList");
+            const bool shipped = root == m_dir;
+            if (!QFileInfo(listDir).isDir()) {
+                if (shipped) {
+                    print(listDir, QStringLiteral("missing"));
+                }
+                continue;
             }
-            checkBook(fileName.chopped(4));
+            const QStringList lists =
+                QDir(listDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
+            if (lists.isEmpty() && shipped) {
+                print(listDir, QStringLiteral("no lesson-name lists"));
+            }
+            for (const QString &fileName : lists) {
+                // "X.DAT": the programs open "X.dat", which a case-sensitive disk keeps apart.
+                if (fileName.endsWith(u".dat") && !titles.contains(fileName.chopped(4))) {
+                    titles << fileName.chopped(4);
+                }
+            }
+        }
+        titles.sort();
+        for (const QString &title : titles) {
+            checkBook(title);
         }
     }
 
     void checkBook(const QString &title) {
         ++m_books;
-        const QString listPath = bookListPath(m_dir, title);
+        const QString listPath = m_places.readPath(ContentFile::bookList(title));
+        const QString home =
+            listPath.left(listPath.size() - ContentFile::bookList(title).size() - 1);
         FileReport report(*this, listPath);
         if (!isSafeBookTitle(title)) {
             report(QStringLiteral("the book title is not a safe folder name"));
@@ -349,8 +391,8 @@ private:
         QSet<QString> reportedAudio;
         for (int k = 1; k <= names.size(); ++k) {
             ++m_lessons;
-            checkLessonText(lessonTextPath(m_dir, title, k));
-            checkLessonAudio(title, k, report, reportedAudio);
+            checkLessonText(locate(ContentFile::lessonText(title, k), home));
+            checkLessonAudio(title, k, home, report, reportedAudio);
         }
         checkResults(title, names);
     }
@@ -403,17 +445,21 @@ private:
         }
     }
 
-    void checkLessonAudio(const QString &title, int lesson, FileReport &listReport,
-                          QSet<QString> &reported) {
+    void checkLessonAudio(const QString &title, int lesson, const QString &home,
+                          FileReport &listReport, QSet<QString> &reported) {
         const std::optional<AudioChoice> choice =
-            chooseLessonAudio(Program::Orvessa, soundDir(m_dir, title), title, lesson);
+            chooseLessonAudio(Program::Orvessa, ContentFile::soundDir(title), title, lesson);
         if (!choice) {
             listReport(QStringLiteral("lesson %1 has no audio file in the book's group table")
                            .arg(lesson));
             return;
         }
-        for (const QString &path : {choice->mustExist, choice->path}) {
-            if (path.isEmpty() || reported.contains(path)) {
+        for (const QString &file : {choice->mustExist, choice->path}) {
+            if (file.isEmpty()) {
+                continue;
+            }
+            const QString path = locate(file, home);
+            if (reported.contains(path)) {
                 continue;
             }
             reported.insert(path);
@@ -424,7 +470,7 @@ private:
     }
 
     void checkResults(const QString &title, const QStringList &names) {
-        const QString path = resultsPath(m_dir, title);
+        const QString path = m_places.readPath(ContentFile::results(title));
         if (!QFileInfo::exists(path)) {
             return;
         }
@@ -474,7 +520,7 @@ private:
         if (title && !isSafeBookTitle(*title)) {
             report(
                 QStringLiteral("book title \"%1\" is not a safe folder name").arg(oneLine(*title)));
-        } else if (title && !QFileInfo::exists(bookListPath(m_dir, *title))) {
+        } else if (title && !QFileInfo::exists(m_places.readPath(ContentFile::bookList(*title)))) {
             report(QStringLiteral("book \"%1\" has no lesson-name list").arg(*title));
         }
         if (fieldCount == miniSettingsFields) {
@@ -496,7 +542,7 @@ private:
         for (const char *name : {"0.jpg", "1.jpg", "a1.jpg", "t.jpg", "f.jpg"}) {
             required << bitmapPath(m_dir, QLatin1StringView(name));
         }
-        required << m_dir + QStringLiteral("/Recorder.wav");
+        required << m_places.shippedPath(ContentFile::recorder());
         for (const QString &path : required) {
             if (!QFileInfo(path).isFile()) {
                 print(path, QStringLiteral("missing"));
@@ -504,7 +550,8 @@ private:
         }
     }
 
-    QString m_dir;
+    DataPlaces m_places;
+    QString m_dir; // the program directory
     QTextStream &m_out;
     int m_problems = 0;
     int m_books = 0;
@@ -536,7 +583,14 @@ int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err) 
         while (root.endsWith(u'/')) {
             root.chop(1);
         }
-        return DirectoryCheck(root, out).run();
+        if (command.userData.isEmpty()) {
+            return DirectoryCheck(DataPlaces::forProgram(root), out).run();
+        }
+        QString userData = QFileInfo(command.userData).absoluteFilePath();
+        while (userData.endsWith(u'/')) {
+            userData.chop(1);
+        }
+        return DirectoryCheck(DataPlaces::withUserFolder(root, userData), out).run();
     }
 
     const FileBytes file = readFileBytes(command.path);

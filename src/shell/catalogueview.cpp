@@ -67,8 +67,8 @@ QLabel *caption(const QString &text, QWidget *parent) {
 
 } // namespace
 
-CatalogueView::CatalogueView(const QString &programDir, Ticker &Timer3, QWidget *parent)
-    : QWidget(parent), m_programDir(programDir), m_Timer3(Timer3) {
+CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *parent)
+    : QWidget(parent), m_places(places), m_Timer3(Timer3) {
     setObjectName(QStringLiteral("Catalogue"));
     // The column's own place in the window: 225 to 2535 twips across, 1110 to 7273 down.
     constexpr int originTop = 1110;
@@ -138,8 +138,8 @@ void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
     // Titles become file names: one that could leave the content folders reads nothing.
     if (!isSafeBookTitle(bookTitle))
         return;
-    names = splitCaretList(readDataFile(bookListPath(m_programDir, bookTitle)));
-    m_resultsText = readDataFile(resultsPath(m_programDir, bookTitle));
+    names = splitCaretList(readDataFile(m_places.readPath(ContentFile::bookList(bookTitle))));
+    m_resultsText = readDataFile(m_places.readPath(ContentFile::results(bookTitle)));
 }
 
 void CatalogueView::fillBookSelector(const QString &bookTitle) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "content/dataplaces.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -18,7 +20,7 @@ class Ticker;
 class CatalogueView : public QWidget {
     Q_OBJECT
 public:
-    CatalogueView(const QString &programDir, Ticker &Timer3, QWidget *parent = nullptr);
+    CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *parent = nullptr);
 
     // Start-up, first half: the titles, then the remembered title as the selector's text
     // (shown even when it is not a listed title).
@@ -61,7 +63,7 @@ private:
     void setLessonToolTip();
     void onTimer3();
 
-    QString m_programDir;
+    DataPlaces m_places;
     Ticker &m_Timer3;
     QString m_resultsText;
     QComboBox *m_Combo1 = nullptr;

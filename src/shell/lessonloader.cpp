@@ -90,13 +90,15 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
     m_player.bookTitle = selection.bookTitle;
     m_player.VoiceSet();
     if (fromDisk) {
+        // Chosen by relative path, then each file looked up where the learner's own copy
+        // may stand before the shipped one.
         const std::optional<AudioChoice> choice =
-            chooseLessonAudio(s.program, soundDir(selection.programDir, selection.bookTitle),
+            chooseLessonAudio(s.program, ContentFile::soundDir(selection.bookTitle),
                               selection.bookTitle, lessonNumber);
         if (choice) {
-            m_player.voiceFile = choice->path;
-            result.audioMissing =
-                !choice->mustExist.isEmpty() && !QFileInfo(choice->mustExist).isFile();
+            m_player.voiceFile = selection.places.readPath(choice->path);
+            result.audioMissing = !choice->mustExist.isEmpty() &&
+                                  !QFileInfo(selection.places.readPath(choice->mustExist)).isFile();
         }
         // Beyond a group table nothing is chosen and the previous file is opened again.
         if (!m_player.voiceFile.isEmpty())
@@ -106,8 +108,8 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
     // 4. The lesson text, whole.
     LessonText lesson;
     if (fromDisk)
-        lesson =
-            readLessonText(lessonTextPath(selection.programDir, selection.bookTitle, lessonNumber));
+        lesson = readLessonText(
+            selection.places.readPath(ContentFile::lessonText(selection.bookTitle, lessonNumber)));
     else
         lesson.problem = LessonNote::MissingFile;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content/dataplaces.h"
 #include "study/trainerstate.h"
 
 #include <QObject>
@@ -11,7 +12,7 @@ class VoicePlayer;
 // What loadlesson reads from the window: the book selector's text and the lesson list's
 // selection. The loader never changes the selection.
 struct LessonSelection {
-    QString programDir; // directory of the running program
+    DataPlaces places;  // where the running program's files lie
     QString bookTitle;  // Combo1's text
     int listIndex = -1; // List1's selected position; -1 when nothing is selected
     QString lessonName; // List1's text

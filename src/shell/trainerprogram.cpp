@@ -43,7 +43,8 @@ void TrainerProgram::start() {
 
     const WindowTimers timers =
         m_parts.timers ? *m_parts.timers : WindowTimers::makeQt(&m_timerOwner);
-    m_window = std::make_unique<TrainerWindow>(m_parts.programDir, *m_player, m_sounds, timers);
+    m_places = DataPlaces::forProgram(m_parts.programDir, m_parts.userDataDir);
+    m_window = std::make_unique<TrainerWindow>(m_places, *m_player, m_sounds, timers);
     m_window->messageSink = m_parts.messageSink;
     m_window->launcher = m_parts.launcher;
     m_window->startup();

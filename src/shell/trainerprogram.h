@@ -18,6 +18,9 @@ class VoicePlayer;
 // nothing.
 struct TrainerProgramParts {
     QString programDir; // the running program's
+    // Where the learner's files go when programDir cannot take them; empty: the desktop's
+    // per-user data folder.
+    QString userDataDir;
     std::function<ChosenBackend()> chooseBackend = chooseVoiceBackend;
     std::function<ScreenReading()> readScreen; // empty: the primary screen
     std::optional<WindowTimers> timers;        // empty: Qt timers
@@ -42,6 +45,8 @@ public:
 
     TrainerWindow *window() const { return m_window.get(); }
     VoicePlayer *player() const { return m_player.get(); }
+    // Where the window reads and writes its files, decided at the start.
+    const DataPlaces &places() const { return m_places; }
     // What the display check read and whether it told the learner.
     const ScreenReading &screen() const { return m_screen; }
     bool displayMessageShown() const { return m_displayMessageShown; }
@@ -53,6 +58,7 @@ private:
     TrainerProgramParts m_parts;
     ShortSoundPlayer &m_sounds;
     ScreenReading m_screen;
+    DataPlaces m_places;
     bool m_displayMessageShown = false;
     QObject m_timerOwner;
     std::unique_ptr<VoicePlayer> m_player;

@@ -98,13 +98,13 @@ WindowTimers WindowTimers::makeQt(QObject *parent) {
                         playback.endShot};
 }
 
-TrainerWindow::TrainerWindow(const QString &programDir, VoicePlayer &player,
+TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
                              ShortSoundPlayer &sounds, WindowTimers timers, QWidget *parent)
-    : QWidget(parent), m_programDir(programDir), m_player(player), m_timers(timers),
+    : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
       m_state(TrainerState::forProgram(Program::Orvessa)), m_loader(m_state, player, m_measurer),
-      m_view(m_state, player, sounds, m_measurer, programDir),
+      m_view(m_state, player, sounds, m_measurer, places.programDir()),
       m_playback(m_state, player, sounds,
-                 PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, programDir),
+                 PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, places.programDir()),
       m_reader(m_state, m_playback), m_speed(m_state, m_playback) {
     loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
@@ -124,8 +124,8 @@ TrainerWindow::TrainerWindow(const QString &programDir, VoicePlayer &player,
     m_Combo4 = new KeyCapture(this);
     m_menu = new FunctionMenu(this);
     m_menu->setGeometry(0, 0, width(), FunctionMenu::heightTwips / 15);
-    m_catalogue = new CatalogueView(programDir, *timers.Timer3, this);
-    m_area = new StudyArea(programDir, this);
+    m_catalogue = new CatalogueView(places, *timers.Timer3, this);
+    m_area = new StudyArea(places.programDir(), this);
     LessonPanel *panel = m_area->lessonPanel();
     panel->setMeasurer(&m_measurer);
     panel->bind(&m_state.panel, &m_state.rows);
@@ -246,7 +246,7 @@ void TrainerWindow::startup() {
     // Steps 1 to 3 (display check, player and back-end) ran before the window was made;
     // the size, the tree's look and the panels' places (4 to 6), the selectors' items
     // (10) and the follow-read panel's place (12) are the window's design.
-    const QString settingsFile = settingsPath(m_programDir, false);
+    const QString settingsFile = m_places.readPath(ContentFile::settings(false));
     m_settings = parseOrvessaSettings(readSettingsFile(settingsFile));                // 7
     m_state.studyMode = 1;                                                            // 8
     m_catalogue->fillBookSelector(m_settings.bookTitle.value_or(initialBookTitle())); // 9
@@ -313,8 +313,9 @@ void TrainerWindow::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    const SaveResult saved = saveSettingsRecord(settingsPath(m_programDir, false),
-                                                orvessaSettingsRecord(liveSettings()));
+    const SaveResult saved =
+        saveSettingsRecord(m_places.preparedWritePath(ContentFile::settings(false)),
+                           orvessaSettingsRecord(liveSettings()));
     if (!saved.ok())
         messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
     // The player closes with the window: no sentence plays on while the program ends.
@@ -327,7 +328,7 @@ void TrainerWindow::unload() {
 
 void TrainerWindow::loadlesson() {
     LessonSelection selection;
-    selection.programDir = m_programDir;
+    selection.places = m_places;
     selection.bookTitle = m_catalogue->bookTitle();
     selection.listIndex = m_catalogue->lessonIndex();
     selection.lessonName = m_catalogue->lessonName();
@@ -355,7 +356,7 @@ void TrainerWindow::menuItemReleased(int item) {
     if (item == 7) {
         // Disabled first: a second press before the mouse moves on starts nothing.
         m_menu->setItem7Enabled(false);
-        launcher.startDetached(programPath(m_programDir, QStringLiteral("sorvik")));
+        launcher.startDetached(programPath(m_places.programDir(), QStringLiteral("sorvik")));
     }
     m_menu->moveMarkerTo(item);
     refreshPanel();
@@ -378,16 +379,15 @@ void TrainerWindow::startDictation() {
 }
 
 void TrainerWindow::startMini() {
-    launcher.startDetached(programPath(m_programDir, QStringLiteral("mini")));
+    launcher.startDetached(programPath(m_places.programDir(), QStringLiteral("mini")));
 }
 
 void TrainerWindow::openMoreSoftware() {
-    launcher.openUrl(QUrl::fromLocalFile(m_programDir + QStringLiteral("/help/index.html")));
+    launcher.openUrl(QUrl::fromLocalFile(m_places.shippedPath(u"help/index.html")));
 }
 
 void TrainerWindow::openSample() {
-    launcher.openUrl(
-        QUrl::fromLocalFile(m_programDir + QStringLiteral("/Sound/英语900句/demo.mp3")));
+    launcher.openUrl(QUrl::fromLocalFile(m_places.shippedPath(u"Sound/英语900句/demo.mp3")));
 }
 
 void TrainerWindow::onCommand(int number) {

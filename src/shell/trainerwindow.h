@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content/dataplaces.h"
 #include "content/settingsfile.h"
 #include "lessonloader.h"
 #include "programlauncher.h"
@@ -46,7 +47,7 @@ class TrainerWindow : public QWidget {
     Q_OBJECT
 public:
     // All references must outlive the window.
-    TrainerWindow(const QString &programDir, VoicePlayer &player, ShortSoundPlayer &sounds,
+    TrainerWindow(const DataPlaces &places, VoicePlayer &player, ShortSoundPlayer &sounds,
                   WindowTimers timers, QWidget *parent = nullptr);
     ~TrainerWindow() override;
 
@@ -116,7 +117,7 @@ private:
     void focusTypingBox();
     void messageBox(const QString &text, const QString &title, MessageIcon icon);
 
-    QString m_programDir;
+    DataPlaces m_places;
     VoicePlayer &m_player;
     WindowTimers m_timers;
     TrainerState m_state;

@@ -387,6 +387,39 @@ TEST_F(ContentToolCheck, ManyFaultsInOneFileAreSummarised) {
     EXPECT_EQ(lines.last(), QStringLiteral("book/英语900句/1.dat: 80 more problems not shown"));
 }
 
+// With a learner's folder beside the program directory, its books and copies are checked
+// with the shipped ones, each problem named with the place it is in, and a learner's copy
+// stands in for the shipped file it replaces.
+TEST_F(ContentToolCheck, BothPlacesAreCheckedAndNamed) {
+    QTemporaryDir user;
+    const auto putOwn = [&](const char *relative, const QByteArray &bytes) {
+        writeFile(user.filePath(QString::fromUtf8(relative)), bytes);
+    };
+    putOwn("SETTING/BookList/我的书.dat", "^One^Two^");
+    putOwn("book/我的书/1.dat", contentFixture("lesson_gbk.dat"));
+    putOwn("Sound/我的书/1.mp3", "");
+    putOwn("Sound/我的书/2.mp3", "");
+    putOwn("SETTING/Results/英语900句.dat", "^☆Lesson 1^");
+    remove("book/英语900句/2.dat");
+    putOwn("book/英语900句/2.dat", contentFixture("lesson_gbk.dat"));
+    const ToolRun run = runTool(
+        {QStringLiteral("check"), m_dir.path(), QStringLiteral("--user-data"), user.path()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.lines(),
+              (QStringList{QStringLiteral("per-user data: book/我的书/2.dat: missing"),
+                           QStringLiteral("per-user data: SETTING/Results/英语900句.dat: lists 1 "
+                                          "lessons, the lesson-name list 2")}))
+        << run.out.toStdString();
+
+    remove("bitmap/t.jpg");
+    putOwn("book/我的书/2.dat", contentFixture("lesson_gbk.dat"));
+    putOwn("SETTING/Results/英语900句.dat", "^☆Lesson 1^★Lesson 2^");
+    const ToolRun shipped = runTool(
+        {QStringLiteral("check"), m_dir.path(), QStringLiteral("--user-data"), user.path()});
+    EXPECT_EQ(shipped.lines(),
+              QStringList{QStringLiteral("program directory: bitmap/t.jpg: missing")});
+}
+
 TEST(ContentToolDemo, BuiltProgramDirectoryIsClean) {
     const QString dir = QStringLiteral(ORVESSA_BIN_DIR);
     if (!QFileInfo(dir + QStringLiteral("/SETTING/BookList")).isDir()) {

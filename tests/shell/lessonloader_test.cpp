@@ -42,8 +42,8 @@ protected:
     }
 
     LoadResult load(const QString &title, int index, const QString &programDir = dataDir()) {
-        return loader->loadlesson(
-            LessonSelection{programDir, title, index, QStringLiteral("第%1课").arg(index + 1)});
+        return loader->loadlesson(LessonSelection{DataPlaces::portable(programDir), title, index,
+                                                  QStringLiteral("第%1课").arg(index + 1)});
     }
 
     static QString dataDir() { return QStringLiteral(ORVESSA_TEST_DATA_DIR "/loader"); }

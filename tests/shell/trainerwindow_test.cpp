@@ -85,7 +85,10 @@ protected:
     void start() {
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(programDir, *player, sounds,
+        const DataPlaces places = userDir.isEmpty()
+                                      ? DataPlaces::portable(programDir)
+                                      : DataPlaces::withUserFolder(programDir, userDir);
+        window = std::make_unique<TrainerWindow>(places, *player, sounds,
                                                  WindowTimers{&Timer1, &Timer2, &Timer3, &endShot});
         window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;
@@ -109,6 +112,7 @@ protected:
 
     QTemporaryDir dir;
     QString programDir;
+    QString userDir; // empty: the portable layout
     std::unique_ptr<VoicePlayer> player;
     RecordingShortSoundPlayer sounds;
     ManualTicker Timer1{30};
@@ -230,6 +234,49 @@ TEST_F(TrainerWindowTest, BookSwitchLoadsTheFirstLessonOnTimer3) {
 
     // The tree keeps the start-up book's lessons.
     EXPECT_EQ(tree()->topLevelItem(0)->childCount(), 6);
+}
+
+// Installed: the shipped settings are the starting point, a book the learner added in their
+// own folder loads like a shipped one, and the close writes only into that folder, whose
+// record the next start reads.
+TEST_F(TrainerWindowTest, AnInstalledWindowKeepsTheLearnersFilesInTheirFolder) {
+    QTemporaryDir home;
+    userDir = home.path();
+    for (const char *part : {"/book/", "/Sound/"})
+        copyTree(programDir + QString::fromLatin1(part) + demoBook,
+                 userDir + QString::fromLatin1(part) + bareBook);
+    writeFile(userDir + QStringLiteral("/SETTING/BookList/") + bareBook + QStringLiteral(".dat"),
+              gbk(QStringLiteral("^一^二^")));
+    const QString shippedSettings = programDir + QStringLiteral("/SETTING/set.dat");
+    QFile shipped(shippedSettings);
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QByteArray shippedBytes = shipped.readAll();
+    shipped.close();
+
+    start();
+    EXPECT_EQ(window->state().lessonIndex, 1); // from the shipped record
+    QComboBox *combo = window->catalogue()->Combo1();
+    combo->setCurrentIndex(combo->findText(bareBook));
+    Q_EMIT combo->activated(combo->currentIndex());
+    Timer3.tick();
+    EXPECT_EQ(list()->count(), 2);
+    EXPECT_EQ(window->state().sentenceCount, 9);
+    EXPECT_EQ(player->voiceFile,
+              userDir + QStringLiteral("/Sound/") + bareBook + QStringLiteral("/1.mp3"));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    window->close();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    EXPECT_EQ(shipped.readAll(), shippedBytes);
+    const QString own = userDir + QStringLiteral("/SETTING/set.dat");
+    const OrvessaSettingsFields saved = parseOrvessaSettings(readSettingsFile(own));
+    EXPECT_EQ(saved.bookTitle, bareBook);
+    EXPECT_EQ(saved.lessonIndex, 0);
+
+    start();
+    EXPECT_EQ(window->catalogue()->bookTitle(), bareBook);
+    EXPECT_EQ(list()->count(), 2);
 }
 
 TEST_F(TrainerWindowTest, BookWithoutLessonListLeavesANoteAndRuns) {

@@ -855,8 +855,9 @@ TEST_F(StudyViewTest, ALoadShowsSentenceOneInTheCurrentMode) {
     loader.hooks().nextSentence = [this](TrainerState &) { view.nextSentence(); };
     loader.hooks().cc = [this](TrainerState &) { view.cc(); };
     state.studyMode = 3;
-    loader.loadlesson(LessonSelection{QStringLiteral(ORVESSA_TEST_DATA_DIR "/loader"),
-                                      QStringLiteral("测试课本"), 0, QStringLiteral("第1课")});
+    loader.loadlesson(
+        LessonSelection{DataPlaces::portable(QStringLiteral(ORVESSA_TEST_DATA_DIR "/loader")),
+                        QStringLiteral("测试课本"), 0, QStringLiteral("第1课")});
     ASSERT_EQ(state.sentenceCount, 3);
     EXPECT_EQ(state.currentSentence, 1);
     EXPECT_EQ(state.view.Label1.text, QStringLiteral("Good morning."));
