@@ -1,4 +1,5 @@
 #include "audio/qtshortsoundplayer.h"
+#include "desktop/paintedcontrolaccessible.h"
 #include "shell/quitsignals.h"
 #include "shell/trainerprogram.h"
 #include "study/fonts.h"
@@ -15,6 +16,7 @@ int main(int argc, char **argv) {
     // Qt sets the C locale from the environment; the media player parses numbers with it.
     std::setlocale(LC_NUMERIC, "C");
     installFontSubstitutions();
+    PaintedControlAccessible::install();
 
     QtShortSoundPlayer sounds;
     TrainerProgramParts parts;

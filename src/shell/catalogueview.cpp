@@ -80,8 +80,11 @@ CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *
     QFont listFont = labelFont();
     listFont.setPixelSize(13);
 
-    place(caption(QStringLiteral("书本"), this), 1110, 300);
+    QLabel *bookCaption = caption(QStringLiteral("书本"), this);
+    place(bookCaption, 1110, 300);
     m_Combo1 = new QComboBox(this);
+    // A screen reader names a combo box after the label it is the buddy of.
+    bookCaption->setBuddy(m_Combo1);
     m_Combo1->setObjectName(QStringLiteral("Combo1"));
     // The selector shows the remembered title even when it is not one of the listed books.
     m_Combo1->setEditable(true);
@@ -95,6 +98,7 @@ CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *
     place(caption(QStringLiteral("课程"), this), 2010, 300);
     m_List1 = new QListWidget(this);
     m_List1->setObjectName(QStringLiteral("List1"));
+    m_List1->setAccessibleName(QStringLiteral("课程"));
     m_List1->setFont(listFont);
     m_List1->viewport()->installEventFilter(this);
     // The window hides its hover frame on any mouse move over the list.
@@ -103,6 +107,7 @@ CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *
 
     place(caption(QStringLiteral("课程目录"), this), 4905, 300);
     m_TreeView1 = new LessonTree(this);
+    m_TreeView1->setAccessibleName(QStringLiteral("课程目录"));
     m_TreeView1->setFont(listFont);
     m_TreeView1->setIndentation(14);
     m_TreeView1->setIconSize(QSize(16, 16));

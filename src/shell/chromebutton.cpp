@@ -7,7 +7,10 @@
 ChromeButton::ChromeButton(Kind kind, QWidget *parent) : QAbstractButton(parent), m_kind(kind) {
     setObjectName(kind == Kind::Close ? QStringLiteral("CloseButton")
                                       : QStringLiteral("MinimiseButton"));
-    setToolTip(kind == Kind::Close ? QStringLiteral("关闭") : QStringLiteral("最小化"));
+    const QString name = kind == Kind::Close ? QStringLiteral("关闭") : QStringLiteral("最小化");
+    setToolTip(name);
+    // Drawn without text: screen readers need the name said.
+    setAccessibleName(name);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);

@@ -1,6 +1,7 @@
 #include "functionmenu.h"
 
 #include "chromebutton.h"
+#include "desktop/accessiblecontrol.h"
 #include "shellicon.h"
 #include "study/fonts.h"
 #include "study/palette.h"
@@ -45,8 +46,9 @@ const MenuEntry *entryOf(int item) {
 }
 
 // One area of the menu: its icon above its caption (item 7: beside it). Reports a
-// left-button release over it, and every mouse move over it.
-class MenuItemArea : public QWidget {
+// left-button release over it, and every mouse move over it. Assistive technology sees a
+// push button named by the caption whose press is that release.
+class MenuItemArea : public QWidget, public AccessibleControl {
 public:
     MenuItemArea(const MenuEntry &entry, FunctionMenu *menu, QWidget *parent)
         : QWidget(parent), m_entry(entry), m_menu(menu) {
@@ -56,6 +58,30 @@ public:
         setMouseTracking(true);
         setToolTip(entry.item == 7 ? QStringLiteral("启动口语练习程序")
                                    : QString::fromUtf16(entry.caption));
+    }
+
+    AccessiblePart accessiblePart(int) const override {
+        AccessiblePart part;
+        part.role = QAccessible::PushButton;
+        part.name = QString::fromUtf16(m_entry.caption);
+        if (m_entry.item == 7)
+            part.description = toolTip();
+        else if (m_menu->currentItem() == m_entry.item)
+            part.description = QStringLiteral("当前学习模式");
+        part.enabled = m_entry.item != 7 || m_menu->item7Enabled();
+        part.pressable = true;
+        return part;
+    }
+    void pressAccessiblePart(int) override { release(); }
+    void currentChanged() {
+        update();
+        announceDescriptionChanged(this);
+    }
+    void enabledChanged() {
+        update();
+        QAccessible::State changed;
+        changed.disabled = true;
+        announceStateChanged(this, changed);
     }
 
 protected:
@@ -113,13 +139,17 @@ protected:
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
     void mouseReleaseEvent(QMouseEvent *event) override {
         event->accept();
-        if (m_entry.item == 7 && !m_menu->item7Enabled())
-            return;
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            Q_EMIT m_menu->itemReleased(m_entry.item);
+            release();
     }
 
 private:
+    void release() {
+        if (m_entry.item == 7 && !m_menu->item7Enabled())
+            return;
+        Q_EMIT m_menu->itemReleased(m_entry.item);
+    }
+
     const MenuEntry &m_entry;
     FunctionMenu *m_menu;
 };
@@ -244,7 +274,7 @@ void FunctionMenu::setItem7Enabled(bool enabled) {
         return;
     m_item7Enabled = enabled;
     if (QWidget *area = m_items[7])
-        area->update();
+        static_cast<MenuItemArea *>(area)->enabledChanged();
 }
 
 void FunctionMenu::itemHovered(int item) {
@@ -268,7 +298,7 @@ void FunctionMenu::moveMarkerTo(int item) {
     update();
     for (QWidget *area : m_items) {
         if (area)
-            area->update();
+            static_cast<MenuItemArea *>(area)->currentChanged();
     }
 }
 

@@ -8,6 +8,24 @@
 namespace {
 constexpr int pictureSize = 13; // the skin's tick and radio pictures are 13 x 13 pixels
 constexpr int gap = 6;
+
+struct PictureMeaning {
+    QAccessible::Role role = QAccessible::StaticText;
+    bool checked = false;
+};
+
+PictureMeaning meaningOf(const QString &path) {
+    const QString file = path.section(u'/', -1).toLower();
+    if (file == u"0.jpg")
+        return {QAccessible::CheckBox, false};
+    if (file == u"1.jpg" || file == u"a1.jpg")
+        return {QAccessible::CheckBox, true};
+    if (file == u"f.jpg")
+        return {QAccessible::RadioButton, false};
+    if (file == u"t.jpg")
+        return {QAccessible::RadioButton, true};
+    return {};
+}
 } // namespace
 
 PictureLabel::PictureLabel(QWidget *parent) : QWidget(parent) {
@@ -22,14 +40,37 @@ void PictureLabel::setCaption(const QString &caption) {
         return;
     m_caption = caption;
     update();
+    announceNameChanged(this);
 }
 
 void PictureLabel::setPicture(const QPixmap &picture, const QString &path) {
     if (path == m_picturePath && !picture.isNull() == !m_picture.isNull())
         return;
+    const PictureMeaning before = meaningOf(m_picturePath);
     m_picture = picture;
     m_picturePath = path;
     update();
+    const PictureMeaning after = meaningOf(m_picturePath);
+    if (after.checked != before.checked) {
+        QAccessible::State changed;
+        changed.checked = true;
+        announceStateChanged(this, changed);
+    }
+}
+
+AccessiblePart PictureLabel::accessiblePart(int) const {
+    const PictureMeaning meaning = meaningOf(m_picturePath);
+    AccessiblePart part;
+    part.role = meaning.role;
+    part.name = m_caption.trimmed();
+    part.checkable = meaning.role != QAccessible::StaticText;
+    part.checked = meaning.checked;
+    part.pressable = part.checkable;
+    return part;
+}
+
+void PictureLabel::pressAccessiblePart(int) {
+    Q_EMIT clicked();
 }
 
 void PictureLabel::paintEvent(QPaintEvent *) {

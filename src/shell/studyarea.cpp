@@ -200,6 +200,7 @@ void StudyArea::buildSentenceView() {
                         QStringLiteral("90"), QStringLiteral("100")});
     m_Combo5->setEditText(QStringLiteral("60"));
     Twips::place(m_Combo5, 1080, 30, 1110, 390);
+    passCaption->setBuddy(m_Combo5);
 
     // Repeat count "每句朗读" N "次" and pause "间隔" N "秒".
     const int pickerTop = 5610;
@@ -210,15 +211,16 @@ void StudyArea::buildSentenceView() {
         w->setParent(m_pickers);
         Twips::place(w, left, 0, width, 420, contentLeft, 0);
     };
-    pickerPart(label(QStringLiteral("每句朗读"), 13, QStringLiteral("#34404C")), contentLeft, 870);
+    QLabel *repeatCaption = label(QStringLiteral("每句朗读"), 13, QStringLiteral("#34404C"));
+    pickerPart(repeatCaption, contentLeft, 870);
     m_Combo2 = new QComboBox(m_pickers);
     m_Combo2->setObjectName(QStringLiteral("Combo2"));
     for (int n = 0; n <= 10; ++n)
         m_Combo2->addItem(QString::number(n));
     pickerPart(m_Combo2, contentLeft + 870, 810);
     pickerPart(label(QStringLiteral("次"), 13, QStringLiteral("#34404C")), contentLeft + 1755, 300);
-    pickerPart(label(QStringLiteral("间隔"), 13, QStringLiteral("#34404C")), contentLeft + 2250,
-               480);
+    QLabel *pauseCaption = label(QStringLiteral("间隔"), 13, QStringLiteral("#34404C"));
+    pickerPart(pauseCaption, contentLeft + 2250, 480);
     m_Combo3 = new QComboBox(m_pickers);
     m_Combo3->setObjectName(QStringLiteral("Combo3"));
     for (const char *seconds :
@@ -226,6 +228,9 @@ void StudyArea::buildSentenceView() {
         m_Combo3->addItem(QString::fromLatin1(seconds));
     pickerPart(m_Combo3, contentLeft + 2730, 810);
     pickerPart(label(QStringLiteral("秒"), 13, QStringLiteral("#34404C")), contentLeft + 3615, 300);
+    // A screen reader says a combo box's caption from the label it is the buddy of.
+    repeatCaption->setBuddy(m_Combo2);
+    pauseCaption->setBuddy(m_Combo3);
     for (QComboBox *combo : {m_Combo2, m_Combo3}) {
         combo->setFocusPolicy(Qt::NoFocus);
         combo->setMaxVisibleItems(14);
@@ -352,6 +357,8 @@ void StudyArea::buildPages() {
             chosen ? QStringLiteral("bitmap/t.jpg") : QStringLiteral("bitmap/f.jpg");
         l->setPicture(picture(path), path);
         l->setCursor(Qt::ArrowCursor);
+        // Shown, not chosen here: a screen reader says so instead of offering a click.
+        l->setEnabled(false);
         Twips::place(l, left, top, 1350, 375);
     };
     option(QStringLiteral("    默认引擎"), true, 2400, 1200);

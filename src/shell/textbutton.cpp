@@ -15,6 +15,18 @@ TextButton::TextButton(const QString &caption, QWidget *parent)
     setFont(font);
 }
 
+AccessiblePart TextButton::accessiblePart(int) const {
+    AccessiblePart part;
+    part.role = QAccessible::PushButton;
+    part.name = m_caption;
+    part.pressable = true;
+    return part;
+}
+
+void TextButton::pressAccessiblePart(int) {
+    Q_EMIT released();
+}
+
 QSize TextButton::sizeHint() const {
     return fontMetrics().size(0, m_caption) + QSize(16, 8);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "desktop/accessiblecontrol.h"
+
 #include <QWidget>
 
 // A clickable caption ("迷你模式", "更多软件", "点此试听"): on a left press it moves
 // pressedOffset twips right and down; on the release it moves back, then reports
-// released(). It keeps no other state.
-class TextButton : public QWidget {
+// released(). It keeps no other state. Assistive technology sees a push button named by
+// the caption whose press reports released().
+class TextButton : public QWidget, public AccessibleControl {
     Q_OBJECT
 public:
     TextButton(const QString &caption, QWidget *parent = nullptr);
@@ -14,6 +17,9 @@ public:
     bool isPressed() const { return m_pressed; }
 
     static constexpr int pressedOffset = 15; // twips, one pixel of the 96-dpi design
+
+    AccessiblePart accessiblePart(int part) const override;
+    void pressAccessiblePart(int part) override;
 
 Q_SIGNALS:
     void released();

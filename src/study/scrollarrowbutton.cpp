@@ -11,6 +11,9 @@ ScrollArrowButton::ScrollArrowButton(Direction direction, QWidget *parent)
                                              : QStringLiteral("Command33"));
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
+    // A chevron has no text for a screen reader to say.
+    setAccessibleName(direction == Direction::Up ? QStringLiteral("向上滚动")
+                                                 : QStringLiteral("向下滚动"));
     // Holding the arrow keeps scrolling, after a pause long enough for a single click.
     setAutoRepeat(true);
     setAutoRepeatDelay(400);

@@ -296,6 +296,82 @@ void SentenceCanvas::paintNote(QPainter &painter) {
     painter.drawText(textArea, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_note);
 }
 
+QRect SentenceCanvas::pixelRect(int left, int top, int width, int height) const {
+    const auto p = [this](double twips) { return int(std::lround(px(twips) * m_scale)); };
+    const double y = double(top) + m_canvasTop;
+    return QRect(p(left), p(y), p(left + width) - p(left), p(y + height) - p(y));
+}
+
+int SentenceCanvas::accessiblePartCount() const {
+    return m_rows ? int(m_rows->size()) * 2 : 0;
+}
+
+AccessiblePart SentenceCanvas::accessiblePart(int part) const {
+    AccessiblePart a;
+    if (part == self) {
+        a.role = QAccessible::List;
+        a.name = QStringLiteral("课文句子");
+        a.description = m_note;
+        return a;
+    }
+    const int i = part / 2 + 1;
+    const SentenceRow &row = (*m_rows)[size_t(i - 1)];
+    if (part % 2 == 0) {
+        const TwipRect &box = row.Image2.box;
+        a.role = QAccessible::PushButton;
+        a.name = QStringLiteral("播放第 %1 句").arg(i);
+        a.rect = pixelRect(box.left, box.top, box.width, box.height);
+        a.visible = row.Image2.visible;
+        a.pressable = row.Image2.visible;
+        return a;
+    }
+    // The row reads as it looks: its number, then each line, or that the line is hidden
+    // (a recall view paints it in the canvas colour), never the hidden words themselves.
+    const auto lineText = [](const RowText &line, const QString &hiddenNote) {
+        if (!line.visible || line.text.isEmpty())
+            return QString();
+        return isCanvasColour(line.colour) ? hiddenNote : displayText(line.text).trimmed();
+    };
+    QStringList said{row.Label12.text()};
+    for (const QString &line : {lineText(row.Label6, QStringLiteral("（英文已隐藏）")),
+                                lineText(row.Label8, QStringLiteral("（中文已隐藏）"))}) {
+        if (!line.isEmpty())
+            said << line;
+    }
+    a.role = QAccessible::ListItem;
+    a.name = said.join(u' ');
+    const int top = rowExtentTop(row);
+    a.rect = pixelRect(0, top, canvasWidthTwips, rowExtentBottom(row) - top);
+    const auto takesClicks = [](const RowText &line) {
+        return line.visible && line.cursor == RowCursor::PointingHand;
+    };
+    a.pressable = takesClicks(row.Label6) || takesClicks(row.Label8);
+    return a;
+}
+
+void SentenceCanvas::pressAccessiblePart(int part) {
+    if (part < 0 || part >= accessiblePartCount())
+        return;
+    const int i = part / 2 + 1;
+    RowHit hit{i, RowElement::PlayIcon};
+    if (part % 2 == 1) {
+        const RowText &english = (*m_rows)[size_t(i - 1)].Label6;
+        hit.element = english.visible && english.cursor == RowCursor::PointingHand
+                          ? RowElement::EnglishLine
+                          : RowElement::ChineseLine;
+    }
+    // The same as a click: the press, then the release on what it hit.
+    Q_EMIT rowPressed(hit, Qt::LeftButton);
+    Q_EMIT rowReleased(hit, Qt::LeftButton);
+}
+
+int SentenceCanvas::accessiblePartAt(QPoint widgetPos) const {
+    const RowHit hit = hitAt(widgetPos);
+    if (hit.row < 1)
+        return self;
+    return (hit.row - 1) * 2 + (hit.element == RowElement::PlayIcon ? 0 : 1);
+}
+
 void SentenceCanvas::updateCursor(const RowHit &hit) {
     Qt::CursorShape shape = Qt::ArrowCursor;
     if (m_rows && hit.row > 0 && hit.row <= int(m_rows->size())) {

@@ -2,6 +2,7 @@
 
 #include "boxtextwrap.h"
 #include "content/rowlayout.h"
+#include "desktop/accessiblecontrol.h"
 
 #include <QHash>
 #include <QWidget>
@@ -17,7 +18,12 @@ class FontMeasurer;
 //
 // Units: positions in the rows and in this interface are twips; on screen
 // pixels = twips / 15 * scale.
-class SentenceCanvas : public QWidget {
+//
+// To assistive technology the canvas is a list with two parts per row, read from the rows
+// when asked: the play icon, a push button whose press is a click on the icon, then the row
+// itself with its number and lines, each line's text or that it is hidden; a row whose line
+// takes clicks (full text, recall) presses that line.
+class SentenceCanvas : public QWidget, public AccessibleControl {
     Q_OBJECT
 public:
     explicit SentenceCanvas(QWidget *parent = nullptr);
@@ -48,6 +54,12 @@ public:
     // The rows (0-based, [first, last)) the last paint drew, for tests and diagnostics.
     std::pair<int, int> lastPaintedRows() const { return m_lastPainted; }
 
+    // Part 2(i - 1) is row i's play icon, part 2(i - 1) + 1 the row.
+    AccessiblePart accessiblePart(int part) const override;
+    void pressAccessiblePart(int part) override;
+    int accessiblePartCount() const override;
+    int accessiblePartAt(QPoint widgetPos) const override;
+
     static constexpr int viewportWidthTwips = 8775;
     static constexpr int viewportHeightTwips = 5818;
     static constexpr int canvasWidthTwips = 8460;
@@ -74,6 +86,7 @@ private:
     void paintNote(QPainter &painter);
     const BoxTextLines &wrapped(int index, const RowText &line, LineFont font);
     void updateCursor(const RowHit &hit);
+    QRect pixelRect(int left, int top, int width, int height) const;
 
     std::unique_ptr<FontMeasurer> m_ownMeasurer;
     const FontMeasurer *m_measurer = nullptr;

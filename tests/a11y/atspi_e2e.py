@@ -1,0 +1,254 @@
+#!/usr/bin/python3
+"""The real orvessa window read and driven through AT-SPI, the way a screen reader does it.
+
+Usage: atspi_e2e.py BIN_DIR [--dump]
+
+--dump prints the tree as a screen reader finds it at start-up instead of testing.
+
+Runs on a copy of BIN_DIR (the program directory; the copy keeps set.dat of the build
+untouched) on a private Xvfb display and a private D-Bus session with its own accessibility
+bus, without a sound server. Exits 77 when pyatspi, Xvfb or the accessibility bus are not
+installed.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+INNER = "ORVESSA_ATSPI_INNER"
+
+MENU_ITEMS = ["句子学习", "全文浏览", "回想中文", "回想英文", "跟读对比", "听写测试", "语音选项"]
+COMPANION_ITEM = "口语练习"
+CHECK_BOXES = ["显示英文", "显示中文"]
+SPEEDS = ["慢速", "常速", "快速"]
+
+
+def missing_tools():
+    try:
+        import pyatspi  # noqa: F401
+    except ImportError:
+        return "python3-pyatspi"
+    for tool in ("Xvfb", "dbus-run-session"):
+        if not shutil.which(tool):
+            return tool
+    if not os.access(BUS_LAUNCHER, os.X_OK):
+        return "at-spi2-core"
+    return None
+
+
+def start_xvfb():
+    """Xvfb on the first free display; returns (process, ':N')."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        xvfb.kill()
+        raise RuntimeError("Xvfb gave no display")
+    return xvfb, ":" + number
+
+
+def wait_for(what, probe, seconds=20.0):
+    deadline = time.monotonic() + seconds
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.1)
+
+
+class Tree:
+    """The application's accessibility tree, read afresh at every question (no stale cache)."""
+
+    def __init__(self, app):
+        self.app = app
+
+    def walk(self, node=None, depth=0):
+        import pyatspi
+        node = node or self.app
+        node.clearCache()
+        # Hidden pages are in the tree too; a screen reader passes them by.
+        if node is not self.app and not node.getState().contains(pyatspi.STATE_SHOWING):
+            return
+        yield node, depth
+        for i in range(node.childCount):
+            child = node.getChildAtIndex(i)
+            if child is not None:
+                yield from self.walk(child, depth + 1)
+
+    def find(self, name, role):
+        for node, _ in self.walk():
+            if node.getRole() == role and node.name == name:
+                return node
+        return None
+
+    def all_of(self, role):
+        return [node for node, _ in self.walk() if node.getRole() == role]
+
+    def dump(self):
+        return "\n".join("%s%s %r" % ("  " * depth, node.getRoleName(), node.name)
+                         for node, depth in self.walk())
+
+
+def showing(node):
+    import pyatspi
+    node.clearCache()
+    return node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def checked(node):
+    import pyatspi
+    node.clearCache()
+    return node.getState().contains(pyatspi.STATE_CHECKED)
+
+
+def press(node):
+    action = node.queryAction()
+    assert action.nActions >= 1, "%s has no action" % node.name
+    action.doAction(0)
+
+
+def check_window(app):
+    import pyatspi
+    tree = Tree(app)
+    failures = []
+
+    def expect(condition, message):
+        if not condition:
+            failures.append(message)
+
+    for name in MENU_ITEMS + [COMPANION_ITEM, "朗读", "迷你模式", "更多软件", "关闭", "最小化"]:
+        node = tree.find(name, pyatspi.ROLE_PUSH_BUTTON)
+        expect(node is not None, "no push button %s" % name)
+        if node is not None:
+            expect(node.queryAction().nActions >= 1, "%s has no action" % name)
+    for name in CHECK_BOXES:
+        expect(tree.find(name, pyatspi.ROLE_CHECK_BOX) is not None, "no check box %s" % name)
+    for name in SPEEDS:
+        expect(tree.find(name, pyatspi.ROLE_RADIO_BUTTON) is not None, "no radio button %s" % name)
+    normal = tree.find("常速", pyatspi.ROLE_RADIO_BUTTON)
+    expect(normal is not None and checked(normal), "常速 is not the chosen speed")
+
+    # A check box toggles through its action and says so.
+    english = tree.find("显示英文", pyatspi.ROLE_CHECK_BOX)
+    if english is not None:
+        before = checked(english)
+        press(english)
+        wait_for("显示英文 to toggle", lambda: checked(english) != before)
+        press(english)
+        wait_for("显示英文 to toggle back", lambda: checked(english) == before)
+
+    # Sentence study shows no lesson panel; 全文浏览 shows it with its rows and its buttons.
+    expect(tree.find("全文朗读", pyatspi.ROLE_PUSH_BUTTON) is None, "全文朗读 shown too early")
+    press(tree.find("全文浏览", pyatspi.ROLE_PUSH_BUTTON))
+    reading = wait_for("全文朗读 to show",
+                       lambda: tree.find("全文朗读", pyatspi.ROLE_PUSH_BUTTON))
+    expect(showing(reading), "全文朗读 not showing")
+    canvas = wait_for("the sentence list", lambda: tree.find("课文句子", pyatspi.ROLE_LIST))
+    rows = [row for row in tree.all_of(pyatspi.ROLE_LIST_ITEM) if row.name.startswith("1. ")]
+    expect(len(rows) == 1, "row 1 not found once: %r" % [r.name for r in rows])
+    if rows:
+        text = rows[0].name
+        expect(any("a" <= c.lower() <= "z" for c in text), "row 1 has no English: %r" % text)
+        expect(any("\u4e00" <= c <= "\u9fff" for c in text), "row 1 has no Chinese: %r" % text)
+    expect(canvas.childCount >= 2, "the list has no rows")
+
+    # Recall English hides the English lines, and the rows say so.
+    press(tree.find("回想英文", pyatspi.ROLE_PUSH_BUTTON))
+    hidden = wait_for("row 1 to say its English is hidden", lambda: [
+        row for row in tree.all_of(pyatspi.ROLE_LIST_ITEM)
+        if row.name.startswith("1. ") and "英文已隐藏" in row.name])
+    expect(len(hidden) == 1, "recall English: row 1 not read as hidden")
+    expect(tree.find("播放第 1 句", pyatspi.ROLE_PUSH_BUTTON) is not None, "no play icon for row 1")
+
+    if failures:
+        print(tree.dump())
+        for failure in failures:
+            print("FAIL:", failure)
+        return 1
+    print("read the %d sentence rows by name" % (canvas.childCount // 2))
+    return 0
+
+
+def inner(bin_dir, dump):
+    work = tempfile.mkdtemp(prefix="orvessa-atspi-")
+    xvfb = launcher = program = None
+    try:
+        program_dir = os.path.join(work, "bin")
+        shutil.copytree(bin_dir, program_dir)
+        xvfb, display = start_xvfb()
+        launcher = subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=work,
+                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   PULSE_SERVER="unix:" + os.path.join(work, "no-sound-server"))
+        os.environ["DISPLAY"] = display
+        import pyatspi
+        program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def the_app():
+            if program.poll() is not None:
+                raise AssertionError("orvessa exited with %d" % program.returncode)
+            desktop = pyatspi.Registry.getDesktop(0)
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.name == "orvessa":
+                    # The window is there once the function menu is.
+                    if Tree(app).find("句子学习", pyatspi.ROLE_PUSH_BUTTON):
+                        return app
+            return None
+
+        app = wait_for("orvessa on the accessibility bus", the_app, 60)
+        if dump:
+            print(Tree(app).dump())
+            return 0
+        return check_window(app)
+    finally:
+        for process in (program, launcher, xvfb):
+            if process is not None and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    args = sys.argv[1:]
+    dump = "--dump" in args
+    args = [arg for arg in args if arg != "--dump"]
+    if len(args) != 1:
+        print(__doc__)
+        return 2
+    bin_dir = os.path.abspath(args[0])
+    if os.environ.get(INNER):
+        return inner(bin_dir, dump)
+    missing = missing_tools()
+    if missing:
+        print("skipped: %s is not installed" % missing)
+        return SKIP
+    if not os.access(os.path.join(bin_dir, "orvessa"), os.X_OK):
+        print("no orvessa in", bin_dir)
+        return 1
+    # A private session bus: the accessibility bus and the program live and die with it.
+    env = dict(os.environ, **{INNER: "1"})
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    env.pop("AT_SPI_BUS_ADDRESS", None)
+    return subprocess.call(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
+                            bin_dir] + (["--dump"] if dump else []), env=env)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
