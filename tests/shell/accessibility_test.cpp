@@ -60,7 +60,7 @@ protected:
                                  dir.path() + u'/' + QString::fromLatin1(part));
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(dir.path(), *player, sounds,
+        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
                                                  WindowTimers{&Timer1, &Timer2, &Timer3, &endShot});
         window->messageSink = [](const QString &, const QString &, MessageIcon) {};
         window->launcher.startDetached = [this](const QString &path) {
