@@ -23,7 +23,7 @@ struct AccessiblePart {
 
 // Mixed into a painted widget so that screen readers (and tests driving the window by name)
 // see it as the control it looks like. The widget describes itself and its parts on demand;
-// the interfaces built from that (installPaintedControlAccessibility()) never copy the
+// the interfaces built from that (PaintedControlAccessible::install()) never copy the
 // description, so it can never go stale. Nothing here costs anything while no assistive
 // technology asks.
 class AccessibleControl {
