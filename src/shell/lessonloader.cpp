@@ -87,8 +87,11 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
     s.Label7_20.width = m_measurer.widthTwips(s.Label7_20.text, LineFont::Label);
 
     // 2-3. Reset the player, choose the audio and open it. Nothing plays.
+    if (m_hooks.stopSentenceTimers)
+        m_hooks.stopSentenceTimers();
     m_player.bookTitle = selection.bookTitle;
     m_player.VoiceSet();
+    bool opened = false;
     if (fromDisk) {
         const std::optional<AudioChoice> choice =
             chooseLessonAudio(s.program, soundDir(selection.programDir, selection.bookTitle),
@@ -99,9 +102,13 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
                 !choice->mustExist.isEmpty() && !QFileInfo(choice->mustExist).isFile();
         }
         // Beyond a group table nothing is chosen and the previous file is opened again.
-        if (!m_player.voiceFile.isEmpty())
+        if (!m_player.voiceFile.isEmpty()) {
             m_player.VoiceOpen();
+            opened = true;
+        }
     }
+    if (!opened)
+        m_player.VoicePause();
 
     // 4. The lesson text, whole.
     LessonText lesson;

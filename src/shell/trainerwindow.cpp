@@ -154,6 +154,7 @@ void TrainerWindow::wire() {
         messageBox(text, QString(), MessageIcon::None);
     };
     loader.focusCombo4 = [this] { focusCombo4(); };
+    loader.stopSentenceTimers = [this] { m_playback.stopSentenceTimers(); };
     connect(&m_loader, &LessonLoader::lessonLoaded, this, [this] {
         refreshPanel();
         refreshView();

@@ -237,6 +237,11 @@ void SentencePlayback::stopWatch() {
     m_endShot->stop();
 }
 
+void SentencePlayback::stopSentenceTimers() {
+    stopWatch();
+    m_Timer2->stop();
+}
+
 void SentencePlayback::holdPlayback() {
     m_endShot->stop();
     m_player.VoicePause();

@@ -101,6 +101,9 @@ public:
     void stopPlayback();
     // Only the watch off (the menu leaves the player running into the dictation set-up).
     void stopWatch();
+    // The watch and the repeat pause off, the player left alone (a lesson load, which
+    // resets the player itself).
+    void stopSentenceTimers();
     // Player paused where it is, the watch left running (the reading pause button).
     void holdPlayback();
     // The player plays on from where it was held, if a sentence was held mid-play (the watch

@@ -291,6 +291,35 @@ TEST_F(LessonLoaderTest, MiniRowsGapsAndScrollBar) {
     EXPECT_EQ(state.panel.canvasTop, 0);
 }
 
+TEST_F(LessonLoaderTest, ALoadStopsTheTimersAndSilencesAudioItDoesNotReplace) {
+    struct Case {
+        const char *name;
+        QString title;
+        int index;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a lesson with audio", book, 0, true},
+        {"nothing selected", book, -1, false},
+        {"a refused title", QStringLiteral("../loader/book/测试课本"), 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        load(book, 1);
+        // The previous lesson's sentence is playing.
+        fake->play();
+        fake->calls.clear();
+        events.clear();
+        loader->hooks().stopSentenceTimers = [this] { events << QStringLiteral("stop timers"); };
+        load(c.title, c.index);
+        EXPECT_EQ(events.value(0), QStringLiteral("stop timers"));
+        EXPECT_EQ(events.count(QStringLiteral("stop timers")), 1);
+        EXPECT_FALSE(fake->isPlaying());
+        EXPECT_EQ(opened().size(), c.opens ? 1 : 0);
+        EXPECT_EQ(fake->calls.contains(QStringLiteral("pause")), !c.opens);
+    }
+}
+
 TEST_F(LessonLoaderTest, FocusGoesToCombo4InTheWholeTextModes) {
     for (int mode = 1; mode <= 8; ++mode) {
         state.studyMode = mode;

@@ -31,6 +31,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -92,6 +93,36 @@ protected:
         };
         QObject::connect(&window->loader(), &LessonLoader::lessonLoaded, [this] { ++loads; });
         window->startup();
+    }
+
+    // A fresh window on the same program directory.
+    void restart() {
+        window.reset();
+        player.reset();
+        messages.clear();
+        loads = 0;
+        start();
+    }
+
+    // Lets the player run and every timer fire for a while; returns the seeks and plays the
+    // player was asked for meanwhile.
+    QStringList runTimers(int ms = 6000) {
+        fake().calls.clear();
+        for (int t = 0; t < ms; t += 10) {
+            fake().advance(10);
+            for (ManualTicker *timer : {&endShot, &Timer1, &Timer2})
+                timer->tick();
+        }
+        QStringList started = fake().calls.filter(QStringLiteral("seek "));
+        started << fake().calls.filter(QStringLiteral("play"));
+        return started;
+    }
+    bool anyUnderline() const {
+        for (const SentenceRow &row : window->state().rows) {
+            if (row.Line3.visible)
+                return true;
+        }
+        return false;
     }
 
     FakeVoiceBackend &fake() { return static_cast<FakeVoiceBackend &>(player->backend()); }
@@ -393,6 +424,74 @@ TEST_F(TrainerWindowTest, Combo4ArrowKeysScrollTheLessonPanel) {
     EXPECT_EQ(window->lessonPanel()->canvas()->canvasTop(), -500);
     sendKey(window->Combo4(), Qt::Key_Up);
     EXPECT_EQ(s.panel.canvasTop, 0);
+}
+
+TEST_F(TrainerWindowTest, ALoadLeavesNothingOfThePreviousLessonPlaying) {
+    struct Case {
+        const char *name;
+        std::function<void()> load;
+    };
+    const Case cases[] = {
+        {"the same lesson again",
+         [&] { sendMouse(list()->viewport(), QEvent::MouseButtonRelease); }},
+        {"a book without lesson names",
+         [&] {
+             QComboBox *combo = window->catalogue()->Combo1();
+             Q_EMIT combo->activated(combo->findText(bareBook));
+             Timer3.tick();
+         }},
+        {"a refused title",
+         [&] {
+             window->catalogue()->Combo1()->setEditText(QStringLiteral("../") + demoBook);
+             window->loadlesson();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        restart();
+        menu(2);
+        release(3, RowElement::EnglishLine);
+        ASSERT_TRUE(Timer1.isActive());
+        ASSERT_TRUE(fake().isPlaying());
+
+        c.load();
+        EXPECT_EQ(loads, 2);
+        EXPECT_FALSE(Timer1.isActive());
+        EXPECT_FALSE(Timer2.isActive());
+        EXPECT_FALSE(fake().isPlaying());
+        EXPECT_EQ(runTimers(), QStringList());
+    }
+}
+
+TEST_F(TrainerWindowTest, ALoadDuringFullTextReadingEndsIt) {
+    for (const int mode : {2, 3, 4}) {
+        for (const bool betweenPlays : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << "mode " << mode << (betweenPlays ? ", pausing" : ""));
+            restart();
+            menu(mode);
+            window->reader().onCommand6();
+            ASSERT_EQ(window->state().playback.Command6Caption, QStringLiteral("停止朗读"));
+            ASSERT_TRUE(Timer1.isActive());
+            if (betweenPlays) {
+                const SentenceTimes times = *window->state().sentences.times(1);
+                fake().advance(int((times.end - times.start) * 1000) + 40);
+                Timer1.tick();
+                ASSERT_TRUE(Timer2.isActive());
+            }
+
+            sendMouse(list()->viewport(), QEvent::MouseButtonRelease);
+            EXPECT_EQ(loads, 2);
+            EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+            EXPECT_EQ(command(7)->text(), QStringLiteral("暂停朗读"));
+            EXPECT_FALSE(command(7)->isEnabled());
+            EXPECT_FALSE(Timer1.isActive());
+            EXPECT_FALSE(Timer2.isActive());
+            EXPECT_EQ(runTimers(), QStringList());
+            EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+            EXPECT_FALSE(anyUnderline());
+        }
+    }
 }
 
 } // namespace
