@@ -407,9 +407,11 @@ private:
                           QSet<QString> &reported) {
         const std::optional<AudioChoice> choice =
             chooseLessonAudio(Program::Orvessa, soundDir(m_dir, title), title, lesson);
-        if (!choice) {
+        if (!choice || choice->path.isEmpty()) {
             listReport(QStringLiteral("lesson %1 has no audio file in the book's group table")
                            .arg(lesson));
+        }
+        if (!choice) {
             return;
         }
         for (const QString &path : {choice->mustExist, choice->path}) {

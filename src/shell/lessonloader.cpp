@@ -97,7 +97,8 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
             chooseLessonAudio(s.program, soundDir(selection.programDir, selection.bookTitle),
                               selection.bookTitle, lessonNumber);
         if (choice) {
-            m_player.voiceFile = choice->path;
+            if (!choice->path.isEmpty())
+                m_player.voiceFile = choice->path;
             result.audioMissing =
                 !choice->mustExist.isEmpty() && !QFileInfo(choice->mustExist).isFile();
         }

@@ -4,6 +4,7 @@
 #include "study/fakemeasurer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -317,6 +318,35 @@ TEST_F(LessonLoaderTest, ALoadStopsTheTimersAndSilencesAudioItDoesNotReplace) {
         EXPECT_FALSE(fake->isPlaying());
         EXPECT_EQ(opened().size(), c.opens ? 1 : 0);
         EXPECT_EQ(fake->calls.contains(QStringLiteral("pause")), !c.opens);
+    }
+}
+
+TEST_F(LessonLoaderTest, GroupBookBeyondItsTableStillChecksTheLastGroupFile) {
+    const QString title = QStringLiteral("英语口语8000句");
+    for (const bool lastGroupThere : {true, false}) {
+        SCOPED_TRACE(lastGroupThere ? "39.mp3 there" : "39.mp3 missing");
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString bookDir = dir.path() + QStringLiteral("/book/") + title;
+        const QString soundDir = dir.path() + QStringLiteral("/Sound/") + title;
+        ASSERT_TRUE(QDir().mkpath(bookDir) && QDir().mkpath(soundDir));
+        const QString lesson =
+            dataDir() + QStringLiteral("/book/") + title + QStringLiteral("/40.dat");
+        ASSERT_TRUE(QFile::copy(lesson, bookDir + QStringLiteral("/40.dat")));
+        ASSERT_TRUE(QFile::copy(lesson, bookDir + QStringLiteral("/185.dat")));
+        ASSERT_TRUE(QFile::copy(sound(title, "8.mp3"), soundDir + QStringLiteral("/8.mp3")));
+        if (lastGroupThere) {
+            ASSERT_TRUE(QFile::copy(sound(title, "39.mp3"), soundDir + QStringLiteral("/39.mp3")));
+        }
+
+        load(title, 39, dir.path());
+        messages.clear();
+        const LoadResult result = load(title, 184, dir.path()); // lesson 185
+        EXPECT_EQ(result.note, LessonNote::None);
+        EXPECT_EQ(result.audioMissing, !lastGroupThere);
+        EXPECT_EQ(messages.size(), lastGroupThere ? 0 : 1);
+        // No group file is chosen: the previous one is opened again.
+        EXPECT_EQ(player->voiceFile, soundDir + QStringLiteral("/8.mp3"));
     }
 }
 
