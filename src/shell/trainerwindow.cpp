@@ -165,6 +165,7 @@ void TrainerWindow::wire() {
     view.resetForModeChange = [this] { m_playback.resetForModeChange(); };
     view.applyModePair = [this](int mode) { m_playback.applyModePair(mode); };
     view.stopPlaybackAndScrollTop = [this] { m_playback.resetPlayback(); };
+    view.stopPanelSentence = [this] { m_playback.stopPanelSentence(); };
     view.focusCombo4 = [this] { focusCombo4(); };
     view.focusTypingBox = [this] { focusTypingBox(); };
     view.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {

@@ -316,6 +316,8 @@ void StudyView::ty() {
     TrainerState &s = m_state;
     StudyViewState &v = s.view;
 
+    if (m_hooks.stopPanelSentence)
+        m_hooks.stopPanelSentence();
     v.Label51.text.clear();
     s.playback.repeatCount = 0;
 

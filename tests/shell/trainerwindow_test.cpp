@@ -494,4 +494,51 @@ TEST_F(TrainerWindowTest, ALoadDuringFullTextReadingEndsIt) {
     }
 }
 
+TEST_F(TrainerWindowTest, MovingTheSentenceViewStopsAPanelSentenceFirst) {
+    // A sentence started from the panel or by reading owns voiceStart/voiceEnd while it
+    // plays or waits to repeat; ty must not put another sentence's times under it.
+    struct Case {
+        const char *name;
+        int mode;
+        std::function<void()> startSentence;
+        int key;
+    };
+    const Case cases[] = {
+        {"full-text click, F1", 2, [&] { release(3, RowElement::EnglishLine); }, Qt::Key_F1},
+        {"full-text click, Page Up", 2, [&] { release(3, RowElement::EnglishLine); },
+         Qt::Key_PageUp},
+        {"play icon, F1", 4, [&] { release(3, RowElement::PlayIcon); }, Qt::Key_F1},
+        {"reading, Page Up", 2, [&] { click(command(6)); }, Qt::Key_PageUp},
+    };
+    for (const Case &c : cases) {
+        for (const bool betweenPlays : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.name << (betweenPlays ? ", pausing" : ""));
+            restart();
+            TrainerState &s = window->state();
+            // Sentence 3 in the single-sentence view, so that Page Up has somewhere to go.
+            sendKey(window->studyArea()->Text2(), Qt::Key_PageDown);
+            sendKey(window->studyArea()->Text2(), Qt::Key_PageDown);
+            ASSERT_EQ(s.currentSentence, 3);
+            menu(c.mode);
+            c.startSentence();
+            ASSERT_TRUE(Timer1.isActive());
+            const double end = player->voiceEnd;
+            if (betweenPlays) {
+                fake().advance(int((end - player->voiceStart) * 1000) + 40);
+                Timer1.tick();
+                ASSERT_TRUE(Timer2.isActive());
+            }
+
+            sendKey(window->Combo4(), c.key);
+            EXPECT_NE(s.currentSentence, 3);
+            EXPECT_FALSE(Timer1.isActive());
+            EXPECT_FALSE(Timer2.isActive());
+            EXPECT_FALSE(fake().isPlaying());
+            EXPECT_FALSE(anyUnderline());
+            EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+            EXPECT_EQ(runTimers(), QStringList());
+        }
+    }
+}
+
 } // namespace
