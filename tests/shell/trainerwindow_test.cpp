@@ -541,4 +541,32 @@ TEST_F(TrainerWindowTest, MovingTheSentenceViewStopsAPanelSentenceFirst) {
     }
 }
 
+TEST_F(TrainerWindowTest, BookSelectorStepsFromTheShownTitle) {
+    // A remembered book that is not the first title.
+    writeFile(
+        programDir + QStringLiteral("/SETTING/set.dat"),
+        gbk(QStringLiteral("0\\1\\1\\1\\0\\2\\1\\1\\1\\") + otherBook + QStringLiteral("\\60\\")));
+    for (const int key : {Qt::Key_Down, Qt::Key_Up}) {
+        SCOPED_TRACE(key == Qt::Key_Down ? "Down" : "Up");
+        restart();
+        QComboBox *combo = window->catalogue()->Combo1();
+        const int shown = combo->findText(otherBook);
+        ASSERT_GT(shown, 0);
+        ASSERT_LT(shown, combo->count() - 1);
+        EXPECT_EQ(combo->currentIndex(), shown);
+
+        sendKey(combo, key);
+        const QString next = combo->itemText(key == Qt::Key_Down ? shown + 1 : shown - 1);
+        EXPECT_EQ(combo->currentText(), next);
+        EXPECT_EQ(window->catalogue()->bookTitle(), next);
+        EXPECT_TRUE(Timer3.isActive()); // the switch's deferred load
+    }
+    // A remembered title that is not listed shows as it is, with no item current.
+    writeFile(programDir + QStringLiteral("/SETTING/set.dat"),
+              gbk(QStringLiteral("0\\1\\1\\1\\0\\2\\1\\1\\1\\未列出的书\\60\\")));
+    restart();
+    EXPECT_EQ(window->catalogue()->Combo1()->currentText(), QStringLiteral("未列出的书"));
+    EXPECT_EQ(window->catalogue()->Combo1()->currentIndex(), -1);
+}
+
 } // namespace
