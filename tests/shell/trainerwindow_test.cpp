@@ -9,6 +9,7 @@
 #include "shell/programdirfixture.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
+#include "study/fontmeasurer.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
 #include "study/pure/lettercheck.h"
@@ -567,6 +568,44 @@ TEST_F(TrainerWindowTest, BookSelectorStepsFromTheShownTitle) {
     restart();
     EXPECT_EQ(window->catalogue()->Combo1()->currentText(), QStringLiteral("未列出的书"));
     EXPECT_EQ(window->catalogue()->Combo1()->currentIndex(), -1);
+}
+
+TEST_F(TrainerWindowTest, FollowReadEnglishLineTakesTheWidthTyComputed) {
+    start();
+    menu(5);
+    TrainerState &s = window->state();
+    const FontMeasurer measurer;
+    const int available = s.view.followRead.availableWidth();
+    // Sentences that fit, that are a little wider than 8000 twips but fit the panel, and that
+    // wrap into several lines.
+    QString justOver;
+    while (measurer.widthTwips(justOver, LineFont::English) <= 8000)
+        justOver += justOver.size() % 6 == 5 ? u' ' : u'i';
+    ASSERT_LE(measurer.widthTwips(justOver, LineFont::English), available);
+    const QString longer =
+        QStringLiteral("The quick brown fox jumps over the lazy dog again. ").repeated(5).trimmed();
+    QLabel *label = window->findChild<QLabel *>(QStringLiteral("Label10"));
+    ASSERT_TRUE(label);
+    for (const QString &english : {QStringLiteral("Short one."), justOver, longer}) {
+        SCOPED_TRACE(english.toStdString());
+        s.sentences = SentenceTable::fromText(QStringLiteral("*%1#中文。#1#2#*").arg(english));
+        s.sentenceCount = 1;
+        s.currentSentence = 1;
+        window->studyView().ty();
+        const FollowReadLabel &l = s.view.Label10;
+        EXPECT_EQ(l.text, english);
+        EXPECT_EQ(label->text(), english);
+        EXPECT_EQ(label->geometry(), QRect(l.left / 15, l.top / 15, l.width / 15, l.height / 15));
+        EXPECT_EQ(label->wordWrap(), !l.autoSize);
+        // The text wraps into no more lines than ty made room for.
+        if (l.autoSize) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(english), label->width() + 1);
+        } else {
+            const int lineSpacing = label->fontMetrics().lineSpacing();
+            EXPECT_LE((label->heightForWidth(label->width()) + lineSpacing / 2) / lineSpacing,
+                      l.lines);
+        }
+    }
 }
 
 } // namespace
