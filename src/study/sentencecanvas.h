@@ -73,7 +73,7 @@ private:
                    double bandBottom);
     void paintNote(QPainter &painter);
     const BoxTextLines &wrapped(int index, const RowText &line, LineFont font);
-    void updateCursor(const RowHit &hit);
+    void updateCursor(QPointF widgetPos);
 
     std::unique_ptr<FontMeasurer> m_ownMeasurer;
     const FontMeasurer *m_measurer = nullptr;
