@@ -529,6 +529,14 @@ void TrainerWindow::mouseMoveEvent(QMouseEvent *event) {
 }
 
 bool TrainerWindow::eventFilter(QObject *watched, QEvent *event) {
+    // Every press disarms the drag; only one that reaches the window's own handler on the
+    // background arms it again. A control that takes the press keeps it from the window,
+    // and a move it passes on must not drag from an older press on the background.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this)
+            m_dragArmed = false;
+    }
     // Moves without a button reach only widgets that track the mouse, but every one passes
     // the application's filters: the hover frame hears them here.
     if (event->type() == QEvent::MouseMove) {

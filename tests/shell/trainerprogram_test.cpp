@@ -15,6 +15,7 @@
 #include "shell/trainerprogram.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
+#include "study/sentencecanvas.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -459,6 +460,36 @@ TEST(QuitSignalsTest, TerminationSignalAsksTheWindowToClose) {
         while (requests == 1 && clock.elapsed() < 2000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(requests, 2);
+    }
+}
+
+TEST_F(TrainerProgramTest, APressOnAControlNeverDragsTheWindow) {
+    start();
+    QWidget *w = window();
+    QWidget *area = window()->studyArea();
+    menu(2); // the lesson panel shows
+    struct Case {
+        const char *name;
+        QWidget *target; // nullptr: no press at all, the button comes in held
+    };
+    const Case cases[] = {
+        {"push button", window()->studyArea()->command(6)},
+        {"sentence canvas", window()->lessonPanel()->canvas()},
+        {"text button", window()->functionMenu()->moreButton()},
+        {"no press", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        w->move(100, 100);
+        // An earlier drag of the background, ended.
+        press(area, Qt::LeftButton, {5, 5});
+        releaseOn(area, Qt::LeftButton, {5, 5});
+        QWidget *target = c.target ? c.target : area;
+        if (c.target)
+            press(target, Qt::LeftButton, {3, 3});
+        moveOver(target, {250, 120}, Qt::LeftButton);
+        EXPECT_EQ(w->pos(), QPoint(100, 100));
+        releaseOn(target, Qt::LeftButton, {250, 120});
     }
 }
 
