@@ -223,8 +223,8 @@ void TrainerWindow::wire() {
 }
 
 void TrainerWindow::buildChrome() {
-    // The hover frame: four accent lines around the study modes, shown at start-up as a
-    // hint where to begin, gone at the first mouse move over the window.
+    // The hover frame Line28..Line31: four accent lines around the study modes, shown at
+    // start-up as a hint where to begin, gone at the first mouse move over the window.
     const QRect modes = Twips::rect(300, 360, 7485, 720);
     const QRect lines[] = {{modes.left(), modes.top(), modes.width(), 1},
                            {modes.left(), modes.bottom(), modes.width(), 1},
@@ -232,7 +232,7 @@ void TrainerWindow::buildChrome() {
                            {modes.right(), modes.top(), 1, modes.height()}};
     for (int k = 0; k < 4; ++k) {
         auto *line = new QFrame(this);
-        line->setObjectName(QStringLiteral("Line%1").arg(k + 1));
+        line->setObjectName(QStringLiteral("Line%1").arg(k + 28));
         line->setStyleSheet(QStringLiteral("background: rgba(47, 123, 234, 110); border: none;"));
         line->setAttribute(Qt::WA_TransparentForMouseEvents);
         line->setGeometry(lines[k]);

@@ -33,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -490,6 +491,39 @@ TEST_F(TrainerProgramTest, APressOnAControlNeverDragsTheWindow) {
         moveOver(target, {250, 120}, Qt::LeftButton);
         EXPECT_EQ(w->pos(), QPoint(100, 100));
         releaseOn(target, Qt::LeftButton, {250, 120});
+    }
+}
+
+TEST_F(TrainerProgramTest, HoverFrameGoesOverTheListTheCanvasLabelsAndBackground) {
+    struct Case {
+        const char *name;
+        std::function<QWidget *()> target;
+        bool hides;
+    };
+    const Case cases[] = {
+        {"lesson list", [&] { return window()->catalogue()->List1()->viewport(); }, true},
+        {"sentence canvas",
+         [&] { return static_cast<QWidget *>(window()->lessonPanel()->canvas()); }, true},
+        {"label", [&] { return window()->findChild<QWidget *>(QStringLiteral("Label37")); }, true},
+        {"background", [&] { return window()->studyArea(); }, true},
+        {"menu item", [&] { return window()->functionMenu()->itemArea(2); }, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        program.reset();
+        start();
+        ASSERT_TRUE(window()->hoverFrameVisible());
+        for (int k = 28; k <= 31; ++k) {
+            auto *line = window()->findChild<QWidget *>(QStringLiteral("Line%1").arg(k));
+            ASSERT_TRUE(line) << k;
+            EXPECT_TRUE(line->isVisibleTo(window())) << k;
+        }
+        moveOver(c.target());
+        EXPECT_EQ(window()->hoverFrameVisible(), !c.hides);
+        for (int k = 28; k <= 31; ++k) {
+            auto *line = window()->findChild<QWidget *>(QStringLiteral("Line%1").arg(k));
+            EXPECT_EQ(line->isVisibleTo(window()), !c.hides) << k;
+        }
     }
 }
 
