@@ -3,6 +3,7 @@
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "content/settingsfile.h"
+#include "content/settingsrecord.h"
 #include "shell/catalogueview.h"
 #include "shell/chromebutton.h"
 #include "shell/displaycheck.h"
@@ -32,9 +33,14 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QThread>
+
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <signal.h>
+#include <sys/types.h>
 
 namespace {
 
@@ -464,6 +470,58 @@ TEST(QuitSignalsTest, TerminationSignalAsksTheWindowToClose) {
     }
 }
 
+TEST_F(TrainerProgramTest, EveryChangedControlIsWrittenToItsOwnField) {
+    // A second listed book with the demo's lessons, so that the book and lesson can change.
+    const QString otherBook = QStringLiteral("新英语900句");
+    for (const char *part : {"/book/", "/Sound/"})
+        copyTree(programDir + QString::fromLatin1(part) + demoBook,
+                 programDir + QString::fromLatin1(part) + otherBook);
+    writeFile(programDir + QStringLiteral("/SETTING/BookList/") + otherBook +
+                  QStringLiteral(".dat"),
+              gbk(QStringLiteral("^甲^乙^丙^丁^")));
+    start();
+    StudyArea *area = window()->studyArea();
+    const auto pick = [](QComboBox *combo, const char *text) {
+        const int index = combo->findText(QString::fromUtf8(text));
+        ASSERT_GE(index, 0) << text;
+        combo->setCurrentIndex(index); // as a pick in the list does, before it activates
+        Q_EMIT combo->activated(index);
+    };
+    pick(area->Combo2(), "5"); // sentence study
+    pick(area->Combo3(), "7");
+    click(area->twin(1)); // English hint off
+    click(area->twin(2)); // Chinese hint on
+    menu(2);
+    pick(area->Combo2(), "4"); // full-text browsing
+    pick(area->Combo3(), "6");
+    click(area->twin(3)); // Chinese lines off
+    menu(5);
+    click(window()->findChild<PictureLabel *>(QStringLiteral("Label24"))); // follow-read hint on
+    area->Combo5()->setCurrentIndex(area->Combo5()->findText(QStringLiteral("90")));
+    CatalogueView *catalogue = window()->catalogue();
+    pick(catalogue->Combo1(), "新英语900句");
+    Timer3.tick();
+    catalogue->List1()->setCurrentRow(2);
+    catalogue->listReleased();
+    ASSERT_EQ(state().lessonIndex, 2);
+
+    window()->close();
+    const std::vector<std::optional<QString>> fields =
+        cutSettingsFields(readSettingsFile(settingsFile()), orvessaSettingsFields);
+    const std::pair<const char *, QString> expected[] = {
+        {"lesson index", QStringLiteral("2")},     {"English hint", QStringLiteral("0")},
+        {"Chinese hint", QStringLiteral("1")},     {"study repeats", QStringLiteral("5")},
+        {"study pause", QStringLiteral("7")},      {"browse repeats", QStringLiteral("4")},
+        {"browse pause", QStringLiteral("6")},     {"Chinese lines", QStringLiteral("0")},
+        {"follow-read hint", QStringLiteral("1")}, {"book", otherBook},
+        {"pass mark", QStringLiteral("90")},
+    };
+    ASSERT_EQ(fields.size(), std::size(expected));
+    for (size_t k = 0; k < fields.size(); ++k)
+        EXPECT_EQ(fields[k].value_or(QStringLiteral("<none>")), expected[k].second)
+            << "field " << k + 1 << ", " << expected[k].first;
+}
+
 TEST_F(TrainerProgramTest, APressOnAControlNeverDragsTheWindow) {
     start();
     QWidget *w = window();
@@ -525,6 +583,59 @@ TEST_F(TrainerProgramTest, HoverFrameGoesOverTheListTheCanvasLabelsAndBackground
             EXPECT_EQ(line->isVisibleTo(window()), !c.hides) << k;
         }
     }
+}
+
+// Reads which signals a process catches (/proc/<pid>/status, SigCgt).
+bool catchesSigterm(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1u;
+    }
+    return false;
+}
+
+TEST(TrainerProgramProcess, TerminationSignalSavesTheRecordAndEndsCleanly) {
+    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
+    if (!QFileInfo(bin + QStringLiteral("/orvessa")).isExecutable())
+        GTEST_SKIP() << "the program is not built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString programDir = dir.path();
+    for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
+        copyTree(demoContent() + u'/' + QString::fromLatin1(part),
+                 programDir + u'/' + QString::fromLatin1(part));
+    ASSERT_TRUE(
+        QFile::copy(bin + QStringLiteral("/orvessa"), programDir + QStringLiteral("/orvessa")));
+    // "02" is written back as 2: the record on disk afterwards is the program's own.
+    const QString settings = programDir + QStringLiteral("/SETTING/set.dat");
+    writeFile(settings, gbk(QStringLiteral("3\\1\\0\\02\\3\\1\\0\\1\\0\\英语900句\\80\\")));
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(programDir + QStringLiteral("/orvessa"), {});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QElapsedTimer clock;
+    clock.start();
+    while (!catchesSigterm(process.processId()) && clock.elapsed() < 20000 &&
+           process.state() == QProcess::Running)
+        QThread::msleep(20);
+    ASSERT_TRUE(catchesSigterm(process.processId())) << "the program never listened for SIGTERM";
+
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGTERM), 0);
+    const bool finished = process.waitForFinished(30000);
+    if (!finished)
+        process.kill();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(readSettingsFile(settings),
+              QStringLiteral("3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\\r\n"));
 }
 
 } // namespace
