@@ -67,9 +67,14 @@ std::optional<AudioChoice> chooseLessonAudio(Program program, const QString &sou
         return checked(fileIn(soundDir, lessonNumber, ".wma"));
     }
     if (bookTitle == u"英语口语8000句") {
-        // The last group file stands for the whole book's audio.
-        return groupChoice(spoken8000LastLessons, soundDir, lessonNumber,
-                           fileIn(soundDir, 39, ".mp3"));
+        // The last group file stands for the whole book's audio; it is checked before the
+        // group is looked up, so a lesson beyond the table is checked too.
+        QString lastGroup = fileIn(soundDir, 39, ".mp3");
+        if (std::optional<AudioChoice> choice =
+                groupChoice(spoken8000LastLessons, soundDir, lessonNumber, lastGroup)) {
+            return choice;
+        }
+        return AudioChoice{QString(), std::move(lastGroup)};
     }
     return checked(fileIn(soundDir, lessonNumber, ".mp3"));
 }

@@ -449,9 +449,11 @@ private:
                           FileReport &listReport, QSet<QString> &reported) {
         const std::optional<AudioChoice> choice =
             chooseLessonAudio(Program::Orvessa, ContentFile::soundDir(title), title, lesson);
-        if (!choice) {
+        if (!choice || choice->path.isEmpty()) {
             listReport(QStringLiteral("lesson %1 has no audio file in the book's group table")
                            .arg(lesson));
+        }
+        if (!choice) {
             return;
         }
         for (const QString &file : {choice->mustExist, choice->path}) {

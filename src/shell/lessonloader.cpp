@@ -87,8 +87,11 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
     s.Label7_20.width = m_measurer.widthTwips(s.Label7_20.text, LineFont::Label);
 
     // 2-3. Reset the player, choose the audio and open it. Nothing plays.
+    if (m_hooks.stopSentenceTimers)
+        m_hooks.stopSentenceTimers();
     m_player.bookTitle = selection.bookTitle;
     m_player.VoiceSet();
+    bool opened = false;
     if (fromDisk) {
         // Chosen by relative path, then each file looked up where the learner's own copy
         // may stand before the shipped one.
@@ -96,14 +99,19 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
             chooseLessonAudio(s.program, ContentFile::soundDir(selection.bookTitle),
                               selection.bookTitle, lessonNumber);
         if (choice) {
-            m_player.voiceFile = selection.places.readPath(choice->path);
+            if (!choice->path.isEmpty())
+                m_player.voiceFile = selection.places.readPath(choice->path);
             result.audioMissing = !choice->mustExist.isEmpty() &&
                                   !QFileInfo(selection.places.readPath(choice->mustExist)).isFile();
         }
         // Beyond a group table nothing is chosen and the previous file is opened again.
-        if (!m_player.voiceFile.isEmpty())
+        if (!m_player.voiceFile.isEmpty()) {
             m_player.VoiceOpen();
+            opened = true;
+        }
     }
+    if (!opened)
+        m_player.VoicePause();
 
     // 4. The lesson text, whole.
     LessonText lesson;

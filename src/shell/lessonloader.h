@@ -30,6 +30,9 @@ struct LoaderHooks {
     std::function<void(const QString &)> messageBox;
     // Gives the keyboard focus to the key-capture box Combo4.
     std::function<void()> focusCombo4;
+    // Stops the sentence-end watch and the repeat pause. Runs first: a sentence of the
+    // replaced lesson must neither be watched against the new lesson's times nor repeated.
+    std::function<void()> stopSentenceTimers;
 
     // currentSentence + 1 and the buttons of Command1's action, without showing anything.
     static void defaultNextSentence(TrainerState &state);
@@ -47,7 +50,9 @@ struct LoadResult {
 // loadlesson: makes the selected lesson current. Opens its audio through the player,
 // reads the lesson file into the sentence table, builds the rows and resets the counters,
 // progress line and buttons in the bound state, in the order the window's other code relies
-// on: VoiceSet, VoiceOpen, the next-sentence action, the rows, cc, focus.
+// on: VoiceSet, VoiceOpen, the next-sentence action, the rows, cc, focus. A load that opens
+// no audio (nothing selected, a refused title) pauses the player instead of opening: the
+// previous lesson's file would otherwise play on under the new lesson.
 //
 // A missing or unreadable lesson file, an empty lesson and a book title that is not a
 // safe folder name all give a lesson without rows and a note for the panel; the program

@@ -467,7 +467,10 @@ void StudyArea::refresh(const TrainerState &state) {
     setText(m_Label10, v.Label10.text);
     setText(m_Label11, v.Label11.text);
     setShown(m_Label11, v.Label11.visible);
-    Twips::place(m_Label10, v.Label10.left, v.Label10.top, 8000, v.Label10.height);
+    // Wrapped only where ty found the sentence wider than the panel; an auto-sized line
+    // keeps its one line at its natural width.
+    m_Label10->setWordWrap(!v.Label10.autoSize);
+    Twips::place(m_Label10, v.Label10.left, v.Label10.top, v.Label10.width, v.Label10.height);
     Twips::place(m_Label11, v.Label11.left, v.Label11.top, 8000, std::max(300, v.Label11.height));
     m_Label24->setCaption(v.Label24.caption);
     m_Label24->setPicture(picture(v.Image13.path), v.Image13.path);

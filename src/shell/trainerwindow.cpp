@@ -154,6 +154,7 @@ void TrainerWindow::wire() {
         messageBox(text, QString(), MessageIcon::None);
     };
     loader.focusCombo4 = [this] { focusCombo4(); };
+    loader.stopSentenceTimers = [this] { m_playback.stopSentenceTimers(); };
     connect(&m_loader, &LessonLoader::lessonLoaded, this, [this] {
         refreshPanel();
         refreshView();
@@ -164,6 +165,7 @@ void TrainerWindow::wire() {
     view.resetForModeChange = [this] { m_playback.resetForModeChange(); };
     view.applyModePair = [this](int mode) { m_playback.applyModePair(mode); };
     view.stopPlaybackAndScrollTop = [this] { m_playback.resetPlayback(); };
+    view.stopPanelSentence = [this] { m_playback.stopPanelSentence(); };
     view.focusCombo4 = [this] { focusCombo4(); };
     view.focusTypingBox = [this] { focusTypingBox(); };
     view.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
@@ -221,8 +223,8 @@ void TrainerWindow::wire() {
 }
 
 void TrainerWindow::buildChrome() {
-    // The hover frame: four accent lines around the study modes, shown at start-up as a
-    // hint where to begin, gone at the first mouse move over the window.
+    // The hover frame Line28..Line31: four accent lines around the study modes, shown at
+    // start-up as a hint where to begin, gone at the first mouse move over the window.
     const QRect modes = Twips::rect(300, 360, 7485, 720);
     const QRect lines[] = {{modes.left(), modes.top(), modes.width(), 1},
                            {modes.left(), modes.bottom(), modes.width(), 1},
@@ -230,7 +232,7 @@ void TrainerWindow::buildChrome() {
                            {modes.right(), modes.top(), 1, modes.height()}};
     for (int k = 0; k < 4; ++k) {
         auto *line = new QFrame(this);
-        line->setObjectName(QStringLiteral("Line%1").arg(k + 1));
+        line->setObjectName(QStringLiteral("Line%1").arg(k + 28));
         line->setStyleSheet(QStringLiteral("background: rgba(47, 123, 234, 110); border: none;"));
         line->setAttribute(Qt::WA_TransparentForMouseEvents);
         line->setGeometry(lines[k]);
@@ -527,6 +529,14 @@ void TrainerWindow::mouseMoveEvent(QMouseEvent *event) {
 }
 
 bool TrainerWindow::eventFilter(QObject *watched, QEvent *event) {
+    // Every press disarms the drag; only one that reaches the window's own handler on the
+    // background arms it again. A control that takes the press keeps it from the window,
+    // and a move it passes on must not drag from an older press on the background.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this)
+            m_dragArmed = false;
+    }
     // Moves without a button reach only widgets that track the mouse, but every one passes
     // the application's filters: the hover frame hears them here.
     if (event->type() == QEvent::MouseMove) {

@@ -131,7 +131,7 @@ private:
     bool m_unloaded = false;
     QPointF m_dragOrigin; // global position of the last press on the background
     QPoint m_dragWindowPos;
-    bool m_dragArmed = false; // the last press was on the background
+    bool m_dragArmed = false; // the button held was pressed on the background
 
     FunctionMenu *m_menu = nullptr;
     CatalogueView *m_catalogue = nullptr;

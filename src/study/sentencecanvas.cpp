@@ -372,19 +372,41 @@ int SentenceCanvas::accessiblePartAt(QPoint widgetPos) const {
     return (hit.row - 1) * 2 + (hit.element == RowElement::PlayIcon ? 0 : 1);
 }
 
-void SentenceCanvas::updateCursor(const RowHit &hit) {
+void SentenceCanvas::updateCursor(QPointF widgetPos) {
+    const RowHit hit = hitAt(widgetPos);
     Qt::CursorShape shape = Qt::ArrowCursor;
     if (m_rows && hit.row > 0 && hit.row <= int(m_rows->size())) {
         const SentenceRow &row = (*m_rows)[size_t(hit.row - 1)];
         const auto shapeOf = [](RowCursor c) {
             return c == RowCursor::PointingHand ? Qt::PointingHandCursor : Qt::ArrowCursor;
         };
-        if (hit.element == RowElement::EnglishLine)
+        const QPointF at = canvasTwipsAt(widgetPos);
+        const auto over = [&at](const RowText &line) {
+            return line.visible &&
+                   line.box.contains(int(std::floor(at.x())), int(std::floor(at.y())));
+        };
+        switch (hit.element) {
+        case RowElement::EnglishLine:
             shape = shapeOf(row.Label6.cursor);
-        else if (hit.element == RowElement::ChineseLine)
+            break;
+        case RowElement::ChineseLine:
             shape = shapeOf(row.Label8.cursor);
-        else if (hit.element == RowElement::PlayIcon)
+            break;
+        case RowElement::PlayIcon:
             shape = Qt::PointingHandCursor;
+            break;
+        case RowElement::EnglishClickArea:
+        case RowElement::ChineseClickArea:
+            // The strips lie over the lines they reveal and have no cursor of their own:
+            // the line beneath shows its cursor through them.
+            if (over(row.Label6))
+                shape = shapeOf(row.Label6.cursor);
+            else if (over(row.Label8))
+                shape = shapeOf(row.Label8.cursor);
+            break;
+        default:
+            break;
+        }
     }
     if (shape != m_cursor) {
         m_cursor = shape;
@@ -410,7 +432,7 @@ void SentenceCanvas::mouseReleaseEvent(QMouseEvent *event) {
 
 void SentenceCanvas::mouseMoveEvent(QMouseEvent *event) {
     if (event->buttons() == Qt::NoButton)
-        updateCursor(hitAt(event->position()));
+        updateCursor(event->position());
     QWidget::mouseMoveEvent(event);
 }
 

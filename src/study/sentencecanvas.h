@@ -85,7 +85,7 @@ private:
                    double bandBottom);
     void paintNote(QPainter &painter);
     const BoxTextLines &wrapped(int index, const RowText &line, LineFont font);
-    void updateCursor(const RowHit &hit);
+    void updateCursor(QPointF widgetPos);
     QRect pixelRect(int left, int top, int width, int height) const;
 
     std::unique_ptr<FontMeasurer> m_ownMeasurer;

@@ -205,6 +205,7 @@ void SentencePlayback::playCurrentTimes() {
         stopPlayback();
         return;
     }
+    m_panelTimes = false;
     playFromStart();
 }
 
@@ -218,6 +219,7 @@ bool SentencePlayback::startSentence(int i) {
     }
     m_player.voiceStart = m_player.toPlayerUnits(times->start);
     m_player.voiceEnd = m_player.toPlayerUnits(times->end);
+    m_panelTimes = true;
     playFromStart();
     return true;
 }
@@ -235,6 +237,21 @@ void SentencePlayback::stopPlayback() {
 void SentencePlayback::stopWatch() {
     m_Timer1->stop();
     m_endShot->stop();
+}
+
+void SentencePlayback::stopSentenceTimers() {
+    stopWatch();
+    m_Timer2->stop();
+}
+
+void SentencePlayback::stopPanelSentence() {
+    if (!m_panelTimes || !(m_Timer1->isActive() || m_Timer2->isActive()))
+        return;
+    stopPlayback();
+    hideUnderlines();
+    endReading();
+    call(m_hooks.panelChanged);
+    call(m_hooks.controlsChanged);
 }
 
 void SentencePlayback::holdPlayback() {

@@ -101,6 +101,14 @@ public:
     void stopPlayback();
     // Only the watch off (the menu leaves the player running into the dictation set-up).
     void stopWatch();
+    // The watch and the repeat pause off, the player left alone (a lesson load, which
+    // resets the player itself).
+    void stopSentenceTimers();
+    // The single-sentence view is about to store its sentence's times: a sentence started
+    // from the panel or by full-text reading that still plays, or waits for its repeat, is
+    // silenced first, its underline hidden and reading ended. Its watch would otherwise end
+    // it at the other sentence's End and repeat the other sentence.
+    void stopPanelSentence();
     // Player paused where it is, the watch left running (the reading pause button).
     void holdPlayback();
     // The player plays on from where it was held, if a sentence was held mid-play (the watch
@@ -159,4 +167,7 @@ private:
     int m_pressedRow = 0;
     int m_pressedLeft = 0;
     int m_pressedTop = 0;
+    // voiceStart/voiceEnd were stored by startSentence (a panel click or reading) rather
+    // than by the single-sentence view.
+    bool m_panelTimes = false;
 };

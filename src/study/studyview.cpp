@@ -3,6 +3,7 @@
 #include "audio/shortsound.h"
 #include "audio/voiceplayer.h"
 #include "content/contentpaths.h"
+#include "content/lessonfile.h"
 #include "content/settingsrecord.h"
 #include "study/pure/maskedsentence.h"
 
@@ -316,6 +317,8 @@ void StudyView::ty() {
     TrainerState &s = m_state;
     StudyViewState &v = s.view;
 
+    if (m_hooks.stopPanelSentence)
+        m_hooks.stopPanelSentence();
     v.Label51.text.clear();
     s.playback.repeatCount = 0;
 
@@ -333,9 +336,10 @@ void StudyView::ty() {
     m_player.voiceStart = times ? m_player.toPlayerUnits(times->start) : 0.0;
     m_player.voiceEnd = times ? m_player.toPlayerUnits(times->end) : 0.0;
 
-    v.Label1.text = english.trimmed();
+    // Trimmed as the lesson format trims: spaces only.
+    v.Label1.text = trimSpaces(english).toString();
     v.Label51.text = maskedSentence(v.Label1.text);
-    v.Label2.text = chinese.trimmed();
+    v.Label2.text = trimSpaces(chinese).toString();
     v.Label7_5.text = QString::number(s.currentSentence) + QStringLiteral(" / ") +
                       QString::number(s.sentenceCount);
     if (isMini()) {

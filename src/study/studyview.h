@@ -27,6 +27,9 @@ struct StudyViewHooks {
     std::function<void(int studyMode)> applyModePair;
     // The playback part of the reset: Timer1 off, VoicePause, canvas top 0, thumb at 255.
     std::function<void()> stopPlaybackAndScrollTop;
+    // ty is about to store the current sentence's times in voiceStart/voiceEnd: a sentence
+    // started from the lesson panel or by full-text reading that is still running stops.
+    std::function<void()> stopPanelSentence;
     std::function<void()> focusCombo4;
     std::function<void()> focusTypingBox;
     // A modal message box with an OK button; an empty title leaves the box without one.

@@ -4,6 +4,7 @@
 #include "study/fakemeasurer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -289,6 +290,64 @@ TEST_F(LessonLoaderTest, MiniRowsGapsAndScrollBar) {
     load(book, 0);
     EXPECT_FALSE(state.panel.VScroll1.enabled);
     EXPECT_EQ(state.panel.canvasTop, 0);
+}
+
+TEST_F(LessonLoaderTest, ALoadStopsTheTimersAndSilencesAudioItDoesNotReplace) {
+    struct Case {
+        const char *name;
+        QString title;
+        int index;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a lesson with audio", book, 0, true},
+        {"nothing selected", book, -1, false},
+        {"a refused title", QStringLiteral("../loader/book/测试课本"), 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        load(book, 1);
+        // The previous lesson's sentence is playing.
+        fake->play();
+        fake->calls.clear();
+        events.clear();
+        loader->hooks().stopSentenceTimers = [this] { events << QStringLiteral("stop timers"); };
+        load(c.title, c.index);
+        EXPECT_EQ(events.value(0), QStringLiteral("stop timers"));
+        EXPECT_EQ(events.count(QStringLiteral("stop timers")), 1);
+        EXPECT_FALSE(fake->isPlaying());
+        EXPECT_EQ(opened().size(), c.opens ? 1 : 0);
+        EXPECT_EQ(fake->calls.contains(QStringLiteral("pause")), !c.opens);
+    }
+}
+
+TEST_F(LessonLoaderTest, GroupBookBeyondItsTableStillChecksTheLastGroupFile) {
+    const QString title = QStringLiteral("英语口语8000句");
+    for (const bool lastGroupThere : {true, false}) {
+        SCOPED_TRACE(lastGroupThere ? "39.mp3 there" : "39.mp3 missing");
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString bookDir = dir.path() + QStringLiteral("/book/") + title;
+        const QString soundDir = dir.path() + QStringLiteral("/Sound/") + title;
+        ASSERT_TRUE(QDir().mkpath(bookDir) && QDir().mkpath(soundDir));
+        const QString lesson =
+            dataDir() + QStringLiteral("/book/") + title + QStringLiteral("/40.dat");
+        ASSERT_TRUE(QFile::copy(lesson, bookDir + QStringLiteral("/40.dat")));
+        ASSERT_TRUE(QFile::copy(lesson, bookDir + QStringLiteral("/185.dat")));
+        ASSERT_TRUE(QFile::copy(sound(title, "8.mp3"), soundDir + QStringLiteral("/8.mp3")));
+        if (lastGroupThere) {
+            ASSERT_TRUE(QFile::copy(sound(title, "39.mp3"), soundDir + QStringLiteral("/39.mp3")));
+        }
+
+        load(title, 39, dir.path());
+        messages.clear();
+        const LoadResult result = load(title, 184, dir.path()); // lesson 185
+        EXPECT_EQ(result.note, LessonNote::None);
+        EXPECT_EQ(result.audioMissing, !lastGroupThere);
+        EXPECT_EQ(messages.size(), lastGroupThere ? 0 : 1);
+        // No group file is chosen: the previous one is opened again.
+        EXPECT_EQ(player->voiceFile, soundDir + QStringLiteral("/8.mp3"));
+    }
 }
 
 TEST_F(LessonLoaderTest, FocusGoesToCombo4InTheWholeTextModes) {

@@ -3,6 +3,7 @@
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "content/settingsfile.h"
+#include "content/settingsrecord.h"
 #include "shell/catalogueview.h"
 #include "shell/chromebutton.h"
 #include "shell/displaycheck.h"
@@ -15,6 +16,7 @@
 #include "shell/trainerprogram.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
+#include "study/sentencecanvas.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,8 +33,14 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QThread>
+
 #include <csignal>
+#include <functional>
 #include <memory>
+#include <signal.h>
+#include <sys/types.h>
 
 namespace {
 
@@ -460,6 +468,174 @@ TEST(QuitSignalsTest, TerminationSignalAsksTheWindowToClose) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(requests, 2);
     }
+}
+
+TEST_F(TrainerProgramTest, EveryChangedControlIsWrittenToItsOwnField) {
+    // A second listed book with the demo's lessons, so that the book and lesson can change.
+    const QString otherBook = QStringLiteral("新英语900句");
+    for (const char *part : {"/book/", "/Sound/"})
+        copyTree(programDir + QString::fromLatin1(part) + demoBook,
+                 programDir + QString::fromLatin1(part) + otherBook);
+    writeFile(programDir + QStringLiteral("/SETTING/BookList/") + otherBook +
+                  QStringLiteral(".dat"),
+              gbk(QStringLiteral("^甲^乙^丙^丁^")));
+    start();
+    StudyArea *area = window()->studyArea();
+    const auto pick = [](QComboBox *combo, const char *text) {
+        const int index = combo->findText(QString::fromUtf8(text));
+        ASSERT_GE(index, 0) << text;
+        combo->setCurrentIndex(index); // as a pick in the list does, before it activates
+        Q_EMIT combo->activated(index);
+    };
+    pick(area->Combo2(), "5"); // sentence study
+    pick(area->Combo3(), "7");
+    click(area->twin(1)); // English hint off
+    click(area->twin(2)); // Chinese hint on
+    menu(2);
+    pick(area->Combo2(), "4"); // full-text browsing
+    pick(area->Combo3(), "6");
+    click(area->twin(3)); // Chinese lines off
+    menu(5);
+    click(window()->findChild<PictureLabel *>(QStringLiteral("Label24"))); // follow-read hint on
+    area->Combo5()->setCurrentIndex(area->Combo5()->findText(QStringLiteral("90")));
+    CatalogueView *catalogue = window()->catalogue();
+    pick(catalogue->Combo1(), "新英语900句");
+    Timer3.tick();
+    catalogue->List1()->setCurrentRow(2);
+    catalogue->listReleased();
+    ASSERT_EQ(state().lessonIndex, 2);
+
+    window()->close();
+    const std::vector<std::optional<QString>> fields =
+        cutSettingsFields(readSettingsFile(settingsFile()), orvessaSettingsFields);
+    const std::pair<const char *, QString> expected[] = {
+        {"lesson index", QStringLiteral("2")},     {"English hint", QStringLiteral("0")},
+        {"Chinese hint", QStringLiteral("1")},     {"study repeats", QStringLiteral("5")},
+        {"study pause", QStringLiteral("7")},      {"browse repeats", QStringLiteral("4")},
+        {"browse pause", QStringLiteral("6")},     {"Chinese lines", QStringLiteral("0")},
+        {"follow-read hint", QStringLiteral("1")}, {"book", otherBook},
+        {"pass mark", QStringLiteral("90")},
+    };
+    ASSERT_EQ(fields.size(), std::size(expected));
+    for (size_t k = 0; k < fields.size(); ++k)
+        EXPECT_EQ(fields[k].value_or(QStringLiteral("<none>")), expected[k].second)
+            << "field " << k + 1 << ", " << expected[k].first;
+}
+
+TEST_F(TrainerProgramTest, APressOnAControlNeverDragsTheWindow) {
+    start();
+    QWidget *w = window();
+    QWidget *area = window()->studyArea();
+    menu(2); // the lesson panel shows
+    struct Case {
+        const char *name;
+        QWidget *target; // nullptr: no press at all, the button comes in held
+    };
+    const Case cases[] = {
+        {"push button", window()->studyArea()->command(6)},
+        {"sentence canvas", window()->lessonPanel()->canvas()},
+        {"text button", window()->functionMenu()->moreButton()},
+        {"no press", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        w->move(100, 100);
+        // An earlier drag of the background, ended.
+        press(area, Qt::LeftButton, {5, 5});
+        releaseOn(area, Qt::LeftButton, {5, 5});
+        QWidget *target = c.target ? c.target : area;
+        if (c.target)
+            press(target, Qt::LeftButton, {3, 3});
+        moveOver(target, {250, 120}, Qt::LeftButton);
+        EXPECT_EQ(w->pos(), QPoint(100, 100));
+        releaseOn(target, Qt::LeftButton, {250, 120});
+    }
+}
+
+TEST_F(TrainerProgramTest, HoverFrameGoesOverTheListTheCanvasLabelsAndBackground) {
+    struct Case {
+        const char *name;
+        std::function<QWidget *()> target;
+        bool hides;
+    };
+    const Case cases[] = {
+        {"lesson list", [&] { return window()->catalogue()->List1()->viewport(); }, true},
+        {"sentence canvas",
+         [&] { return static_cast<QWidget *>(window()->lessonPanel()->canvas()); }, true},
+        {"label", [&] { return window()->findChild<QWidget *>(QStringLiteral("Label37")); }, true},
+        {"background", [&] { return window()->studyArea(); }, true},
+        {"menu item", [&] { return window()->functionMenu()->itemArea(2); }, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        program.reset();
+        start();
+        ASSERT_TRUE(window()->hoverFrameVisible());
+        for (int k = 28; k <= 31; ++k) {
+            auto *line = window()->findChild<QWidget *>(QStringLiteral("Line%1").arg(k));
+            ASSERT_TRUE(line) << k;
+            EXPECT_TRUE(line->isVisibleTo(window())) << k;
+        }
+        moveOver(c.target());
+        EXPECT_EQ(window()->hoverFrameVisible(), !c.hides);
+        for (int k = 28; k <= 31; ++k) {
+            auto *line = window()->findChild<QWidget *>(QStringLiteral("Line%1").arg(k));
+            EXPECT_EQ(line->isVisibleTo(window()), !c.hides) << k;
+        }
+    }
+}
+
+// Reads which signals a process catches (/proc/<pid>/status, SigCgt).
+bool catchesSigterm(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1u;
+    }
+    return false;
+}
+
+TEST(TrainerProgramProcess, TerminationSignalSavesTheRecordAndEndsCleanly) {
+    const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
+    if (!QFileInfo(bin + QStringLiteral("/orvessa")).isExecutable())
+        GTEST_SKIP() << "the program is not built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString programDir = dir.path();
+    for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
+        copyTree(demoContent() + u'/' + QString::fromLatin1(part),
+                 programDir + u'/' + QString::fromLatin1(part));
+    ASSERT_TRUE(
+        QFile::copy(bin + QStringLiteral("/orvessa"), programDir + QStringLiteral("/orvessa")));
+    // "02" is written back as 2: the record on disk afterwards is the program's own.
+    const QString settings = programDir + QStringLiteral("/SETTING/set.dat");
+    writeFile(settings, gbk(QStringLiteral("3\\1\\0\\02\\3\\1\\0\\1\\0\\英语900句\\80\\")));
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(programDir + QStringLiteral("/orvessa"), {});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QElapsedTimer clock;
+    clock.start();
+    while (!catchesSigterm(process.processId()) && clock.elapsed() < 20000 &&
+           process.state() == QProcess::Running)
+        QThread::msleep(20);
+    ASSERT_TRUE(catchesSigterm(process.processId())) << "the program never listened for SIGTERM";
+
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGTERM), 0);
+    const bool finished = process.waitForFinished(30000);
+    if (!finished)
+        process.kill();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(readSettingsFile(settings),
+              QStringLiteral("3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\\r\n"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "shell/programdirfixture.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
+#include "study/fontmeasurer.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
 #include "study/pure/lettercheck.h"
@@ -31,6 +32,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -95,6 +97,36 @@ protected:
         };
         QObject::connect(&window->loader(), &LessonLoader::lessonLoaded, [this] { ++loads; });
         window->startup();
+    }
+
+    // A fresh window on the same program directory.
+    void restart() {
+        window.reset();
+        player.reset();
+        messages.clear();
+        loads = 0;
+        start();
+    }
+
+    // Lets the player run and every timer fire for a while; returns the seeks and plays the
+    // player was asked for meanwhile.
+    QStringList runTimers(int ms = 6000) {
+        fake().calls.clear();
+        for (int t = 0; t < ms; t += 10) {
+            fake().advance(10);
+            for (ManualTicker *timer : {&endShot, &Timer1, &Timer2})
+                timer->tick();
+        }
+        QStringList started = fake().calls.filter(QStringLiteral("seek "));
+        started << fake().calls.filter(QStringLiteral("play"));
+        return started;
+    }
+    bool anyUnderline() const {
+        for (const SentenceRow &row : window->state().rows) {
+            if (row.Line3.visible)
+                return true;
+        }
+        return false;
     }
 
     FakeVoiceBackend &fake() { return static_cast<FakeVoiceBackend &>(player->backend()); }
@@ -440,6 +472,187 @@ TEST_F(TrainerWindowTest, Combo4ArrowKeysScrollTheLessonPanel) {
     EXPECT_EQ(window->lessonPanel()->canvas()->canvasTop(), -500);
     sendKey(window->Combo4(), Qt::Key_Up);
     EXPECT_EQ(s.panel.canvasTop, 0);
+}
+
+TEST_F(TrainerWindowTest, ALoadLeavesNothingOfThePreviousLessonPlaying) {
+    struct Case {
+        const char *name;
+        std::function<void()> load;
+    };
+    const Case cases[] = {
+        {"the same lesson again",
+         [&] { sendMouse(list()->viewport(), QEvent::MouseButtonRelease); }},
+        {"a book without lesson names",
+         [&] {
+             QComboBox *combo = window->catalogue()->Combo1();
+             Q_EMIT combo->activated(combo->findText(bareBook));
+             Timer3.tick();
+         }},
+        {"a refused title",
+         [&] {
+             window->catalogue()->Combo1()->setEditText(QStringLiteral("../") + demoBook);
+             window->loadlesson();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        restart();
+        menu(2);
+        release(3, RowElement::EnglishLine);
+        ASSERT_TRUE(Timer1.isActive());
+        ASSERT_TRUE(fake().isPlaying());
+
+        c.load();
+        EXPECT_EQ(loads, 2);
+        EXPECT_FALSE(Timer1.isActive());
+        EXPECT_FALSE(Timer2.isActive());
+        EXPECT_FALSE(fake().isPlaying());
+        EXPECT_EQ(runTimers(), QStringList());
+    }
+}
+
+TEST_F(TrainerWindowTest, ALoadDuringFullTextReadingEndsIt) {
+    for (const int mode : {2, 3, 4}) {
+        for (const bool betweenPlays : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << "mode " << mode << (betweenPlays ? ", pausing" : ""));
+            restart();
+            menu(mode);
+            window->reader().onCommand6();
+            ASSERT_EQ(window->state().playback.Command6Caption, QStringLiteral("停止朗读"));
+            ASSERT_TRUE(Timer1.isActive());
+            if (betweenPlays) {
+                const SentenceTimes times = *window->state().sentences.times(1);
+                fake().advance(int((times.end - times.start) * 1000) + 40);
+                Timer1.tick();
+                ASSERT_TRUE(Timer2.isActive());
+            }
+
+            sendMouse(list()->viewport(), QEvent::MouseButtonRelease);
+            EXPECT_EQ(loads, 2);
+            EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+            EXPECT_EQ(command(7)->text(), QStringLiteral("暂停朗读"));
+            EXPECT_FALSE(command(7)->isEnabled());
+            EXPECT_FALSE(Timer1.isActive());
+            EXPECT_FALSE(Timer2.isActive());
+            EXPECT_EQ(runTimers(), QStringList());
+            EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+            EXPECT_FALSE(anyUnderline());
+        }
+    }
+}
+
+TEST_F(TrainerWindowTest, MovingTheSentenceViewStopsAPanelSentenceFirst) {
+    // A sentence started from the panel or by reading owns voiceStart/voiceEnd while it
+    // plays or waits to repeat; ty must not put another sentence's times under it.
+    struct Case {
+        const char *name;
+        int mode;
+        std::function<void()> startSentence;
+        int key;
+    };
+    const Case cases[] = {
+        {"full-text click, F1", 2, [&] { release(3, RowElement::EnglishLine); }, Qt::Key_F1},
+        {"full-text click, Page Up", 2, [&] { release(3, RowElement::EnglishLine); },
+         Qt::Key_PageUp},
+        {"play icon, F1", 4, [&] { release(3, RowElement::PlayIcon); }, Qt::Key_F1},
+        {"reading, Page Up", 2, [&] { click(command(6)); }, Qt::Key_PageUp},
+    };
+    for (const Case &c : cases) {
+        for (const bool betweenPlays : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.name << (betweenPlays ? ", pausing" : ""));
+            restart();
+            TrainerState &s = window->state();
+            // Sentence 3 in the single-sentence view, so that Page Up has somewhere to go.
+            sendKey(window->studyArea()->Text2(), Qt::Key_PageDown);
+            sendKey(window->studyArea()->Text2(), Qt::Key_PageDown);
+            ASSERT_EQ(s.currentSentence, 3);
+            menu(c.mode);
+            c.startSentence();
+            ASSERT_TRUE(Timer1.isActive());
+            const double end = player->voiceEnd;
+            if (betweenPlays) {
+                fake().advance(int((end - player->voiceStart) * 1000) + 40);
+                Timer1.tick();
+                ASSERT_TRUE(Timer2.isActive());
+            }
+
+            sendKey(window->Combo4(), c.key);
+            EXPECT_NE(s.currentSentence, 3);
+            EXPECT_FALSE(Timer1.isActive());
+            EXPECT_FALSE(Timer2.isActive());
+            EXPECT_FALSE(fake().isPlaying());
+            EXPECT_FALSE(anyUnderline());
+            EXPECT_EQ(command(6)->text(), QStringLiteral("全文朗读"));
+            EXPECT_EQ(runTimers(), QStringList());
+        }
+    }
+}
+
+TEST_F(TrainerWindowTest, BookSelectorStepsFromTheShownTitle) {
+    // A remembered book that is not the first title.
+    writeFile(
+        programDir + QStringLiteral("/SETTING/set.dat"),
+        gbk(QStringLiteral("0\\1\\1\\1\\0\\2\\1\\1\\1\\") + otherBook + QStringLiteral("\\60\\")));
+    for (const int key : {Qt::Key_Down, Qt::Key_Up}) {
+        SCOPED_TRACE(key == Qt::Key_Down ? "Down" : "Up");
+        restart();
+        QComboBox *combo = window->catalogue()->Combo1();
+        const int shown = combo->findText(otherBook);
+        ASSERT_GT(shown, 0);
+        ASSERT_LT(shown, combo->count() - 1);
+        EXPECT_EQ(combo->currentIndex(), shown);
+
+        sendKey(combo, key);
+        const QString next = combo->itemText(key == Qt::Key_Down ? shown + 1 : shown - 1);
+        EXPECT_EQ(combo->currentText(), next);
+        EXPECT_EQ(window->catalogue()->bookTitle(), next);
+        EXPECT_TRUE(Timer3.isActive()); // the switch's deferred load
+    }
+    // A remembered title that is not listed shows as it is, with no item current.
+    writeFile(programDir + QStringLiteral("/SETTING/set.dat"),
+              gbk(QStringLiteral("0\\1\\1\\1\\0\\2\\1\\1\\1\\未列出的书\\60\\")));
+    restart();
+    EXPECT_EQ(window->catalogue()->Combo1()->currentText(), QStringLiteral("未列出的书"));
+    EXPECT_EQ(window->catalogue()->Combo1()->currentIndex(), -1);
+}
+
+TEST_F(TrainerWindowTest, FollowReadEnglishLineTakesTheWidthTyComputed) {
+    start();
+    menu(5);
+    TrainerState &s = window->state();
+    const FontMeasurer measurer;
+    const int available = s.view.followRead.availableWidth();
+    // Sentences that fit, that are a little wider than 8000 twips but fit the panel, and that
+    // wrap into several lines.
+    QString justOver;
+    while (measurer.widthTwips(justOver, LineFont::English) <= 8000)
+        justOver += justOver.size() % 6 == 5 ? u' ' : u'i';
+    ASSERT_LE(measurer.widthTwips(justOver, LineFont::English), available);
+    const QString longer =
+        QStringLiteral("The quick brown fox jumps over the lazy dog again. ").repeated(5).trimmed();
+    QLabel *label = window->findChild<QLabel *>(QStringLiteral("Label10"));
+    ASSERT_TRUE(label);
+    for (const QString &english : {QStringLiteral("Short one."), justOver, longer}) {
+        SCOPED_TRACE(english.toStdString());
+        s.sentences = SentenceTable::fromText(QStringLiteral("*%1#中文。#1#2#*").arg(english));
+        s.sentenceCount = 1;
+        s.currentSentence = 1;
+        window->studyView().ty();
+        const FollowReadLabel &l = s.view.Label10;
+        EXPECT_EQ(l.text, english);
+        EXPECT_EQ(label->text(), english);
+        EXPECT_EQ(label->geometry(), QRect(l.left / 15, l.top / 15, l.width / 15, l.height / 15));
+        EXPECT_EQ(label->wordWrap(), !l.autoSize);
+        // The text wraps into no more lines than ty made room for.
+        if (l.autoSize) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(english), label->width() + 1);
+        } else {
+            const int lineSpacing = label->fontMetrics().lineSpacing();
+            EXPECT_LE((label->heightForWidth(label->width()) + lineSpacing / 2) / lineSpacing,
+                      l.lines);
+        }
+    }
 }
 
 } // namespace

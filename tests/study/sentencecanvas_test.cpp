@@ -189,6 +189,38 @@ TEST_F(SentenceCanvasTest, PressAndReleaseReportTheElementAndButton) {
     EXPECT_EQ(pressed[2].first, RowHit{});
 }
 
+TEST_F(SentenceCanvasTest, PointingHandShowsOverEveryLineThatHasIt) {
+    // The recall views' strips lie over the lines they reveal; the hand must show through.
+    struct Case {
+        const char *mode;
+        bool englishHand, englishStrip, chineseHand, chineseStrip;
+    };
+    const Case cases[] = {
+        {"full text", true, false, false, false},
+        {"recall Chinese", false, false, true, true},
+        {"recall English", true, true, false, false},
+    };
+    load(3);
+    const RowTemplate tpl;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        paintRowLines(rows, tpl, true, c.englishHand ? RowCursor::PointingHand : RowCursor::Default,
+                      true, c.chineseHand ? RowCursor::PointingHand : RowCursor::Default);
+        for (SentenceRow &row : rows) {
+            row.Label18.visible = c.englishStrip;
+            row.Label17.visible = c.chineseStrip;
+        }
+        canvas.update();
+        for (int i : {0, 2}) {
+            const auto hand = [](bool on) { return on ? Qt::PointingHandCursor : Qt::ArrowCursor; };
+            send(QEvent::MouseMove, centreOf(rows[size_t(i)].Label6.box), Qt::NoButton);
+            EXPECT_EQ(canvas.cursor().shape(), hand(c.englishHand)) << "English line " << i + 1;
+            send(QEvent::MouseMove, centreOf(rows[size_t(i)].Label8.box), Qt::NoButton);
+            EXPECT_EQ(canvas.cursor().shape(), hand(c.chineseHand)) << "Chinese line " << i + 1;
+        }
+    }
+}
+
 TEST_F(SentenceCanvasTest, HitTestingFollowsTheScale) {
     load(3);
     canvas.setScale(1.5);

@@ -166,6 +166,34 @@ TEST_F(StudyViewTest, TyOfARecordWithoutTimesLeavesNoOldTimesBehind) {
     EXPECT_EQ(player.voiceEnd, 0);
 }
 
+TEST_F(StudyViewTest, TyCutsTheSentenceFieldsAsTheLessonFormatDoes) {
+    // Only spaces are trimmed; tabs and line breaks are part of the field, as everywhere
+    // else the fields are read (the rows, the content tool).
+    struct Case {
+        const char16_t *record;
+        const char16_t *english;
+        const char16_t *chinese;
+    };
+    const Case cases[] = {
+        {u"*  Spaces.  # 空格。 #1#2#*", u"Spaces.", u"空格。"},
+        {u"*\tTabbed.\t#\t制表。\t#1#2#*", u"\tTabbed.\t", u"\t制表。\t"},
+        {u"*\r\nBroken.\r\n# \n换行。\r #1#2#*", u"\r\nBroken.\r\n", u"\n换行。\r"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.english).toStdString());
+        state.sentences = SentenceTable::fromText(c.record);
+        state.sentenceCount = 1;
+        state.currentSentence = 1;
+        view.ty();
+        const StudyViewState &v = state.view;
+        EXPECT_EQ(state.sentences.entry(1).english, QString::fromUtf16(c.english));
+        EXPECT_EQ(v.Label1.text, QString::fromUtf16(c.english));
+        EXPECT_EQ(v.Label10.text, QString::fromUtf16(c.english));
+        EXPECT_EQ(v.Label2.text, QString::fromUtf16(c.chinese));
+        EXPECT_EQ(v.Label11.text, QString::fromUtf16(c.chinese));
+    }
+}
+
 TEST_F(StudyViewTest, TyOutsideTheTableShowsNothing) {
     load(0);
     view.ty();
