@@ -55,9 +55,7 @@ protected:
         PaintedControlAccessible::install();
         installFontSubstitutions();
         ASSERT_TRUE(dir.isValid());
-        for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
-            programdir::copyTree(programdir::demoContent() + u'/' + QString::fromLatin1(part),
-                                 dir.path() + u'/' + QString::fromLatin1(part));
+        programdir::copyDemoContent(dir.path());
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
         window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,

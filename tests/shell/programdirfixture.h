@@ -46,4 +46,22 @@ inline QString demoContent() {
     return QStringLiteral(ORVESSA_SOURCE_DIR "/content");
 }
 
+// The demo's content folders copied into dir: a program directory without the programs.
+inline void copyDemoContent(const QString &dir) {
+    for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
+        copyTree(demoContent() + u'/' + QString::fromLatin1(part),
+                 dir + u'/' + QString::fromLatin1(part));
+}
+
+// The demo book's lessons and audio from programDir again under title in root, named by the
+// lesson-name list names ("^甲^乙^").
+inline void addDemoBookAs(const QString &programDir, const QString &root, const QString &title,
+                          const QString &names) {
+    for (const char *part : {"/book/", "/Sound/"})
+        copyTree(programDir + QString::fromLatin1(part) + demoBook,
+                 root + QString::fromLatin1(part) + title);
+    writeFile(root + QStringLiteral("/SETTING/BookList/") + title + QStringLiteral(".dat"),
+              gbk(names));
+}
+
 } // namespace programdir

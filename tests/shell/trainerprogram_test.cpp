@@ -44,7 +44,7 @@
 
 namespace {
 
-using programdir::copyTree;
+using programdir::copyDemoContent;
 using programdir::demoBook;
 using programdir::demoContent;
 using programdir::gbk;
@@ -81,9 +81,7 @@ protected:
         installFontSubstitutions();
         ASSERT_TRUE(dir.isValid());
         programDir = dir.path();
-        for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
-            copyTree(demoContent() + u'/' + QString::fromLatin1(part),
-                     programDir + u'/' + QString::fromLatin1(part));
+        copyDemoContent(programDir);
         setRecord(exampleRecord);
     }
 
@@ -473,12 +471,7 @@ TEST(QuitSignalsTest, TerminationSignalAsksTheWindowToClose) {
 TEST_F(TrainerProgramTest, EveryChangedControlIsWrittenToItsOwnField) {
     // A second listed book with the demo's lessons, so that the book and lesson can change.
     const QString otherBook = QStringLiteral("新英语900句");
-    for (const char *part : {"/book/", "/Sound/"})
-        copyTree(programDir + QString::fromLatin1(part) + demoBook,
-                 programDir + QString::fromLatin1(part) + otherBook);
-    writeFile(programDir + QStringLiteral("/SETTING/BookList/") + otherBook +
-                  QStringLiteral(".dat"),
-              gbk(QStringLiteral("^甲^乙^丙^丁^")));
+    programdir::addDemoBookAs(programDir, programDir, otherBook, QStringLiteral("^甲^乙^丙^丁^"));
     start();
     StudyArea *area = window()->studyArea();
     const auto pick = [](QComboBox *combo, const char *text) {
@@ -604,9 +597,7 @@ TEST(TrainerProgramProcess, TerminationSignalSavesTheRecordAndEndsCleanly) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString programDir = dir.path();
-    for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
-        copyTree(demoContent() + u'/' + QString::fromLatin1(part),
-                 programDir + u'/' + QString::fromLatin1(part));
+    copyDemoContent(programDir);
     ASSERT_TRUE(
         QFile::copy(bin + QStringLiteral("/orvessa"), programDir + QStringLiteral("/orvessa")));
     // "02" is written back as 2: the record on disk afterwards is the program's own.

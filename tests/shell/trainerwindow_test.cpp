@@ -37,7 +37,8 @@
 
 namespace {
 
-using programdir::copyTree;
+using programdir::addDemoBookAs;
+using programdir::copyDemoContent;
 using programdir::demoBook;
 using programdir::demoContent;
 using programdir::gbk;
@@ -68,16 +69,9 @@ protected:
         installFontSubstitutions();
         ASSERT_TRUE(dir.isValid());
         programDir = dir.path();
-        for (const char *part : {"book", "Sound", "SETTING", "bitmap"})
-            copyTree(demoContent() + u'/' + QString::fromLatin1(part),
-                     programDir + u'/' + QString::fromLatin1(part));
+        copyDemoContent(programDir);
         // A second book with the demo's lessons under another listed title.
-        for (const char *part : {"/book/", "/Sound/"})
-            copyTree(programDir + QString::fromLatin1(part) + demoBook,
-                     programDir + QString::fromLatin1(part) + otherBook);
-        writeFile(programDir + QStringLiteral("/SETTING/BookList/") + otherBook +
-                      QStringLiteral(".dat"),
-                  gbk(QStringLiteral("^甲^乙^丙^丁^")));
+        addDemoBookAs(programDir, programDir, otherBook, QStringLiteral("^甲^乙^丙^丁^"));
         // Lesson 2 remembered; both hints on; study mode repeats once without pause.
         writeFile(programDir + QStringLiteral("/SETTING/set.dat"),
                   gbk(QStringLiteral("1\\1\\1\\1\\0\\2\\1\\1\\1\\") + demoBook +
@@ -274,11 +268,7 @@ TEST_F(TrainerWindowTest, BookSwitchLoadsTheFirstLessonOnTimer3) {
 TEST_F(TrainerWindowTest, AnInstalledWindowKeepsTheLearnersFilesInTheirFolder) {
     QTemporaryDir home;
     userDir = home.path();
-    for (const char *part : {"/book/", "/Sound/"})
-        copyTree(programDir + QString::fromLatin1(part) + demoBook,
-                 userDir + QString::fromLatin1(part) + bareBook);
-    writeFile(userDir + QStringLiteral("/SETTING/BookList/") + bareBook + QStringLiteral(".dat"),
-              gbk(QStringLiteral("^一^二^")));
+    addDemoBookAs(programDir, userDir, bareBook, QStringLiteral("^一^二^"));
     const QString shippedSettings = programDir + QStringLiteral("/SETTING/set.dat");
     QFile shipped(shippedSettings);
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
