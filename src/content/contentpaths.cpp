@@ -83,6 +83,10 @@ QString results(const QString &bookTitle) {
     return QStringLiteral("SETTING/Results/") + bookTitle + QStringLiteral(".dat");
 }
 
+QString review(const QString &bookTitle) {
+    return QStringLiteral("SETTING/Review/") + bookTitle + QStringLiteral(".txt");
+}
+
 QString soundDir(const QString &bookTitle) {
     return QStringLiteral("Sound/") + bookTitle;
 }

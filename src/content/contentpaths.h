@@ -19,6 +19,7 @@ namespace ContentFile {
 QString lessonText(const QString &bookTitle, int lessonNumber); // book/<title>/<n>.dat
 QString bookList(const QString &bookTitle);                     // SETTING/BookList/<title>.dat
 QString results(const QString &bookTitle);                      // SETTING/Results/<title>.dat
+QString review(const QString &bookTitle);                       // SETTING/Review/<title>.txt
 QString soundDir(const QString &bookTitle);                     // Sound/<title>
 QString settings(bool mini);                                    // SETTING/set.dat, mnset.dat
 QString recorder();                                             // Recorder.wav

@@ -5,6 +5,7 @@
 #include "contentpaths.h"
 #include "dataplaces.h"
 #include "lessonfile.h"
+#include "resultstext.h"
 #include "richtext.h"
 #include "sentencetable.h"
 #include "settingsrecord.h"
@@ -25,8 +26,8 @@ constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
 constexpr int maxProblemsPerFile = 20;
 constexpr int maxLessons = 32767; // lesson numbers are 16-bit signed
 
-constexpr char16_t whiteStar = u'\u2606'; // lesson not yet passed
-constexpr char16_t blackStar = u'\u2605'; // lesson passed
+constexpr char16_t whiteStar = ResultsMark::notPassed;
+constexpr char16_t blackStar = ResultsMark::passed;
 
 const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklist FILE [--json] | "
                           "settings FILE --program orvessa|mini [--json] | results FILE [--json] | "
@@ -481,7 +482,7 @@ private:
         if (!file) {
             return;
         }
-        const QStringList entries = splitCaretList(file->text);
+        const QStringList entries = resultsEntries(file->text);
         if (entries.size() != names.size()) {
             report(QStringLiteral("lists %1 lessons, the lesson-name list %2")
                        .arg(entries.size())
@@ -608,7 +609,8 @@ int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err) 
         return showList(command, QStringLiteral("names"), splitCaretList(text), true, out);
     }
     if (command.name == u"results") {
-        return showList(command, QStringLiteral("lines"), splitCaretList(text), false, out);
+        // The same cut as the results panel's list.
+        return showList(command, QStringLiteral("lines"), resultsEntries(text), false, out);
     }
     return showSettings(command, text, out);
 }
