@@ -1,0 +1,55 @@
+#include "resultsstore.h"
+
+#include "content/contentpaths.h"
+#include "content/resultstext.h"
+#include "content/richtext.h"
+
+#include <QFile>
+
+namespace {
+
+// A results file lists a book's lessons; anything larger is not one of ours.
+constexpr qint64 maxResultsFileBytes = 4 * 1024 * 1024;
+
+} // namespace
+
+void ResultsStore::load(const QString &bookTitle, const QStringList &lessonNames) {
+    m_bookTitle = bookTitle;
+    m_text.clear();
+    if (!isSafeBookTitle(bookTitle))
+        return;
+    QFile file(m_places.readPath(ContentFile::results(bookTitle)));
+    if (file.open(QIODevice::ReadOnly))
+        m_text = resultsTextFromFile(plainTextFromFileBytes(file.read(maxResultsFileBytes)));
+    if (resultsEntries(m_text).isEmpty())
+        m_text = freshResults(lessonNames);
+}
+
+QStringList ResultsStore::entries() const {
+    return resultsEntries(m_text);
+}
+
+void ResultsStore::markPassed(const QString &lessonName) {
+    m_text = markedPassed(m_text, lessonName);
+    if (show)
+        show();
+    save();
+}
+
+void ResultsStore::clear() {
+    m_text = clearedResults(m_text);
+    if (show)
+        show();
+    save();
+}
+
+void ResultsStore::save() {
+    // No book, or a title that cannot be a file name: there is no file to keep the marks in.
+    if (!isSafeBookTitle(m_bookTitle))
+        return;
+    const SaveResult saved =
+        saveSettingsFile(m_places.preparedWritePath(ContentFile::results(m_bookTitle)),
+                         settingsRtfDocument(m_text), beforeReplace);
+    if (!saved.ok() && tellLearner)
+        tellLearner(saveFailedText());
+}
