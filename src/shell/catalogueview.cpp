@@ -139,12 +139,10 @@ CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *
 
 void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
     names.clear();
-    m_resultsText.clear();
     // Titles become file names: one that could leave the content folders reads nothing.
     if (!isSafeBookTitle(bookTitle))
         return;
     names = splitCaretList(readDataFile(m_places.readPath(ContentFile::bookList(bookTitle))));
-    m_resultsText = readDataFile(m_places.readPath(ContentFile::results(bookTitle)));
 }
 
 void CatalogueView::fillBookSelector(const QString &bookTitle) {
@@ -179,6 +177,7 @@ void CatalogueView::fillLessons(int lessonIndex) {
         m_root->child(k)->setBackground(0, background);
     if (lessonIndex >= 0 && lessonIndex < m_List1->count())
         m_List1->setCurrentRow(lessonIndex);
+    Q_EMIT bookRead();
 }
 
 void CatalogueView::switchBook(const QString &bookTitle) {
@@ -189,6 +188,7 @@ void CatalogueView::switchBook(const QString &bookTitle) {
     // A book without lessons leaves nothing selected; the load then shows the panel's note.
     if (m_List1->count() > 0)
         m_List1->setCurrentRow(0);
+    Q_EMIT bookRead();
     m_Timer3.start();
 }
 
@@ -203,6 +203,13 @@ QString CatalogueView::bookTitle() const {
 
 int CatalogueView::lessonIndex() const {
     return m_List1->currentItem() ? m_List1->currentRow() : -1;
+}
+
+QStringList CatalogueView::lessonNames() const {
+    QStringList names;
+    for (int k = 0; k < m_List1->count(); ++k)
+        names << m_List1->item(k)->text();
+    return names;
 }
 
 QString CatalogueView::lessonName() const {

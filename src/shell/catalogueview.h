@@ -25,18 +25,17 @@ public:
     // Start-up, first half: the titles, then the remembered title as the selector's text
     // (shown even when it is not a listed title).
     void fillBookSelector(const QString &bookTitle);
-    // Start-up, second half: the selector's book's lesson names and results, the tree of
+    // Start-up, second half: the selector's book's lesson names, the tree of
     // this book (filled once, never again) and the remembered lesson selected in both; -1
     // (or a position the list does not have) selects none and leaves the tree's root current.
     void fillLessons(int lessonIndex);
-    // Combo1 chosen: the new book's names and results, entry 0 selected, Timer3 started.
+    // Combo1 chosen: the new book's names, entry 0 selected, Timer3 started.
     void switchBook(const QString &bookTitle);
 
     QString bookTitle() const;
-    int lessonIndex() const;    // List1's selected position; -1 for none
-    QString lessonName() const; // List1's selected text
-    // The book's results text, as read; kept for the dictation results.
-    const QString &resultsText() const { return m_resultsText; }
+    int lessonIndex() const;         // List1's selected position; -1 for none
+    QString lessonName() const;      // List1's selected text
+    QStringList lessonNames() const; // List1's entries, in order
 
     QComboBox *Combo1() const { return m_Combo1; }
     QListWidget *List1() const { return m_List1; }
@@ -54,6 +53,8 @@ public:
 
 Q_SIGNALS:
     void loadRequested();
+    // A book became current (start-up or Combo1) and List1 holds its lesson names.
+    void bookRead();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -65,7 +66,6 @@ private:
 
     DataPlaces m_places;
     Ticker &m_Timer3;
-    QString m_resultsText;
     QComboBox *m_Combo1 = nullptr;
     QListWidget *m_List1 = nullptr;
     QTreeWidget *m_TreeView1 = nullptr;

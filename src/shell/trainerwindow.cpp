@@ -10,6 +10,7 @@
 #include "functionmenu.h"
 #include "keycapture.h"
 #include "picturelabel.h"
+#include "resultspanel.h"
 #include "shellicon.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
@@ -105,7 +106,8 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
       m_view(m_state, player, sounds, m_measurer, places.programDir()),
       m_playback(m_state, player, sounds,
                  PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, places.programDir()),
-      m_reader(m_state, m_playback), m_speed(m_state, m_playback) {
+      m_reader(m_state, m_playback), m_speed(m_state, m_playback), m_results(places),
+      m_review(places) {
     loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
     setObjectName(QStringLiteral("TrainerWindow"));
@@ -131,6 +133,7 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
     panel->bind(&m_state.panel, &m_state.rows);
 
     m_playback.endReading(); // the resting captions of the reading buttons
+    buildResults();
     buildChrome();
     wire();
     refreshView();
@@ -220,6 +223,84 @@ void TrainerWindow::wire() {
             [this](const QString &text) { m_playback.onCombo3Picked(text); });
     connect(m_area->Text2(), &QLineEdit::textChanged, this,
             [this](const QString &text) { m_state.view.Text2.text = text; });
+}
+
+void TrainerWindow::buildResults() {
+    // A card over the middle of the study area, where the dictation the results belong to
+    // is done; hidden until shown.
+    m_Picture8 = new ResultsPanel(this);
+    Twips::place(m_Picture8, 4260, 1350, 5700, 5700);
+    m_Picture8->hide();
+
+    const auto tell = [this](const QString &text) {
+        messageBox(text, QString(), MessageIcon::None);
+    };
+    m_results.tellLearner = tell;
+    m_review.tellLearner = tell;
+    m_results.show = [this] { showResults(); };
+    connect(m_catalogue, &CatalogueView::bookRead, this, &TrainerWindow::bookRead);
+    connect(m_Picture8, &ResultsPanel::clearMarksRequested, this, [this] { m_results.clear(); });
+    connect(m_Picture8, &ResultsPanel::clearReviewRequested, this, [this] {
+        m_review.clear();
+        m_Picture8->setReviewEntries(m_review.entries());
+    });
+    connect(m_Picture8, &ResultsPanel::closeRequested, this, &TrainerWindow::closeResults);
+    connect(m_Picture8, &ResultsPanel::reviewSentenceRequested, this,
+            &TrainerWindow::playReviewSentence);
+}
+
+void TrainerWindow::bookRead() {
+    // After the lesson-name list, which a book without a results file starts from.
+    m_results.load(m_catalogue->bookTitle(), m_catalogue->lessonNames());
+    m_review.load(m_catalogue->bookTitle());
+    // An open panel follows the book rather than show the last book's marks.
+    m_Picture8->setEntries(m_results.entries());
+    m_Picture8->setReviewEntries(m_review.entries());
+}
+
+void TrainerWindow::lessonPassed() {
+    m_results.markPassed(m_catalogue->lessonName());
+}
+
+void TrainerWindow::showResults() {
+    m_Picture8->setEntries(m_results.entries());
+    m_Picture8->setReviewEntries(m_review.entries());
+    m_Picture8->showPage(ResultsPanel::Page::Marks);
+    m_Picture8->show();
+    m_Picture8->raise();
+    focusTypingBox();
+}
+
+void TrainerWindow::closeResults() {
+    m_Picture8->hide();
+    focusTypingBox();
+}
+
+void TrainerWindow::recordWrongCheck(const LetterCheck &check) {
+    const int sentence = m_state.currentSentence;
+    if (sentence < 1 || sentence > m_state.sentences.count())
+        return;
+    m_review.record(m_state.lessonIndex, sentence, m_state.sentences.entry(sentence).english,
+                    check);
+    m_Picture8->setReviewEntries(m_review.entries());
+}
+
+void TrainerWindow::playReviewSentence(int lessonIndex, int sentence) {
+    if (lessonIndex != m_state.lessonIndex || sentence < 1 || sentence > m_state.sentenceCount)
+        return; // another lesson: its sentences are not loaded
+    if (m_state.studyMode == 2) {
+        m_playback.onLabel6Released(sentence);
+    } else if (m_state.studyMode == 8) {
+        // A test in progress keeps its place: only its own sentence replays.
+        if (sentence == m_state.currentSentence)
+            m_playback.onCommand4();
+    } else {
+        m_state.currentSentence = sentence;
+        m_view.ty();
+        m_playback.onCommand4();
+    }
+    refreshPanel();
+    refreshView();
 }
 
 void TrainerWindow::buildChrome() {

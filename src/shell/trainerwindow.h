@@ -6,6 +6,8 @@
 #include "programlauncher.h"
 #include "study/fontmeasurer.h"
 #include "study/fulltextreader.h"
+#include "study/resultsstore.h"
+#include "study/reviewlist.h"
 #include "study/sentenceplayback.h"
 #include "study/speedchoice.h"
 #include "study/studyview.h"
@@ -18,6 +20,8 @@ class CatalogueView;
 class FunctionMenu;
 class KeyCapture;
 class LessonPanel;
+class ResultsPanel;
+struct LetterCheck;
 class ShortSoundPlayer;
 class StudyArea;
 class Ticker;
@@ -63,6 +67,19 @@ public:
     // dictation), stops the sentence-end watch, lays the area out for the mode, and what
     // the item adds: the dictation's start, the voice options page, the companion program.
     void menuItemReleased(int item);
+    // The dictation results of the current book, for the dictation test. lessonPassed():
+    // List1's selected lesson marked passed, the results shown, the book's file saved, in
+    // that order. showResults(): the results panel with the marks (成绩). recordWrongCheck():
+    // the word the check stumbled on, in the loaded lesson's current sentence, counted in
+    // the review list.
+    void lessonPassed();
+    void showResults();
+    void closeResults();
+    void recordWrongCheck(const LetterCheck &check);
+    ResultsStore &results() { return m_results; }
+    ReviewList &review() { return m_review; }
+    ResultsPanel *Picture8() const { return m_Picture8; }
+
     // The settings record's values as the controls hold them now.
     OrvessaSettings liveSettings() const;
     // Whether the unload (settings saved, playback ended) has run.
@@ -99,6 +116,9 @@ protected:
 
 private:
     void wire();
+    void buildResults();
+    void bookRead();
+    void playReviewSentence(int lessonIndex, int sentence);
     void buildChrome();
     void unload();
     void startDictation();
@@ -127,6 +147,8 @@ private:
     SentencePlayback m_playback;
     FullTextReader m_reader;
     SpeedChoice m_speed;
+    ResultsStore m_results;
+    ReviewList m_review;
     OrvessaSettingsFields m_settings; // what set.dat gave, read once at start-up
     bool m_unloaded = false;
     QPointF m_dragOrigin; // global position of the last press on the background
@@ -137,6 +159,7 @@ private:
     CatalogueView *m_catalogue = nullptr;
     StudyArea *m_area = nullptr;
     KeyCapture *m_Combo4 = nullptr;
+    ResultsPanel *m_Picture8 = nullptr;
     std::array<QWidget *, 4> m_hoverFrame{};
     QWidget *m_border = nullptr;
 };
