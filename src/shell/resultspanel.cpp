@@ -6,17 +6,74 @@
 #include "study/palette.h"
 
 #include <QButtonGroup>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int lessonIndexRole = Qt::UserRole;
 constexpr int sentenceRole = Qt::UserRole + 1;
+constexpr int wordRole = Qt::UserRole + 2;
+constexpr int countRole = Qt::UserRole + 3;
+
+// A review entry in three columns: the word, where it stands (quiet), and how often it was
+// missed as a small pill at the right. The item's text says the same for screen readers.
+class ReviewDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), 32));
+        return size;
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &background, painter,
+                                            option.widget);
+
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRect box = option.rect.adjusted(12, 0, -10, 0);
+        QFont wordFont = option.font;
+        wordFont.setBold(true);
+        painter->setFont(wordFont);
+        painter->setPen(QColor(0x1E, 0x2A, 0x36));
+        painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, index.data(wordRole).toString());
+
+        const QString count = QStringLiteral("%1次").arg(index.data(countRole).toInt());
+        QFont small = option.font;
+        small.setPixelSize(12);
+        painter->setFont(small);
+        const int pillWidth = painter->fontMetrics().horizontalAdvance(count) + 16;
+        const QRect pill(box.right() - pillWidth, box.center().y() - 10, pillWidth, 20);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(Palette::accentSoft());
+        painter->drawRoundedRect(pill, 10, 10);
+        painter->setPen(Palette::accentPressed());
+        painter->drawText(pill, Qt::AlignCenter, count);
+
+        const QString where = QStringLiteral("第%1课 第%2句")
+                                  .arg(index.data(lessonIndexRole).toInt() + 1)
+                                  .arg(index.data(sentenceRole).toInt());
+        painter->setPen(Palette::quietText());
+        painter->drawText(box.adjusted(0, 0, -pillWidth - 12, 0), Qt::AlignRight | Qt::AlignVCenter,
+                          where);
+        painter->restore();
+    }
+};
 
 const QString legendMarks = QStringLiteral("带☆号的为未过关课程，带★号的为已过关课程。");
 const QString legendReview = QStringLiteral("听写中出错最多的词排在前面，点一下可重听所在句子。");
@@ -55,6 +112,12 @@ ResultsPanel::ResultsPanel(QWidget *parent) : QFrame(parent) {
     setObjectName(QStringLiteral("Picture8"));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QString::fromLatin1(panelStyle));
+    // Lifted off the study area it covers, softly.
+    auto *shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setBlurRadius(28);
+    shadow->setOffset(0, 6);
+    shadow->setColor(QColor(30, 42, 54, 50));
+    setGraphicsEffect(shadow);
 
     auto *caption = new QLabel(QStringLiteral("本册听写成绩"), this);
     caption->setObjectName(QStringLiteral("ResultsCaption"));
@@ -101,6 +164,8 @@ ResultsPanel::ResultsPanel(QWidget *parent) : QFrame(parent) {
     m_review->setObjectName(QStringLiteral("ReviewList"));
     m_review->setAccessibleName(QStringLiteral("易错词"));
     m_review->setFont(listFont);
+    m_review->setItemDelegate(new ReviewDelegate(m_review));
+    m_review->setCursor(Qt::PointingHandCursor);
     m_reviewEmpty = new QLabel(QStringLiteral("还没有易错词。听写中写错的词会记在这里。"), this);
     m_reviewEmpty->setAlignment(Qt::AlignCenter);
     m_reviewEmpty->setWordWrap(true);
@@ -180,6 +245,8 @@ void ResultsPanel::setReviewEntries(const QList<ReviewEntry> &entries) {
         item->setToolTip(entry.english);
         item->setData(lessonIndexRole, entry.lessonIndex);
         item->setData(sentenceRole, entry.sentence);
+        item->setData(wordRole, entry.word);
+        item->setData(countRole, entry.count);
     }
     m_review->setVisible(!entries.isEmpty());
     m_reviewEmpty->setVisible(entries.isEmpty());

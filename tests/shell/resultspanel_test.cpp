@@ -102,8 +102,14 @@ TEST_F(ResultsWindowTest, EachPageClearsOnlyItsOwnList) {
         window->state().sentences.entry(window->state().currentSentence).english;
     window->recordWrongCheck(checkTyping(english, QString()));
     window->recordWrongCheck(checkTyping(english, QString()));
+    window->recordWrongCheck(checkTyping(english, english + u'x')); // no word: not counted
     ASSERT_EQ(panel()->reviewList()->count(), 1);
     EXPECT_TRUE(panel()->reviewList()->item(0)->text().contains(s("2次")));
+    // The entry's sentence plays: it is in the loaded lesson.
+    auto &fake = static_cast<FakeVoiceBackend &>(player->backend());
+    fake.calls.clear();
+    Q_EMIT panel()->reviewList()->itemClicked(panel()->reviewList()->item(0));
+    EXPECT_TRUE(fake.calls.contains(QStringLiteral("play"))) << fake.calls.join(u' ').toStdString();
 
     panel()->Command26()->click(); // the marks page
     EXPECT_FALSE(resultsFileText().contains(QChar(u'★')));
