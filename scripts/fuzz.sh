@@ -9,7 +9,7 @@ seconds=${1:-10}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 seeds="$root/tests/data/content"
-fuzzers="lesson caretlist settings richtext textcodec"
+fuzzers="lesson caretlist settings richtext textcodec results"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVESSA_FUZZ=ON -DORVESSA_TESTS=OFF -DORVESSA_BENCH=OFF
