@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <utility>
 
 namespace {
 
@@ -86,24 +86,14 @@ public:
     QStringList log;
 };
 
-QString passedMessage(int sentence, int points) {
-    return QStringLiteral("message %1 本句得分：%2分，恭喜您已过关，请按回车键进入下一句。")
-               .arg(sentence)
-               .arg(points) +
-           rule + QStringLiteral("|本句成绩|i");
+// The box of a right check as the log shows it: "message <sentence> <text>|<title>|i".
+QString box(int sentence, int points, const char16_t *verdict) {
+    return QStringLiteral("message %1 本句得分：%2").arg(sentence).arg(points) +
+           QString::fromUtf16(verdict) + rule + QStringLiteral("|本句成绩|i");
 }
-QString failedMessage(int sentence, int points) {
-    return QStringLiteral("message %1 本句得分：%2分，您未能过关，请按回车键重做当前句子。")
-               .arg(sentence)
-               .arg(points) +
-           rule + QStringLiteral("|本句成绩|i");
-}
-QString lessonMessage(int sentence, int points) {
-    return QStringLiteral("message %1 本句得分：%2分，恭喜您本课已过关，请按回车键查看本册成绩。")
-               .arg(sentence)
-               .arg(points) +
-           rule + QStringLiteral("|本句成绩|i");
-}
+constexpr char16_t passed[] = u"分，恭喜您已过关，请按回车键进入下一句。";
+constexpr char16_t failed[] = u"分，您未能过关，请按回车键重做当前句子。";
+constexpr char16_t lesson[] = u"分，恭喜您本课已过关，请按回车键查看本册成绩。";
 
 struct ScoringCase {
     const char *name;
@@ -111,13 +101,14 @@ struct ScoringCase {
     QString passMark;
     QStringList steps;
     QStringList log; // what the learner saw and heard, in order
-    DictationCounters counters;
-    int currentSentence;
-    int passedCount;
-    int selectionStart;
-    int selectionLength;
-    int wrongSounds;
+    // Counters, place and Text2's selection afterwards:
+    // "hints errors replays points | sentence passedCount | selectionStart+selectionLength".
+    QString after;
 };
+
+void PrintTo(const ScoringCase &c, std::ostream *out) {
+    *out << c.name;
+}
 
 class DictationScoring : public ::testing::TestWithParam<ScoringCase> {};
 
@@ -128,244 +119,94 @@ TEST_P(DictationScoring, CountersVerdictsAndOrderOfEvents) {
     for (const QString &step : c.steps)
         d.act(step);
     const TrainerState &s = d.rig.state;
+    const DictationCounters &k = s.dictation;
     EXPECT_EQ(d.log, c.log);
-    EXPECT_EQ(s.dictation.hintCount, c.counters.hintCount);
-    EXPECT_EQ(s.dictation.errorCount, c.counters.errorCount);
-    EXPECT_EQ(s.dictation.replayCount, c.counters.replayCount);
-    EXPECT_EQ(s.dictation.sentencePoints, c.counters.sentencePoints);
-    EXPECT_EQ(s.currentSentence, c.currentSentence);
-    EXPECT_EQ(s.passedCount, c.passedCount);
-    EXPECT_EQ(s.Label33.text, QString::number(c.passedCount));
+    EXPECT_EQ(QStringLiteral("%1 %2 %3 %4 | %5 %6 | %7+%8")
+                  .arg(k.hintCount)
+                  .arg(k.errorCount)
+                  .arg(k.replayCount)
+                  .arg(k.sentencePoints)
+                  .arg(s.currentSentence)
+                  .arg(s.passedCount)
+                  .arg(s.view.Text2.selectionStart)
+                  .arg(s.view.Text2.selectionLength),
+              c.after);
+    EXPECT_EQ(d.rig.sounds.played.filter(QStringLiteral("wrong.wav")).size(),
+              c.log.filter(QStringLiteral("wrongChecked")).size());
+    // The progress line and bar follow every change of the count.
+    EXPECT_EQ(s.Label33.text, QString::number(s.passedCount));
     EXPECT_EQ(s.Label7_36.left, s.Label33.right() + 40);
     EXPECT_EQ(s.Label34.left, s.Label7_36.right() + 40);
     const DictationGeometry &g = s.dictationGeometry;
     EXPECT_EQ(s.Picture10Left,
-              qRound(double(g.Picture9Width) * c.passedCount / s.sentenceCount) - g.Picture10Width);
-    EXPECT_EQ(s.view.Text2.selectionStart, c.selectionStart);
-    EXPECT_EQ(s.view.Text2.selectionLength, c.selectionLength);
-    EXPECT_EQ(d.rig.sounds.played.filter(QStringLiteral("wrong.wav")).size(), c.wrongSounds);
+              qRound(double(g.Picture9Width) * s.passedCount / s.sentenceCount) - g.Picture10Width);
 }
 
 const QStringList hello = {QStringLiteral("Hello world."), QStringLiteral("Bye.")};
 const QStringList morning = {QStringLiteral("Good morning."), QStringLiteral("Bye.")};
-const QStringList five = {QStringLiteral("hint"), QStringLiteral("hint"), QStringLiteral("hint"),
-                          QStringLiteral("hint"), QStringLiteral("hint")};
+const QStringList fiveHints = {QStringLiteral("hint"), QStringLiteral("hint"),
+                               QStringLiteral("hint"), QStringLiteral("hint"),
+                               QStringLiteral("hint")};
 
-INSTANTIATE_TEST_SUITE_P(
-    Dictation, DictationScoring,
-    ::testing::Values(
-        // A pass: the box first, then the next sentence starts playing.
-        ScoringCase{"caseAndPunctuationIgnored",
-                    hello,
-                    "60",
-                    {"=HELLO, world!!"},
-                    {passedMessage(1, 100), "play 2"},
-                    {0, 0, 0, 100},
-                    2,
-                    1,
-                    0,
-                    0,
-                    0},
-        ScoringCase{"digitsAreNotLetters",
-                    {"Lesson 5", "Bye."},
-                    "60",
-                    {"=lesson"},
-                    {passedMessage(1, 100), "play 2"},
-                    {0, 0, 0, 100},
-                    2,
-                    1,
-                    0,
-                    0,
-                    0},
-        ScoringCase{"letterlessSentenceEmptyBox",
-                    {"5 + 5 = 10.", "Bye."},
-                    "100",
-                    {"="},
-                    {passedMessage(1, 100), "play 2"},
-                    {0, 0, 0, 100},
-                    2,
-                    1,
-                    0,
-                    0,
-                    0},
-        ScoringCase{"emptyEnterIsWrong",
-                    hello,
-                    "60",
-                    {"="},
-                    {"wrongChecked 1 "},
-                    {0, 1, 0, 90},
-                    1,
-                    0,
-                    0,
-                    0,
-                    1},
-        ScoringCase{"missingLastLetter",
-                    morning,
-                    "60",
-                    {"=Good mornin"},
-                    {"wrongChecked 1 goodmornin"},
-                    {0, 1, 0, 90},
-                    1,
-                    0,
-                    11,
-                    0,
-                    1},
-        ScoringCase{"wrongLastLetter",
-                    morning,
-                    "60",
-                    {"=Good mornink"},
-                    {"wrongChecked 1 goodmornink"},
-                    {0, 1, 0, 90},
-                    1,
-                    0,
-                    11,
-                    1,
-                    1},
-        ScoringCase{"surplusLetter",
-                    {"Hi.", "Bye."},
-                    "60",
-                    {"=Hi there"},
-                    {"wrongChecked 1 hit"},
-                    {0, 1, 0, 90},
-                    1,
-                    0,
-                    3,
-                    1,
-                    1},
-        ScoringCase{"twoHintsPassAt60",
-                    hello,
-                    "60",
-                    {"hint", "hint", "=hello world"},
-                    {passedMessage(1, 60), "play 2"},
-                    {0, 0, 0, 100},
-                    2,
-                    1,
-                    0,
-                    0,
-                    0},
-        // A failure: the box, then the sentence again from 100.
-        ScoringCase{"twoHintsFailAt70",
-                    hello,
-                    "70",
-                    {"hint", "hint", "=hello world"},
-                    {failedMessage(1, 60), "play 1"},
-                    {0, 0, 0, 100},
-                    1,
-                    0,
-                    0,
-                    0,
-                    0},
-        ScoringCase{"belowZeroShowsZero",
-                    hello,
-                    "60",
-                    five + QStringList{"=x", "=hello world"},
-                    {"wrongChecked 1 x", failedMessage(1, 0), "play 1"},
-                    {0, 0, 0, 100},
-                    1,
-                    0,
-                    0,
-                    0,
-                    1},
-        ScoringCase{"hintsReplaysAndErrorsAddUp",
-                    hello,
-                    "60",
-                    {"hint", "replay", "replay", "=hellp"},
-                    {"play 1", "play 1", "wrongChecked 1 hellp"},
-                    {1, 1, 2, 60},
-                    1,
-                    0,
-                    4,
-                    1,
-                    1},
-        ScoringCase{"redoStartsTheSentenceOver",
-                    hello,
-                    "60",
-                    {"hint", "=h x", "redo"},
-                    {"wrongChecked 1 hx", "play 1"},
-                    {0, 0, 0, 100},
-                    1,
-                    0,
-                    0,
-                    0,
-                    1},
-        // The last sentence: the count first, then the box, then the results store once.
-        ScoringCase{"lastSentenceCompletesTheLesson",
-                    {"Bye."},
-                    "60",
-                    {"=bye", "=bye"},
-                    {lessonMessage(1, 100), "lessonCompleted"},
-                    {0, 0, 0, 100},
-                    1,
-                    1,
-                    3,
-                    0,
-                    0},
-        ScoringCase{"firstSentenceStartsTheRunOver",
-                    hello,
-                    "60",
-                    {"=hello world", "first"},
-                    {passedMessage(1, 100), "play 2", "play 1"},
-                    {0, 0, 0, 100},
-                    1,
-                    0,
-                    0,
-                    0,
-                    0},
-        // Passing a sentence again after Page Up counts it once, so the lesson can end.
-        ScoringCase{"passedAgainAfterPageUpCountsOnce",
-                    {"One.", "Two."},
-                    "60",
-                    {"=one", "pgup", "=one", "=two"},
-                    {passedMessage(1, 100), "play 2", passedMessage(1, 100), "play 2",
-                     lessonMessage(2, 100), "lessonCompleted"},
-                    {0, 0, 0, 100},
-                    2,
-                    2,
-                    3,
-                    0,
-                    0}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Dictation, DictationScoring, ::testing::Values(
+    // A pass: the box first, then the next sentence starts playing.
+    ScoringCase{"caseAndPunctuationIgnored", hello, "60", {"=HELLO, world!!"},
+                {box(1, 100, passed), "play 2"}, "0 0 0 100 | 2 1 | 0+0"},
+    ScoringCase{"digitsAreNotLetters", {"Lesson 5", "Bye."}, "60", {"=lesson"},
+                {box(1, 100, passed), "play 2"}, "0 0 0 100 | 2 1 | 0+0"},
+    ScoringCase{"letterlessSentenceEmptyBox", {"5 + 5 = 10.", "Bye."}, "100", {"="},
+                {box(1, 100, passed), "play 2"}, "0 0 0 100 | 2 1 | 0+0"},
+    // Wrong checks: 10 points, wrong.wav, the caret or the wrong letter, nothing moves.
+    ScoringCase{"emptyEnterIsWrong", hello, "60", {"="},
+                {"wrongChecked 1 "}, "0 1 0 90 | 1 0 | 0+0"},
+    ScoringCase{"missingLastLetter", morning, "60", {"=Good mornin"},
+                {"wrongChecked 1 goodmornin"}, "0 1 0 90 | 1 0 | 11+0"},
+    ScoringCase{"wrongLastLetter", morning, "60", {"=Good mornink"},
+                {"wrongChecked 1 goodmornink"}, "0 1 0 90 | 1 0 | 11+1"},
+    ScoringCase{"surplusLetter", {"Hi.", "Bye."}, "60", {"=Hi there"},
+                {"wrongChecked 1 hit"}, "0 1 0 90 | 1 0 | 3+1"},
+    ScoringCase{"hintsReplaysAndErrorsAddUp", hello, "60", {"hint", "replay", "replay", "=hellp"},
+                {"play 1", "play 1", "wrongChecked 1 hellp"}, "1 1 2 60 | 1 0 | 4+1"},
+    ScoringCase{"twoHintsPassAt60", hello, "60", {"hint", "hint", "=hello world"},
+                {box(1, 60, passed), "play 2"}, "0 0 0 100 | 2 1 | 0+0"},
+    // A failure: the box, then the sentence again from 100.
+    ScoringCase{"twoHintsFailAt70", hello, "70", {"hint", "hint", "=hello world"},
+                {box(1, 60, failed), "play 1"}, "0 0 0 100 | 1 0 | 0+0"},
+    ScoringCase{"belowZeroShowsZero", hello, "60", fiveHints + QStringList{"=x", "=hello world"},
+                {"wrongChecked 1 x", box(1, 0, failed), "play 1"}, "0 0 0 100 | 1 0 | 0+0"},
+    ScoringCase{"redoStartsTheSentenceOver", hello, "60", {"hint", "=h x", "redo"},
+                {"wrongChecked 1 hx", "play 1"}, "0 0 0 100 | 1 0 | 0+0"},
+    // The last sentence: counted, the box, then the results store once; Enter again is quiet.
+    ScoringCase{"lastSentenceCompletesTheLesson", {"Bye."}, "60", {"=bye", "=bye"},
+                {box(1, 100, lesson), "lessonCompleted"}, "0 0 0 100 | 1 1 | 3+0"},
+    ScoringCase{"firstSentenceStartsTheRunOver", hello, "60", {"=hello world", "first"},
+                {box(1, 100, passed), "play 2", "play 1"}, "0 0 0 100 | 1 0 | 0+0"},
+    // Passing a sentence again after Page Up counts it once, so the lesson can still end.
+    ScoringCase{"passedAgainAfterPageUpCountsOnce", {"One.", "Two."}, "60",
+                {"=one", "pgup", "=one", "=two"},
+                {box(1, 100, passed), "play 2", box(1, 100, passed), "play 2",
+                 box(2, 100, lesson), "lessonCompleted"}, "0 0 0 100 | 2 2 | 3+0"}),
     [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(DictationPassMark, BelowSixtyIsRefusedAndAListPickReturnsToTyping) {
-    struct Row {
-        const char *typed;
-        bool refused;
-    };
-    for (const Row &row : {Row{"5", true}, Row{"abc", true}, Row{"", true}, Row{"59.5", true},
-                           Row{"60", false}, Row{"75", false}}) {
-        SCOPED_TRACE(row.typed);
+    const std::pair<const char *, bool> rows[] = {{"5", true},    {"abc", true}, {"", true},
+                                                  {"59.5", true}, {"60", false}, {"75", false}};
+    for (const auto &[typed, refused] : rows) {
+        SCOPED_TRACE(typed);
         DictationRig d({QStringLiteral("Hi.")});
-        d.passMark = QString::fromLatin1(row.typed);
+        d.passMark = QString::fromLatin1(typed);
         d.test.passMarkEdited();
-        EXPECT_EQ(d.log, row.refused
-                             ? QStringList{QStringLiteral("message 1 最低值不能低于60分！||-")}
-                             : QStringList{});
-        EXPECT_EQ(d.passMark, row.refused ? QStringLiteral("60") : QString::fromLatin1(row.typed));
+        EXPECT_EQ(d.log, refused ? QStringList{QStringLiteral("message 1 最低值不能低于60分！||-")}
+                                 : QStringList{});
+        EXPECT_EQ(d.passMark, refused ? QStringLiteral("60") : QString::fromLatin1(typed));
     }
     DictationRig d({QStringLiteral("Hi.")});
-    d.rig.focus.clear();
     QStringList focus;
     d.test.hooks().focusTypingBox = [&focus] { focus << QStringLiteral("typing"); };
     d.test.passMarkPicked();
     EXPECT_EQ(focus, QStringList{QStringLiteral("typing")});
-}
-
-TEST(DictationRun, StartPlaysSentenceOneWithoutPausingAndEmptiesTheProgress) {
-    DictationRig d({QStringLiteral("One."), QStringLiteral("Two."), QStringLiteral("Three.")});
-    d.act(QStringLiteral("=one"));
-    d.rig.player.VoicePlay();
-    d.rig.fake.calls.clear();
-    d.test.start();
-    const TrainerState &s = d.rig.state;
-    EXPECT_EQ(s.currentSentence, 1);
-    EXPECT_EQ(s.passedCount, 0);
-    EXPECT_EQ(s.Picture10Left, -s.dictationGeometry.Picture10Width);
-    EXPECT_TRUE(s.Command1.enabled);
-    EXPECT_FALSE(s.Command2.enabled);
-    EXPECT_FALSE(s.view.Label1.visible);
-    EXPECT_TRUE(s.view.Label51.visible);
-    EXPECT_FALSE(d.rig.fake.calls.contains(QStringLiteral("pause")));
-    EXPECT_EQ(d.rig.fake.calls.first(), QStringLiteral("seek 0"));
 }
 
 } // namespace
