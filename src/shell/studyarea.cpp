@@ -3,21 +3,33 @@
 #include "picturelabel.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
+#include "study/palette.h"
+#include "study/pure/dictationscore.h"
 #include "study/trainerstate.h"
 #include "textbutton.h"
 #include "twips.h"
 
 #include <QComboBox>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
 // The single-sentence view's content column inside its outline.
 constexpr int contentLeft = 2835;
 constexpr int contentWidth = 8475;
+
+// The dictation panel's rows inside the single-sentence view.
+constexpr int buttonTop = 4830;
+constexpr int counterTop = 5520;
+constexpr int counterHeight = 420;
+constexpr int progressTrackLeft = 7560;
 
 // The lesson panel's viewport, which every page of the area lines up with.
 constexpr int panelLeft = 2685;
@@ -55,6 +67,7 @@ StudyArea::StudyArea(const QString &programDir, QWidget *parent)
     buildSentenceView();
     buildModeControls();
     buildPages();
+    buildDictation();
 }
 
 void StudyArea::place(QWidget *w, int left, int top, int width, int height) {
@@ -165,7 +178,6 @@ void StudyArea::buildSentenceView() {
     button(4, QStringLiteral("朗读"))->setProperty("accent", true);
     button(1, QStringLiteral("下一句"));
     button(5, QStringLiteral("提示(&H)"));
-    const int buttonTop = 4830;
     place(m_commands[3], contentLeft, buttonTop, 1050, 450);
     place(m_commands[2], contentLeft + 1155, buttonTop, 1050, 450);
     place(m_commands[4], contentLeft + 2310, buttonTop, 1050, 450);
@@ -177,30 +189,6 @@ void StudyArea::buildSentenceView() {
               QStringLiteral("#8A96A3"));
     m_shortcuts->setObjectName(QStringLiteral("ShortcutLine"));
     place(m_shortcuts, panelLeft, 7440, panelWidth, 345);
-
-    m_dictation = label(QStringLiteral("听写的计分与进度将在下一版本中提供。"), 13,
-                        QStringLiteral("#7B8794"));
-    m_dictation->setObjectName(QStringLiteral("DictationGroup"));
-    place(m_dictation, contentLeft, buttonTop, 5700, 450);
-
-    // The pass mark of the dictation: "及格分数" Combo5.
-    m_passMark = new QWidget(this);
-    m_passMark->setObjectName(QStringLiteral("PassMark"));
-    place(m_passMark, 8700, buttonTop, contentLeft + contentWidth - 8700, 450);
-    QLabel *passCaption = label(QStringLiteral("及格分数"), 13, QStringLiteral("#34404C"));
-    passCaption->setParent(m_passMark);
-    Twips::place(passCaption, 0, 0, 1080, 450);
-    m_Combo5 = new QComboBox(m_passMark);
-    m_Combo5->setObjectName(QStringLiteral("Combo5"));
-    m_Combo5->setEditable(true);
-    m_Combo5->lineEdit()->setReadOnly(true);
-    m_Combo5->setInsertPolicy(QComboBox::NoInsert);
-    m_Combo5->setFocusPolicy(Qt::NoFocus);
-    m_Combo5->addItems({QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"),
-                        QStringLiteral("90"), QStringLiteral("100")});
-    m_Combo5->setEditText(QStringLiteral("60"));
-    Twips::place(m_Combo5, 1080, 30, 1110, 390);
-    passCaption->setBuddy(m_Combo5);
 
     // Repeat count "每句朗读" N "次" and pause "间隔" N "秒".
     const int pickerTop = 5610;
@@ -373,6 +361,202 @@ void StudyArea::buildPages() {
     connect(m_sample, &TextButton::released, this, &StudyArea::sampleReleased);
 }
 
+void StudyArea::buildDictation() {
+    const auto part = [this](QWidget *w) {
+        m_dictationParts.push_back(w);
+        return w;
+    };
+
+    // Command22 复读, Command23 提示, Command24 首句(&F), Command25 重做, Command28 成绩.
+    const std::pair<int, const char16_t *> buttons[] = {
+        {22, u"复读"}, {23, u"提示"}, {24, u"首句(&F)"}, {25, u"重做"}, {28, u"成绩"}};
+    int left = contentLeft;
+    for (const auto &[number, caption] : buttons) {
+        QPushButton *b = button(number, QString::fromUtf16(caption));
+        place(part(b), left, buttonTop, 1050, 450);
+        left += 1155;
+    }
+    m_commands[22]->setProperty("accent", true);
+    m_commands[22]->setToolTip(QStringLiteral("再听一遍本句（F7），扣5分"));
+    m_commands[23]->setToolTip(QStringLiteral("显示本句英文（F8），扣20分"));
+    m_commands[25]->setToolTip(QStringLiteral("本句从100分重新开始（F9）"));
+    m_commands[28]->setToolTip(QStringLiteral("本册听写成绩"));
+
+    // The pass mark "及格分数" Combo5 with its drop-down button Command29.
+    m_passMark = new QWidget(this);
+    m_passMark->setObjectName(QStringLiteral("PassMark"));
+    place(part(m_passMark), 8700, buttonTop, contentLeft + contentWidth - 8700, 450);
+    // The picker and its button read as one control: Command29 stands for the arrow.
+    m_passMark->setStyleSheet(QStringLiteral(
+        "QComboBox#Combo5 { border-top-right-radius: 0; border-bottom-right-radius: 0; }"
+        "QComboBox#Combo5::drop-down { width: 0; border: none; }"
+        "QComboBox#Combo5::down-arrow { image: none; width: 0; height: 0; }"
+        "QPushButton#Command29 { border-top-left-radius: 0; border-bottom-left-radius: 0;"
+        " border-left: none; padding: 0; }"));
+    QLabel *passCaption = label(QStringLiteral("及格分数"), 13, QStringLiteral("#34404C"));
+    passCaption->setParent(m_passMark);
+    passCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Twips::place(passCaption, 0, 0, 1200, 450);
+    m_Combo5 = new QComboBox(m_passMark);
+    m_Combo5->setObjectName(QStringLiteral("Combo5"));
+    m_Combo5->setEditable(true);
+    m_Combo5->setInsertPolicy(QComboBox::NoInsert);
+    m_Combo5->setFocusPolicy(Qt::ClickFocus);
+    m_Combo5->addItems({QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"),
+                        QStringLiteral("90"), QStringLiteral("100")});
+    m_Combo5->setEditText(QStringLiteral("60"));
+    Twips::place(m_Combo5, 1290, 30, 855, 390);
+    passCaption->setBuddy(m_Combo5);
+    QPushButton *Command29 = new QPushButton(m_passMark);
+    Command29->setObjectName(QStringLiteral("Command29"));
+    Command29->setAccessibleName(QStringLiteral("展开及格分数列表"));
+    Command29->setIcon(QIcon(QStringLiteral(":/shell/icons/chevron.svg")));
+    Command29->setIconSize(QSize(10, 10));
+    Command29->setCursor(Qt::PointingHandCursor);
+    Command29->setFocusPolicy(Qt::NoFocus);
+    Twips::place(Command29, 2130, 30, 330, 390);
+    m_commands[29] = Command29;
+    // It only opens the list; the pick is reported by the picker itself.
+    connect(Command29, &QPushButton::clicked, m_Combo5, &QComboBox::showPopup);
+    connect(m_Combo5, &QComboBox::activated, this, &StudyArea::passMarkPicked);
+    connect(m_Combo5->lineEdit(), &QLineEdit::editingFinished, this, &StudyArea::passMarkEdited);
+
+    // "提示：" hintCount, "错误：" errorCount, "复读：" replayCount, each on a quiet chip.
+    const auto counter = [&](const char16_t *caption, const char *name, int chipLeft) {
+        auto *chip = new QFrame(this);
+        chip->setObjectName(QStringLiteral("CounterChip"));
+        chip->setStyleSheet(QStringLiteral(
+            "QFrame#CounterChip { background: #F3F6FA; border: none; border-radius: 8px; }"));
+        place(part(chip), chipLeft, counterTop, 855, counterHeight);
+        QLabel *text = label(QString::fromUtf16(caption), 12, QStringLiteral("#7B8794"));
+        text->setParent(chip);
+        Twips::place(text, 150, 0, 480, counterHeight);
+        QLabel *value = label(QStringLiteral("0"), 13, QStringLiteral("#22303C"));
+        value->setObjectName(QString::fromLatin1(name));
+        QFont font = value->font();
+        font.setBold(true);
+        value->setFont(font);
+        value->setParent(chip);
+        Twips::place(value, 600, 0, 255, counterHeight);
+        return value;
+    };
+    m_hintCount = counter(u"提示：", "hintCount", contentLeft);
+    m_errorCount = counter(u"错误：", "errorCount", contentLeft + 915);
+    m_replayCount = counter(u"复读：", "replayCount", contentLeft + 1830);
+
+    // "进度：" passedCount "/" total, placed from the state; widths follow the label font.
+    QLabel *progressCaption = label(QStringLiteral("进度："), 12, QStringLiteral("#7B8794"));
+    progressCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(part(progressCaption), 5580, counterTop, 600, counterHeight);
+    const auto progressLabel = [&](const char *name) {
+        auto *l = new QLabel(this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setFont(labelFont());
+        l->setStyleSheet(QStringLiteral("color: #22303C; background: transparent; border: none;"));
+        part(l);
+        return l;
+    };
+    m_Label33 = progressLabel("Label33");
+    m_Label7_36 = progressLabel("Label7_36");
+    m_Label34 = progressLabel("Label34");
+
+    m_Picture9 = new QFrame(this);
+    m_Picture9->setObjectName(QStringLiteral("Picture9"));
+    m_Picture9->setStyleSheet(QStringLiteral("background: %1; border: none; border-radius: 4px;")
+                                  .arg(Palette::track().name()));
+    m_progressFill = new QFrame(m_Picture9);
+    m_progressFill->setObjectName(QStringLiteral("ProgressFill"));
+    m_progressFill->setStyleSheet(
+        QStringLiteral("background: %1; border: none; border-radius: 4px;")
+            .arg(Palette::accent().lighter(140).name()));
+    m_Picture10 = new QFrame(this);
+    m_Picture10->setObjectName(QStringLiteral("Picture10"));
+    m_Picture10->setStyleSheet(
+        QStringLiteral("background: %1; border: 2px solid white; border-radius: 6px;")
+            .arg(Palette::accent().name()));
+    part(m_Picture9);
+    part(m_Picture10);
+
+    // The large score of the sentence.
+    auto *tile = new QFrame(this);
+    tile->setObjectName(QStringLiteral("ScoreTile"));
+    tile->setStyleSheet(QStringLiteral(
+        "QFrame#ScoreTile { background: #F3F6FA; border: none; border-radius: 10px; }"));
+    place(part(tile), 10260, 5460, 1050, 1290);
+    QLabel *tileCaption = label(QStringLiteral("本句得分"), 12, QStringLiteral("#7B8794"));
+    tileCaption->setParent(tile);
+    tileCaption->setAlignment(Qt::AlignCenter);
+    Twips::place(tileCaption, 0, 120, 1050, 300);
+    m_sentencePoints = label(QStringLiteral("100"), 30, Palette::accent().name());
+    m_sentencePoints->setObjectName(QStringLiteral("sentencePoints"));
+    QFont big = m_sentencePoints->font();
+    big.setBold(true);
+    m_sentencePoints->setFont(big);
+    m_sentencePoints->setAlignment(Qt::AlignCenter);
+    m_sentencePoints->setParent(tile);
+    Twips::place(m_sentencePoints, 0, 420, 1050, 690);
+
+    // The key-hint bar, shown from the first key of the test on.
+    m_Picture12 = label(QStringLiteral("F7复读，F8提示，回车检查"), 12, Palette::accent().name());
+    m_Picture12->setObjectName(QStringLiteral("Picture12"));
+    m_Picture12->setAlignment(Qt::AlignCenter);
+    m_Picture12->setStyleSheet(
+        QStringLiteral("color: %1; background: %2; border: none; "
+                       "border-radius: 9px;")
+            .arg(Palette::accentPressed().name(), Palette::accentSoft().name()));
+    place(m_Picture12, 8310, 3750, 3000, 300);
+
+    m_dictationShortcuts =
+        label(QStringLiteral("快捷键：F7复读，F8提示，F9重做"), 12, QStringLiteral("#8A96A3"));
+    m_dictationShortcuts->setObjectName(QStringLiteral("DictationShortcutLine"));
+    place(m_dictationShortcuts, panelLeft, 7440, panelWidth, 345);
+}
+
+void StudyArea::refreshDictation(const TrainerState &state) {
+    const StudyViewState &v = state.view;
+    const bool shown = v.dictationControlsVisible;
+    for (QWidget *w : m_dictationParts)
+        setShown(w, shown);
+    setShown(m_dictationShortcuts, shown && v.Shape3Visible);
+    setShown(m_Picture12, v.Picture12Visible && v.Shape3Visible);
+
+    const DictationCounters &d = state.dictation;
+    setText(m_hintCount, QString::number(d.hintCount));
+    setText(m_errorCount, QString::number(d.errorCount));
+    setText(m_replayCount, QString::number(d.replayCount));
+    setText(m_sentencePoints, QString::number(d.sentencePoints));
+    // A score that no longer passes turns warm, so the learner sees it before checking.
+    const bool passing = d.sentencePoints >= passMarkOf(m_Combo5->currentText());
+    if (m_sentencePoints->property("passing") != passing) {
+        m_sentencePoints->setProperty("passing", passing);
+        m_sentencePoints->setStyleSheet(
+            QStringLiteral("color: %1; background: transparent; border: none;")
+                .arg(passing ? Palette::accent().name() : QStringLiteral("#D9822B")));
+    }
+
+    // The progress line: a label's pixel box is its measured width, rounded up.
+    const auto placeLabel = [this](QLabel *l, const LabelState &s) {
+        setText(l, s.text);
+        place(l, s.left, counterTop, s.width + Twips::perPixel - 1, counterHeight);
+    };
+    placeLabel(m_Label33, state.Label33);
+    placeLabel(m_Label7_36, state.Label7_36);
+    placeLabel(m_Label34, state.Label34);
+
+    const DictationGeometry &g = state.dictationGeometry;
+    constexpr int trackHeight = 120;
+    constexpr int knobHeight = 180;
+    const int trackTop = counterTop + (counterHeight - trackHeight) / 2;
+    place(m_Picture9, progressTrackLeft, trackTop, g.Picture9Width, trackHeight);
+    const int knobLeft = progressTrackLeft + state.Picture10Left;
+    place(m_Picture10, knobLeft, counterTop + (counterHeight - knobHeight) / 2, g.Picture10Width,
+          knobHeight);
+    // The passed part of the track fills up to the knob's right edge.
+    const int filled = std::clamp(state.Picture10Left + g.Picture10Width, 0, g.Picture9Width);
+    Twips::place(m_progressFill, 0, 0, filled, trackHeight);
+    setShown(m_progressFill, filled > 0);
+}
+
 QPushButton *StudyArea::command(int number) const {
     return number >= 0 && number < int(m_commands.size()) ? m_commands[size_t(number)] : nullptr;
 }
@@ -428,8 +612,7 @@ void StudyArea::refresh(const TrainerState &state) {
     setShown(m_commands[4], v.Command4Visible);
     setShown(m_commands[5], v.Command5Visible);
     setShown(m_shortcuts, v.Command5Visible && v.Shape3Visible);
-    setShown(m_dictation, v.dictationControlsVisible);
-    setShown(m_passMark, v.dictationControlsVisible);
+    refreshDictation(state);
     setShown(m_prompt, v.Shape3Visible);
     setShown(m_Text2, v.Shape3Visible);
 

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class LessonPanel;
 class PictureLabel;
@@ -41,7 +42,8 @@ public:
     QComboBox *Combo5() const { return m_Combo5; }
     // "点此试听" on the voice options page.
     TextButton *sampleButton() const { return m_sample; }
-    // Command1..7 and Command16; nullptr for other numbers.
+    // Command1..7, Command16, the dictation's Command22..25, Command28 and Command29;
+    // nullptr for other numbers.
     QPushButton *command(int number) const;
     // Label21, Label22, Label23, Label31 by their check box (1, 2, 3, 5).
     PictureLabel *twin(int check) const;
@@ -57,12 +59,18 @@ Q_SIGNALS:
     void repeatPicked(const QString &text);
     void pausePicked(const QString &text);
     void sampleReleased();
+    // The learner finished typing into Combo5 (Enter, or the focus left it).
+    void passMarkEdited();
+    // An entry was picked from Combo5's list.
+    void passMarkPicked();
 
 private:
     void buildHeading();
     void buildSentenceView();
     void buildModeControls();
     void buildPages();
+    void buildDictation();
+    void refreshDictation(const TrainerState &state);
     QLabel *label(const QString &text, int pixelSize, const QString &colour);
     void place(QWidget *w, int left, int top, int width, int height);
     QPushButton *button(int number, const QString &caption);
@@ -83,7 +91,7 @@ private:
     QLabel *m_Label2 = nullptr;
     QLabel *m_prompt = nullptr;
     QLineEdit *m_Text2 = nullptr;
-    std::array<QPushButton *, 17> m_commands{};
+    std::array<QPushButton *, 30> m_commands{};
     QWidget *m_pickers = nullptr;
     QComboBox *m_Combo2 = nullptr;
     QComboBox *m_Combo3 = nullptr;
@@ -98,7 +106,20 @@ private:
     PictureLabel *m_Label31 = nullptr;
     PictureLabel *m_Label24 = nullptr;
     QLabel *m_shortcuts = nullptr;
-    QLabel *m_dictation = nullptr;
+    // The dictation panel (studyMode 8).
+    std::vector<QWidget *> m_dictationParts; // shown and hidden together
+    QLabel *m_dictationShortcuts = nullptr;
+    QLabel *m_hintCount = nullptr;
+    QLabel *m_errorCount = nullptr;
+    QLabel *m_replayCount = nullptr;
+    QLabel *m_sentencePoints = nullptr;
+    QLabel *m_Label33 = nullptr;
+    QLabel *m_Label7_36 = nullptr;
+    QLabel *m_Label34 = nullptr;
+    QFrame *m_Picture9 = nullptr; // progress track
+    QFrame *m_progressFill = nullptr;
+    QFrame *m_Picture10 = nullptr; // progress knob
+    QLabel *m_Picture12 = nullptr; // key-hint bar
     LessonPanel *m_panel = nullptr;
     QFrame *m_Picture4 = nullptr;
     QLabel *m_Label10 = nullptr;

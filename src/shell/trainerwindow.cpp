@@ -89,6 +89,10 @@ QLineEdit {
 }
 QLineEdit:focus { border: 1px solid #2F7BEA; }
 QToolTip { background: white; color: #2B3642; border: 1px solid #C9D3DE; }
+QMessageBox { background: white; }
+QMessageBox QLabel { color: #22303C; }
+QMessageBox QPushButton { min-width: 76px; min-height: 26px; }
+QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
 )";
 
 } // namespace
@@ -104,6 +108,7 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
     : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
       m_state(TrainerState::forProgram(Program::Orvessa)), m_loader(m_state, player, m_measurer),
       m_view(m_state, player, sounds, m_measurer, places.programDir()),
+      m_dictation(m_state, m_view, m_measurer),
       m_playback(m_state, player, sounds,
                  PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, places.programDir()),
       m_reader(m_state, m_playback), m_speed(m_state, m_playback), m_results(places),
@@ -174,6 +179,26 @@ void TrainerWindow::wire() {
     view.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
         messageBox(text, title, icon);
     };
+    view.resetSentenceCounters = [this] { m_dictation.resetSentenceCounters(); };
+    view.dictationReplay = [this] { m_dictation.replay(); };
+    view.dictationHint = [this] { m_dictation.hint(); };
+    view.dictationRedo = [this] { m_dictation.redo(); };
+    view.dictationChecked = [this](const LetterCheck &check) { m_dictation.checked(check); };
+
+    DictationHooks &dictation = m_dictation.hooks();
+    dictation.playCurrentSentence = [this] { m_playback.onCommand4(); };
+    dictation.focusTypingBox = [this] { focusTypingBox(); };
+    dictation.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
+        messageBox(text, title, icon);
+    };
+    dictation.passMarkText = [this] { return m_area->Combo5()->currentText(); };
+    dictation.setPassMarkText = [this](const QString &text) {
+        m_area->Combo5()->setEditText(text);
+    };
+    connect(&m_dictation, &DictationTest::changed, this, &TrainerWindow::refreshView);
+    connect(m_area, &StudyArea::passMarkEdited, this, [this] { m_dictation.passMarkEdited(); });
+    connect(m_area, &StudyArea::passMarkPicked, this, [this] { m_dictation.passMarkPicked(); });
+
     connect(&m_view, &StudyView::viewChanged, this, [this] {
         refreshPanel();
         refreshView();
@@ -431,7 +456,7 @@ void TrainerWindow::menuItemReleased(int item) {
     m_playback.stopWatch();
     m_view.cc();
     if (mode == 8)
-        startDictation();
+        m_dictation.start();
     if (item == 6) {
         m_state.view.Picture11Visible = true;
         m_menu->setItem7Enabled(true);
@@ -444,21 +469,6 @@ void TrainerWindow::menuItemReleased(int item) {
     m_menu->moveMarkerTo(item);
     refreshPanel();
     refreshView();
-}
-
-void TrainerWindow::startDictation() {
-    TrainerState &s = m_state;
-    s.passedCount = 0;
-    placeProgressKnob(s);
-    placeProgressLine(s, m_measurer);
-    // From before the first record: the next-sentence action shows and plays sentence 1.
-    s.currentSentence = 0;
-    m_view.nextSentence();
-    s.currentSentence = s.sentenceCount > 0 ? 1 : 0;
-    // A one-sentence lesson has no next sentence: an enabled 下一句 would make its right
-    // typing move on instead of ending the test.
-    s.Command1.enabled = s.Command14.enabled = s.sentenceCount > 1;
-    s.Command2.enabled = s.Command13.enabled = false;
 }
 
 void TrainerWindow::startMini() {
@@ -498,6 +508,21 @@ void TrainerWindow::onCommand(int number) {
         break;
     case 16:
         m_view.reset();
+        break;
+    case 22:
+        m_dictation.replay();
+        break;
+    case 23:
+        m_dictation.hint();
+        break;
+    case 24:
+        m_dictation.firstSentence();
+        break;
+    case 25:
+        m_dictation.redo();
+        break;
+    case 28:
+        m_dictation.showResults();
         break;
     default:
         break;

@@ -4,6 +4,7 @@
 #include "content/settingsfile.h"
 #include "lessonloader.h"
 #include "programlauncher.h"
+#include "study/dictationtest.h"
 #include "study/fontmeasurer.h"
 #include "study/fulltextreader.h"
 #include "study/resultsstore.h"
@@ -89,6 +90,10 @@ public:
     TrainerState &state() { return m_state; }
     LessonLoader &loader() { return m_loader; }
     StudyView &studyView() { return m_view; }
+    // The dictation test. Its hooks lessonCompleted (the results store: mark passed, show
+    // the results, save), wrongChecked (the review list) and showResults (Command28, the
+    // results panel) are left empty for the parts that own those.
+    DictationTest &dictation() { return m_dictation; }
     SentencePlayback &playback() { return m_playback; }
     FullTextReader &reader() { return m_reader; }
     CatalogueView *catalogue() const { return m_catalogue; }
@@ -121,7 +126,6 @@ private:
     void playReviewSentence(int lessonIndex, int sentence);
     void buildChrome();
     void unload();
-    void startDictation();
     void startMini();
     void openMoreSoftware();
     void openSample();
@@ -144,6 +148,7 @@ private:
     FontMeasurer m_measurer;
     LessonLoader m_loader;
     StudyView m_view;
+    DictationTest m_dictation;
     SentencePlayback m_playback;
     FullTextReader m_reader;
     SpeedChoice m_speed;

@@ -8,6 +8,7 @@
 #include "content/rowlayout.h"
 #include "content/sentencetable.h"
 #include "study/playbackstate.h"
+#include "study/pure/dictationscore.h"
 #include "study/pure/lessonpanelstate.h"
 #include "study/studyviewstate.h"
 
@@ -50,7 +51,8 @@ struct TrainerState {
     int sentenceCount = 0;
     int currentSentence = 0; // 1-based; 0 only while there is no sentence
     int passedCount = 0;
-    double passFraction = 0; // passedCount / sentenceCount, 0 for an empty lesson
+    double passFraction = 0;     // passedCount / sentenceCount, 0 for an empty lesson
+    DictationCounters dictation; // the current sentence's hints, errors, replays and points
     SentenceTable sentences;
 
     RowTemplate rowTemplate;       // row 0

@@ -645,4 +645,67 @@ TEST_F(TrainerWindowTest, FollowReadEnglishLineTakesTheWidthTyComputed) {
     }
 }
 
+// The demo lesson typed sentence by sentence: every box passes, the next sentence waits for
+// it, and the last one hands the lesson to the results store once.
+TEST_F(TrainerWindowTest, DictationOfAWholeDemoLessonCompletesItOnce) {
+    start();
+    int completions = 0;
+    window->dictation().hooks().lessonCompleted = [&completions] { ++completions; };
+    menu(8);
+    const TrainerState &s = window->state();
+    ASSERT_GT(s.sentenceCount, 1);
+    QLineEdit *typing = window->studyArea()->Text2();
+    EXPECT_FALSE(shown("Picture12"));
+    EXPECT_TRUE(shown("sentencePoints"));
+    EXPECT_EQ(window->focusWidget(), typing);
+
+    std::vector<int> sentenceAtMessage;
+    window->messageSink = [&](const QString &text, const QString &title, MessageIcon icon) {
+        messages << text;
+        sentenceAtMessage.push_back(s.currentSentence);
+        EXPECT_EQ(title, QStringLiteral("本句成绩"));
+        EXPECT_EQ(icon, MessageIcon::Information);
+    };
+    for (int i = 1; i <= s.sentenceCount; ++i) {
+        ASSERT_EQ(s.currentSentence, i);
+        typing->setText(s.view.Label1.text.toUpper());
+        sendKey(typing, Qt::Key_Return);
+        EXPECT_TRUE(shown("Picture12"));
+        EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("Label33"))->text(),
+                  QString::number(i));
+    }
+    ASSERT_EQ(messages.size(), s.sentenceCount);
+    for (int i = 0; i < s.sentenceCount; ++i) {
+        const bool last = i + 1 == s.sentenceCount;
+        EXPECT_TRUE(messages[i].startsWith(
+            last ? QStringLiteral(
+                       "本句得分：100分，恭喜您本课已过关，请按回车键查看本册成绩。\r\n\r\n")
+                 : QStringLiteral("本句得分：100分，恭喜您已过关，请按回车键进入下一句。\r\n\r\n")))
+            << i;
+        EXPECT_EQ(sentenceAtMessage[size_t(i)], i + 1);
+    }
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(s.passedCount, s.sentenceCount);
+    EXPECT_EQ(s.Picture10Left,
+              s.dictationGeometry.Picture9Width - s.dictationGeometry.Picture10Width);
+
+    // Enter once more on the completed lesson changes nothing.
+    sendKey(typing, Qt::Key_Return);
+    EXPECT_EQ(messages.size(), s.sentenceCount);
+    EXPECT_EQ(completions, 1);
+
+    // "5" typed into the pass-mark picker is refused when the edit ends.
+    window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
+        messages << text;
+    };
+    QLineEdit *passMark = window->studyArea()->Combo5()->lineEdit();
+    passMark->setFocus();
+    passMark->selectAll();
+    sendKey(passMark, Qt::Key_5, QStringLiteral("5"));
+    EXPECT_EQ(passMark->text(), QStringLiteral("5"));
+    sendKey(passMark, Qt::Key_Return);
+    EXPECT_EQ(messages.last(), QStringLiteral("最低值不能低于60分！"));
+    EXPECT_EQ(window->studyArea()->Combo5()->currentText(), QStringLiteral("60"));
+}
+
 } // namespace
