@@ -192,6 +192,11 @@ void TrainerWindow::wire() {
         messageBox(text, title, icon);
     };
     dictation.passMarkText = [this] { return m_area->Combo5()->currentText(); };
+    dictation.lessonCompleted = [this] { lessonPassed(); };
+    dictation.wrongChecked = [this](int sentence, const LetterCheck &check) {
+        recordWrongCheck(sentence, check);
+    };
+    dictation.showResults = [this] { showResults(); };
     dictation.setPassMarkText = [this](const QString &text) {
         m_area->Combo5()->setEditText(text);
     };
@@ -301,8 +306,7 @@ void TrainerWindow::closeResults() {
     focusTypingBox();
 }
 
-void TrainerWindow::recordWrongCheck(const LetterCheck &check) {
-    const int sentence = m_state.currentSentence;
+void TrainerWindow::recordWrongCheck(int sentence, const LetterCheck &check) {
     if (sentence < 1 || sentence > m_state.sentences.count())
         return;
     m_review.record(m_state.lessonIndex, sentence, m_state.sentences.entry(sentence).english,

@@ -71,12 +71,12 @@ public:
     // The dictation results of the current book, for the dictation test. lessonPassed():
     // List1's selected lesson marked passed, the results shown, the book's file saved, in
     // that order. showResults(): the results panel with the marks (成绩). recordWrongCheck():
-    // the word the check stumbled on, in the loaded lesson's current sentence, counted in
+    // the word the check of sentence (1-based) of the loaded lesson stumbled on, counted in
     // the review list.
     void lessonPassed();
     void showResults();
     void closeResults();
-    void recordWrongCheck(const LetterCheck &check);
+    void recordWrongCheck(int sentence, const LetterCheck &check);
     ResultsStore &results() { return m_results; }
     ReviewList &review() { return m_review; }
     ResultsPanel *Picture8() const { return m_Picture8; }

@@ -98,11 +98,11 @@ TEST_F(ResultsWindowTest, APassIsSavedShownAfterARestartAndCleared) {
 
 TEST_F(ResultsWindowTest, EachPageClearsOnlyItsOwnList) {
     window->lessonPassed();
-    const QString english =
-        window->state().sentences.entry(window->state().currentSentence).english;
-    window->recordWrongCheck(checkTyping(english, QString()));
-    window->recordWrongCheck(checkTyping(english, QString()));
-    window->recordWrongCheck(checkTyping(english, english + u'x')); // no word: not counted
+    const int sentence = window->state().currentSentence;
+    const QString english = window->state().sentences.entry(sentence).english;
+    window->recordWrongCheck(sentence, checkTyping(english, QString()));
+    window->recordWrongCheck(sentence, checkTyping(english, QString()));
+    window->recordWrongCheck(sentence, checkTyping(english, english + u'x')); // no word
     ASSERT_EQ(panel()->reviewList()->count(), 1);
     EXPECT_TRUE(panel()->reviewList()->item(0)->text().contains(s("2次")));
     // The entry's sentence plays: it is in the loaded lesson.

@@ -2,11 +2,13 @@
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
+#include "content/resultstext.h"
 #include "shell/catalogueview.h"
 #include "shell/functionmenu.h"
 #include "shell/keycapture.h"
 #include "shell/picturelabel.h"
 #include "shell/programdirfixture.h"
+#include "shell/resultspanel.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
 #include "study/fontmeasurer.h"
@@ -647,10 +649,16 @@ TEST_F(TrainerWindowTest, FollowReadEnglishLineTakesTheWidthTyComputed) {
 
 // The demo lesson typed sentence by sentence: every box passes, the next sentence waits for
 // it, and the last one hands the lesson to the results store once.
+// The whole run as a learner types it, into the book's results: the lesson passed gets its
+// ★ in the file, the others keep theirs, a restart shows it and 清除 takes it back.
 TEST_F(TrainerWindowTest, DictationOfAWholeDemoLessonCompletesItOnce) {
     start();
     int completions = 0;
-    window->dictation().hooks().lessonCompleted = [&completions] { ++completions; };
+    DictationHooks &hooks = window->dictation().hooks();
+    hooks.lessonCompleted = [&completions, marks = hooks.lessonCompleted] {
+        ++completions;
+        marks();
+    };
     menu(8);
     const TrainerState &s = window->state();
     ASSERT_GT(s.sentenceCount, 1);
@@ -688,6 +696,12 @@ TEST_F(TrainerWindowTest, DictationOfAWholeDemoLessonCompletesItOnce) {
     EXPECT_EQ(s.passedCount, s.sentenceCount);
     EXPECT_EQ(s.Picture10Left,
               s.dictationGeometry.Picture9Width - s.dictationGeometry.Picture10Width);
+    const QString resultsFile =
+        programDir + QStringLiteral("/SETTING/Results/") + demoBook + QStringLiteral(".dat");
+    const QString passed = QStringLiteral("^☆第1课 问候与介绍^★第2课 购物^☆第3课 问路^☆第4课 在餐馆"
+                                          "^☆第5课 天气^☆第6课 工作与办公室^");
+    EXPECT_EQ(resultsTextFromFile(readSettingsFile(resultsFile)), passed);
+    EXPECT_TRUE(window->Picture8()->isVisibleTo(window.get()));
 
     // Enter once more on the completed lesson changes nothing.
     sendKey(typing, Qt::Key_Return);
@@ -706,6 +720,17 @@ TEST_F(TrainerWindowTest, DictationOfAWholeDemoLessonCompletesItOnce) {
     sendKey(passMark, Qt::Key_Return);
     EXPECT_EQ(messages.last(), QStringLiteral("最低值不能低于60分！"));
     EXPECT_EQ(window->studyArea()->Combo5()->currentText(), QStringLiteral("60"));
+
+    window->close();
+    start();
+    window->showResults();
+    QListWidget *List2 = window->Picture8()->List2();
+    ASSERT_EQ(List2->count(), 6);
+    EXPECT_EQ(List2->item(1)->text(), QStringLiteral("★第2课 购物"));
+    window->Picture8()->Command26()->click();
+    EXPECT_EQ(List2->item(1)->text(), QStringLiteral("☆第2课 购物"));
+    EXPECT_EQ(resultsTextFromFile(readSettingsFile(resultsFile)),
+              QString(passed).replace(u'★', u'☆'));
 }
 
 } // namespace
