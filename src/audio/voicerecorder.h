@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The learner's own voice: one recording at a time, made into a wave file and played back
+// from there. Separate from the lesson player; the two may sound at once.
+//
+// States: idle -> recording (startRecording) -> idle with a recording (stopRecording) ->
+// playing (playFromStart) -> idle again, either by stopPlayback or by reaching the end of
+// the recording, which alone emits playbackFinished(). Starting a new recording stops a
+// playback and drops the previous recording. Every call is harmless in every state: a stop
+// with nothing to stop, or a play with no recording, does nothing.
+//
+// Units: the recording is played from its beginning (0 ms) only; nothing here is timed by
+// the caller. How long a recording may run is the caller's business.
+class VoiceRecorder : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    enum class Start {
+        Started,
+        NoInputDevice,   // no microphone or other capture device is there
+        NoSoundServer,   // the audio system could not be reached
+        FileNotWritable, // the recording file cannot be created or written
+    };
+
+    // Records into filePath (created or overwritten) until stopRecording(). Anything that
+    // cannot start returns why and leaves the recorder idle without a recording.
+    virtual Start startRecording(const QString &filePath) = 0;
+    // Ends the recording; the file is then complete and playable.
+    virtual void stopRecording() = 0;
+    // Plays the recording from its beginning, restarting a playback that is under way.
+    virtual void playFromStart() = 0;
+    // Silences the playback without emitting playbackFinished().
+    virtual void stopPlayback() = 0;
+
+    virtual bool isRecording() const = 0;
+    virtual bool isPlaying() const = 0;
+    virtual bool hasRecording() const = 0;
+
+Q_SIGNALS:
+    // The playback reached the end of the recording by itself.
+    void playbackFinished();
+};
