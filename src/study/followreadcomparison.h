@@ -1,0 +1,113 @@
+#pragma once
+
+#include "audio/voicerecorder.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+
+class SentencePlayback;
+class Ticker;
+struct TrainerState;
+
+// A button of the follow-read page as the window shows it.
+struct FollowReadButton {
+    QString caption;
+    bool enabled = true;
+};
+
+// The page's own buttons. 上一句 (Command13) and 下一句 (Command14) keep their enabled state
+// in TrainerState beside the other sentence-moving buttons, which they follow.
+struct FollowReadState {
+    FollowReadButton Command11{QStringLiteral("标准发音"), true};
+    FollowReadButton Command8{QStringLiteral("录音"), true};
+    FollowReadButton Command10{QStringLiteral("停止"), false};
+    FollowReadButton Command12{QStringLiteral("您的发音"), false};
+    FollowReadButton Command9{QStringLiteral("循环对比"), false};
+    FollowReadButton Command15{QStringLiteral("首句"), true};
+    // A calm line for the page when recording could not start; empty otherwise.
+    QString notice;
+};
+
+// Sentence moves of the single-sentence view, run by the page's navigation buttons. Empty
+// hooks are skipped.
+struct FollowReadHooks {
+    std::function<void()> previousSentence;
+    std::function<void()> nextSentence;
+    std::function<void()> firstSentence;
+};
+
+// The follow-read comparison (studyMode 5): the learner hears the model sentence, records
+// their voice, plays it back, and can let model and recording alternate (the loop).
+//
+// States, read off the buttons:
+//   no recording  录音 on, 停止 off, 您的发音 off, 循环对比 off  (start, a sentence move,
+//                 a recording that could not start)
+//   recording     停止 on, the other two as before              (录音)
+//   recorded      停止 off, 您的发音 on, 循环对比 on              (停止, or 60 s of recording)
+//   looping       停止 on, 您的发音 on, 循环对比 off               (循环对比)
+// The loop has no flag of its own: it runs exactly while 循环对比 is disabled and 您的发音
+// enabled. While it runs, the end of the model sentence plays the recording from its start,
+// and the end of the recording plays the model sentence again.
+//
+// A recording runs at most limitMs; the recordLimit ticker (not owned, outlives this) is
+// handed in so that tests can fire it by hand. The constructor hooks the sentence-end watch
+// of mode 5 (chaining a hook already set) and listens to the recorder's end of playback.
+class FollowReadComparison : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int limitMs = 60000;
+
+    // recordingPath: where each recording is written (the per-user or program-directory
+    // Recorder.wav). All references must outlive the comparison.
+    FollowReadComparison(TrainerState &state, SentencePlayback &playback, VoiceRecorder &recorder,
+                         Ticker *recordLimit, QString recordingPath, QObject *parent = nullptr);
+
+    FollowReadHooks &hooks() { return m_hooks; }
+    const FollowReadState &buttonsState() const { return m_buttons; }
+    // The eight buttons in page order: 标准发音, 录音, 停止, 您的发音, 循环对比, 上一句,
+    // 下一句, 首句.
+    std::array<FollowReadButton, 8> buttons() const;
+    bool looping() const;
+    const QString &recordingPath() const { return m_recordingPath; }
+
+    // Start-up: nothing records or plays, the buttons as at start.
+    void prepare();
+
+    // The page's handlers. A handler of a disabled button does nothing.
+    void onCommand11(); // 标准发音: the model sentence once
+    void onCommand8();  // 录音: records anew, dropping the previous recording
+    void onCommand10(); // 停止: ends recording or the loop; both players stop
+    void onCommand12(); // 您的发音: the recording from its beginning
+    void onCommand9();  // 循环对比: the loop starts with the model sentence
+    void onCommand13(); // 上一句
+    void onCommand14(); // 下一句
+    void onCommand15(); // 首句: the move only; the buttons stay as they are
+
+    // The sentence-end watch stopped the model sentence in studyMode 5.
+    void onSentenceEndInMode5();
+    // The recorder played the recording to its end.
+    void onRecordingPlayed();
+
+    // What the page says when recording cannot start for this reason.
+    static QString noticeFor(VoiceRecorder::Start reason);
+
+Q_SIGNALS:
+    // Captions, enabled states or the notice changed: re-read them.
+    void buttonsChanged();
+
+private:
+    void onRecordLimit();
+    void leaveSentence();
+    void stopRecorder();
+    bool sentenceMoveEnabled(bool next) const;
+
+    TrainerState &m_state;
+    SentencePlayback &m_playback;
+    VoiceRecorder &m_recorder;
+    Ticker *m_recordLimit;
+    QString m_recordingPath;
+    FollowReadState m_buttons;
+    FollowReadHooks m_hooks;
+};
