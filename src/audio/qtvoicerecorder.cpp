@@ -1,0 +1,195 @@
+#include "qtvoicerecorder.h"
+
+#include <QAudioDevice>
+#include <QAudioSink>
+#include <QAudioSource>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+PcmLayout layoutOf(const QAudioFormat &format) {
+    return {format.sampleRate(), format.channelCount(), format.bytesPerSample() * 8};
+}
+
+// 16-bit mono at the device's own rate if it takes that, else at a common rate: speech needs
+// no more, and a rate the device runs at natively spares the server a resampler.
+QAudioFormat captureFormat(const QAudioDevice &device) {
+    QList<int> rates{device.preferredFormat().sampleRate(), 48000, 44100, 16000};
+    for (int rate : rates) {
+        QAudioFormat format;
+        format.setSampleRate(rate);
+        format.setChannelCount(1);
+        format.setSampleFormat(QAudioFormat::Int16);
+        if (rate > 0 && device.isFormatSupported(format))
+            return format;
+    }
+    return {};
+}
+
+} // namespace
+
+QtVoiceRecorder::QtVoiceRecorder(QObject *parent) : VoiceRecorder(parent) {
+    m_drained.setSingleShot(true);
+    m_drained.setTimerType(Qt::PreciseTimer);
+    connect(&m_drained, &QTimer::timeout, this, [this] {
+        endPlayback();
+        Q_EMIT playbackFinished();
+    });
+}
+
+QtVoiceRecorder::~QtVoiceRecorder() {
+    stopPlayback();
+    stopRecording();
+}
+
+QString QtVoiceRecorder::serverDefaultSource(bool *serverAnswered, int timeoutMs) {
+    if (serverAnswered)
+        *serverAnswered = false;
+    const QString pactl = QStandardPaths::findExecutable(QStringLiteral("pactl"));
+    if (pactl.isEmpty())
+        return {};
+    QProcess process;
+    process.start(pactl, {QStringLiteral("get-default-source")}, QIODevice::ReadOnly);
+    if (!process.waitForFinished(timeoutMs)) {
+        // A server that hangs must not hang the learner's click.
+        process.kill();
+        process.waitForFinished(500);
+        return {};
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    if (serverAnswered)
+        *serverAnswered = true;
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QAudioDevice QtVoiceRecorder::chooseInput(bool *serverAnswered) const {
+    const QString wanted = serverDefaultSource(serverAnswered);
+    if (!wanted.isEmpty()) {
+        const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+        for (const QAudioDevice &device : inputs) {
+            if (QString::fromUtf8(device.id()) == wanted)
+                return device;
+        }
+    }
+    return QMediaDevices::defaultAudioInput();
+}
+
+VoiceRecorder::Start QtVoiceRecorder::startRecording(const QString &filePath) {
+    stopPlayback();
+    stopRecording();
+    dropRecording();
+
+    bool serverAnswered = false;
+    if (QMediaDevices::audioInputs().isEmpty()) {
+        // Qt lists nothing both when the server is gone and when it has no source; pactl
+        // tells the two apart where there is a PulseAudio-speaking server to ask.
+        serverDefaultSource(&serverAnswered);
+        const bool pactlThere = !QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty();
+        return pactlThere && !serverAnswered ? Start::NoSoundServer : Start::NoInputDevice;
+    }
+    const QAudioDevice device = chooseInput(&serverAnswered);
+    if (device.isNull())
+        return Start::NoInputDevice;
+    const QAudioFormat format = captureFormat(device);
+    if (!format.isValid())
+        return Start::NoInputDevice;
+
+    m_file.setFileName(filePath);
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        m_file.setFileName({});
+        return Start::FileNotWritable;
+    }
+    if (m_file.write(wavHeader(layoutOf(format), 0)) != wavHeaderBytes) {
+        m_file.close();
+        QFile::remove(filePath);
+        return Start::FileNotWritable;
+    }
+
+    m_source = new QAudioSource(device, format, this);
+    m_source->start(&m_file);
+    if (m_source->error() != QAudio::NoError || m_source->state() == QAudio::StoppedState) {
+        const bool serverGone = m_source->error() == QAudio::OpenError && !serverAnswered;
+        delete m_source;
+        m_source = nullptr;
+        m_file.close();
+        QFile::remove(filePath);
+        return serverGone ? Start::NoSoundServer : Start::NoInputDevice;
+    }
+    m_format = format;
+    m_path = filePath;
+    m_inputId = QString::fromUtf8(device.id());
+    return Start::Started;
+}
+
+void QtVoiceRecorder::stopRecording() {
+    if (!m_source)
+        return;
+    m_source->stop();
+    delete m_source;
+    m_source = nullptr;
+    const PcmLayout layout = layoutOf(m_format);
+    // A stop in the middle of a frame leaves a part frame; the header counts whole ones.
+    const qint64 data = m_file.size() - wavHeaderBytes;
+    m_hasRecording = patchWavHeader(m_file, layout, data) && m_file.flush();
+    m_file.close();
+}
+
+void QtVoiceRecorder::dropRecording() {
+    m_hasRecording = false;
+    m_playback.close();
+    m_playback.setData(QByteArray());
+}
+
+void QtVoiceRecorder::playFromStart() {
+    if (!m_hasRecording || isRecording())
+        return;
+    endPlayback();
+    // Recordings are seconds long: reading the samples whole keeps the sink's reads off the
+    // disk, and the sink stops at their exact end.
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(wavHeaderBytes))
+        return;
+    const qint64 block = layoutOf(m_format).blockAlign();
+    QByteArray samples = file.readAll();
+    samples.truncate(samples.size() / block * block);
+    if (samples.isEmpty())
+        return;
+    m_playback.setData(samples);
+    m_playback.open(QIODevice::ReadOnly);
+
+    m_sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), m_format, this);
+    m_sink->setBufferSize(m_format.bytesForDuration(playbackBufferMs * 1000));
+    connect(m_sink, &QAudioSink::stateChanged, this, &QtVoiceRecorder::onSinkState);
+    m_sink->start(&m_playback);
+    if (m_sink->state() == QAudio::StoppedState)
+        endPlayback();
+}
+
+void QtVoiceRecorder::onSinkState() {
+    // Idle with every sample handed over is the end reached by itself; idle before that is
+    // an underrun the sink recovers from.
+    if (!m_sink || m_sink->state() != QAudio::IdleState || !m_playback.atEnd() ||
+        m_drained.isActive())
+        return;
+    m_drained.start(playbackBufferMs);
+}
+
+void QtVoiceRecorder::stopPlayback() {
+    endPlayback();
+}
+
+void QtVoiceRecorder::endPlayback() {
+    m_drained.stop();
+    if (!m_sink)
+        return;
+    QAudioSink *sink = m_sink;
+    m_sink = nullptr;
+    // Its last state changes must not reach onSinkState and count as an end.
+    sink->disconnect(this);
+    sink->stop();
+    sink->deleteLater();
+    m_playback.close();
+}

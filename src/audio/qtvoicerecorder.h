@@ -1,0 +1,72 @@
+#pragma once
+
+#include "voicerecorder.h"
+#include "wavheader.h"
+
+#include <QAudioFormat>
+#include <QBuffer>
+#include <QFile>
+#include <QString>
+#include <QTimer>
+
+class QAudioDevice;
+class QAudioSink;
+class QAudioSource;
+
+// Records the learner through the sound server's default source straight into a wave file
+// (16-bit mono), and plays it back through the default output.
+//
+// Qt 6.4 reports the first capture device as the default rather than the one the server is
+// set to, so the server is asked for its default source by name (pactl, which honours
+// PULSE_SERVER like every other client) and the device with that id is used; without an
+// answer Qt's default is taken. The source writes into the file itself: nothing between the
+// device and the file delays the start.
+//
+// The header goes in first with zero sizes and is rewritten with the real ones on stop, so
+// a recording cut off by a crash is still a readable (if empty-looking) wave file.
+class QtVoiceRecorder : public VoiceRecorder {
+    Q_OBJECT
+public:
+    explicit QtVoiceRecorder(QObject *parent = nullptr);
+    ~QtVoiceRecorder() override;
+
+    Start startRecording(const QString &filePath) override;
+    void stopRecording() override;
+    void playFromStart() override;
+    void stopPlayback() override;
+
+    bool isRecording() const override { return m_source != nullptr; }
+    bool isPlaying() const override { return m_sink != nullptr; }
+    bool hasRecording() const override { return m_hasRecording; }
+
+    // The id of the capture device the last recording used; empty before the first.
+    QString inputDeviceId() const { return m_inputId; }
+    // The format the last recording was made in.
+    QAudioFormat recordingFormat() const { return m_format; }
+
+    // The sound server's default source name, or empty when it cannot be asked: no pactl,
+    // no server, or no answer within timeoutMs. Whether the server answered at all goes to
+    // serverAnswered.
+    static QString serverDefaultSource(bool *serverAnswered = nullptr, int timeoutMs = 1000);
+
+    // The playback sink's buffer. Its end is reported once the last samples have left the
+    // buffer as well, so a short one keeps playbackFinished() close to the end that is heard;
+    // the same 80 ms as the click sounds, which PulseAudio is measured to start reliably.
+    static constexpr int playbackBufferMs = 80;
+
+private:
+    QAudioDevice chooseInput(bool *serverAnswered) const;
+    void dropRecording();
+    void endPlayback();
+    void onSinkState();
+
+    QAudioSource *m_source = nullptr;
+    QAudioSink *m_sink = nullptr;
+    QFile m_file;
+    QBuffer m_playback;
+    QTimer m_drained; // the sink's buffer playing out after the last samples went in
+    QAudioFormat m_format;
+    QString m_path;
+    QString m_inputId;
+    bool m_hasRecording = false;
+};

@@ -1,0 +1,229 @@
+#include "audio/qtvoicerecorder.h"
+#include "audio/wavclip.h"
+#include "e2ehelpers.h"
+#include "soundcapture.h"
+
+#include <QAudioSink>
+#include <QBuffer>
+#include <QFile>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <iostream>
+
+namespace {
+
+QString pactl(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral(ORVESSA_PACTL), arguments);
+    if (!process.waitForFinished(5000) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// A 440 Hz tone into the default output (the null sink, heard by its capture source).
+class Tone {
+public:
+    explicit Tone(int ms) {
+        QAudioFormat format;
+        format.setSampleRate(44100);
+        format.setChannelCount(1);
+        format.setSampleFormat(QAudioFormat::Int16);
+        QByteArray bytes(44100 * ms / 1000 * 2, '\0');
+        for (int i = 0; i < bytes.size() / 2; ++i) {
+            const auto s = qint16(std::lround(16000 * std::sin(2 * M_PI * 440 * i / 44100.0)));
+            qToLittleEndian(s, bytes.data() + 2 * i);
+        }
+        m_buffer.setData(bytes);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
+    }
+    void play() { m_sink->start(&m_buffer); }
+    bool done() const { return m_buffer.atEnd() && m_sink->state() == QAudio::IdleState; }
+
+private:
+    QBuffer m_buffer;
+    std::unique_ptr<QAudioSink> m_sink;
+};
+
+// Seconds of 10 ms frames louder than the silence threshold in a decoded clip.
+double soundSeconds(const PcmClip &clip) {
+    const long long frame = clip.sampleRate / 100;
+    int sounding = 0;
+    for (long long start = 0; start + frame <= clip.frames(); start += frame) {
+        float peak = 0;
+        for (long long i = start; i < start + frame; ++i)
+            peak = std::max(peak, std::abs(clip.samples[size_t(i * clip.channels)]));
+        if (peak > 600 / 32768.0f)
+            ++sounding;
+    }
+    return sounding / 100.0;
+}
+
+class RecorderE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("voice.wav"));
+        QObject::connect(&recorder, &VoiceRecorder::playbackFinished, [this] { ++finished; });
+    }
+
+    // Records about the given milliseconds of tone with silence either side.
+    void recordTone(int toneMs) {
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_EQ(recorder.startRecording(path), VoiceRecorder::Start::Started);
+        std::cout << "[measure] startRecording() returned after " << clock.elapsed() << " ms"
+                  << std::endl;
+        ASSERT_TRUE(recorder.isRecording());
+        EXPECT_FALSE(recorder.hasRecording());
+        runFor(300);
+        Tone tone(toneMs);
+        tone.play();
+        ASSERT_TRUE(runUntil([&] { return tone.done(); }, toneMs + 5000));
+        // The capture source lags the sink by its buffers.
+        runFor(500);
+        recorder.stopRecording();
+        EXPECT_FALSE(recorder.isRecording());
+        ASSERT_TRUE(recorder.hasRecording());
+    }
+
+    PcmClip readRecording() {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        EXPECT_GE(bytes.size(), 44);
+        if (bytes.size() >= 44) {
+            EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 40), bytes.size() - 44)
+                << "the header counts every sample";
+            EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 4), bytes.size() - 8);
+        }
+        const auto decoded = decodeWav(bytes);
+        if (!std::holds_alternative<PcmClip>(decoded)) {
+            ADD_FAILURE() << "the recording does not decode";
+            return {};
+        }
+        return std::get<PcmClip>(decoded);
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    QtVoiceRecorder recorder;
+    int finished = 0;
+};
+
+TEST_F(RecorderE2E, RecordsTheToneAndPlaysItBackToTheEndOnce) {
+    recordTone(1000);
+    const QString serverDefault = pactl({QStringLiteral("get-default-source")});
+    EXPECT_EQ(serverDefault, QStringLiteral("orvessa_capture"));
+    EXPECT_EQ(recorder.inputDeviceId(), serverDefault);
+
+    const PcmClip clip = readRecording();
+    EXPECT_EQ(clip.channels, 1);
+    EXPECT_EQ(clip.sampleRate, recorder.recordingFormat().sampleRate());
+    ASSERT_GT(clip.sampleRate, 0);
+    const double seconds = double(clip.frames()) / clip.sampleRate;
+    const double sound = soundSeconds(clip);
+    std::cout << "[measure] recording " << seconds << " s at " << clip.sampleRate << " Hz, "
+              << sound << " s of it sounding" << std::endl;
+    EXPECT_NEAR(sound, 1.0, 0.2);
+    EXPECT_GT(seconds, 1.2);
+
+    SoundCapture capture;
+    ASSERT_TRUE(capture.start());
+    const qsizetype before = capture.mark();
+    QElapsedTimer clock;
+    clock.start();
+    recorder.playFromStart();
+    EXPECT_TRUE(recorder.isPlaying());
+    ASSERT_TRUE(runUntil([&] { return finished > 0; }, int(seconds * 1000) + 3000))
+        << "playbackFinished never came";
+    const qint64 tookMs = clock.elapsed();
+    EXPECT_FALSE(recorder.isPlaying());
+    EXPECT_GT(tookMs, seconds * 1000 - 300) << "finished before the recording could have played";
+    runFor(500);
+    capture.stop();
+    EXPECT_EQ(finished, 1);
+    EXPECT_NEAR(capture.soundSeconds(before), 1.0, 0.25) << "the tone is heard again";
+    EXPECT_EQ(capture.firstSoundHz(before), 400) << "rounded to 100 Hz";
+    std::cout << "[measure] played back in " << tookMs << " ms" << std::endl;
+}
+
+TEST_F(RecorderE2E, StopAndRestartNeverCountAsTheEnd) {
+    recordTone(300);
+    recorder.playFromStart();
+    runFor(300);
+    recorder.playFromStart();
+    EXPECT_TRUE(recorder.isPlaying());
+    runFor(300);
+    recorder.stopPlayback();
+    EXPECT_FALSE(recorder.isPlaying());
+    runFor(2500);
+    EXPECT_EQ(finished, 0);
+
+    recorder.playFromStart();
+    ASSERT_TRUE(runUntil([&] { return finished > 0; }, 6000));
+    runFor(300);
+    EXPECT_EQ(finished, 1);
+
+    // A new recording drops the old one and silences its playback first.
+    recorder.playFromStart();
+    ASSERT_EQ(recorder.startRecording(path), VoiceRecorder::Start::Started);
+    EXPECT_FALSE(recorder.isPlaying());
+    EXPECT_FALSE(recorder.hasRecording());
+    recorder.playFromStart();
+    EXPECT_FALSE(recorder.isPlaying()) << "nothing to play while recording";
+    recorder.stopRecording();
+    runFor(300);
+    EXPECT_EQ(finished, 1);
+}
+
+// Qt takes the first capture device as the default; the recorder must follow the server even
+// when the server's choice is not that one.
+TEST_F(RecorderE2E, FollowsTheServersDefaultSource) {
+    const QString module =
+        pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
+               QStringLiteral("source_name=orvessa_decoy")});
+    ASSERT_FALSE(module.isEmpty());
+    struct Restore {
+        QString module;
+        ~Restore() {
+            pactl({QStringLiteral("set-default-source"), QStringLiteral("orvessa_capture")});
+            pactl({QStringLiteral("unload-module"), module});
+        }
+    } restore{module};
+    const auto listed = [](const char *id) {
+        const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+        return std::any_of(inputs.begin(), inputs.end(),
+                           [&](const QAudioDevice &d) { return d.id() == id; });
+    };
+    ASSERT_TRUE(runUntil([&] { return listed("orvessa_decoy"); }, 5000));
+
+    for (const char *source : {"orvessa_decoy", "orvessa_capture"}) {
+        pactl({QStringLiteral("set-default-source"), QString::fromLatin1(source)});
+        ASSERT_EQ(QtVoiceRecorder::serverDefaultSource(), QString::fromLatin1(source));
+        std::cout << "[measure] server default " << source << ", Qt's own default "
+                  << QMediaDevices::defaultAudioInput().id().constData() << std::endl;
+        ASSERT_EQ(recorder.startRecording(path), VoiceRecorder::Start::Started);
+        EXPECT_EQ(recorder.inputDeviceId(), QString::fromLatin1(source))
+            << "Qt's default is " << QMediaDevices::defaultAudioInput().id().constData();
+        runFor(100);
+        recorder.stopRecording();
+        EXPECT_TRUE(recorder.hasRecording());
+    }
+}
+
+TEST_F(RecorderE2E, AFileThatCannotBeCreatedIsReported) {
+    const QString missing = dir.filePath(QStringLiteral("no/such/dir/voice.wav"));
+    EXPECT_EQ(recorder.startRecording(missing), VoiceRecorder::Start::FileNotWritable);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(recorder.hasRecording());
+    recorder.playFromStart();
+    EXPECT_FALSE(recorder.isPlaying());
+}
+
+} // namespace
