@@ -2,6 +2,8 @@
 
 #include "textcodec.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <algorithm>
 #include <vector>
@@ -372,4 +374,13 @@ QString plainTextFromFileBytes(QByteArrayView bytes) {
         return decodeText(bytes);
     }
     return RtfReader(bytes).read();
+}
+
+QString readDataFile(const QString &path, qint64 maxBytes) {
+    if (!QFileInfo(path).isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return plainTextFromFileBytes(file.read(maxBytes));
 }

@@ -21,16 +21,6 @@
 
 namespace {
 
-// Lesson-name lists and results files are small; anything larger is not one of ours.
-constexpr qint64 maxDataFileBytes = 4 * 1024 * 1024;
-
-QString readDataFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return plainTextFromFileBytes(file.read(maxDataFileBytes));
-}
-
 // ImageList1: 1 = a lesson, 2 = the book at the root. Drawn here rather than loaded.
 QIcon treeImage(int index) {
     QPixmap pixmap(32, 32);

@@ -18,9 +18,8 @@ void ResultsStore::load(const QString &bookTitle, const QStringList &lessonNames
     m_text.clear();
     if (!isSafeBookTitle(bookTitle))
         return;
-    QFile file(m_places.readPath(ContentFile::results(bookTitle)));
-    if (file.open(QIODevice::ReadOnly))
-        m_text = resultsTextFromFile(plainTextFromFileBytes(file.read(maxResultsFileBytes)));
+    m_text = resultsTextFromFile(
+        readDataFile(m_places.readPath(ContentFile::results(bookTitle)), maxResultsFileBytes));
     if (resultsEntries(m_text).isEmpty())
         m_text = freshResults(lessonNames);
 }
