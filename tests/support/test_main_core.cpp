@@ -1,8 +1,11 @@
+#include "hangreport.h"
+
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    startHangReport();
     return RUN_ALL_TESTS();
 }
