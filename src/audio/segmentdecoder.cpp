@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -89,13 +91,11 @@ public:
     }
 
     bool hasOrigin() const { return m_hasOrigin; }
-    double origin() const { return m_origin; }
     bool full() const { return m_hasOrigin && m_produced >= m_last; }
     std::vector<float> take() { return std::move(m_clip); }
 
     void setOrigin(double seconds) {
         m_hasOrigin = true;
-        m_origin = seconds;
         const auto rate = SegmentDecoder::sampleRate;
         m_first = std::llround((m_start - seconds) * rate);
         m_last = m_first + std::llround((m_end - m_start) * rate);
@@ -155,7 +155,8 @@ private:
             // The plain average: a mono lesson stored as two equal channels measures as the
             // mono it is, rather than 3 dB louder as the default down-mix would make it.
             const double half[2] = {0.5, 0.5};
-            swr_set_matrix(resampler.get(), half, 2);
+            if (swr_set_matrix(resampler.get(), half, 2) < 0)
+                return false;
         }
         if (swr_init(resampler.get()) < 0)
             return false;
@@ -186,7 +187,6 @@ private:
     int m_inRate = 0;
     int m_inChannels = 0;
     bool m_hasOrigin = false;
-    double m_origin = 0;
     long long m_first = 0;
     long long m_last = 0;
     long long m_produced = 0;

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -20,7 +21,8 @@ QString fixture(const char *name) {
 }
 
 // One minute of silence with two half-second 1 kHz bursts at half scale, 1.0-1.5 s and
-// 45.0-45.5 s, in each format a lesson comes in; made once for the suite with ffmpeg.
+// 45.0-45.5 s, in each format a lesson comes in (the WAV in two equal channels); made once
+// for the suite with ffmpeg.
 class Bursts : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -28,25 +30,30 @@ protected:
         const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
         if (ffmpeg.isEmpty() || !s_dir->isValid())
             return;
-        const QString source = QStringLiteral("aevalsrc=0.5*sin(2*PI*1000*t)*(between(t\\,1\\,1.5)+"
-                                              "between(t\\,45\\,45.5)):s=%1:d=60");
-        const auto make = [&](const QString &name, const QString &sampleRate,
+        const QString burst =
+            QStringLiteral("0.5*sin(2*PI*1000*t)*(between(t\\,1\\,1.5)+between(t\\,45\\,45.5))");
+        const auto make = [&](const QString &name, int sampleRate, int channels,
                               const QStringList &codec) {
-            QStringList args{QStringLiteral("-loglevel"), QStringLiteral("error"),
-                             QStringLiteral("-y"),        QStringLiteral("-f"),
-                             QStringLiteral("lavfi"),     QStringLiteral("-i"),
-                             source.arg(sampleRate)};
+            const QString source = QStringLiteral("aevalsrc=%1:s=%2:d=60")
+                                       .arg(QStringList(channels, burst).join(u'|'))
+                                       .arg(sampleRate);
+            QStringList args{QStringLiteral("-loglevel"),
+                             QStringLiteral("error"),
+                             QStringLiteral("-y"),
+                             QStringLiteral("-f"),
+                             QStringLiteral("lavfi"),
+                             QStringLiteral("-i"),
+                             source};
             args << codec << s_dir->filePath(name);
             QProcess::execute(ffmpeg, args);
         };
-        make(QStringLiteral("burst.mp3"), QStringLiteral("44100"),
+        make(QStringLiteral("burst.mp3"), 44100, 1,
              {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"),
               QStringLiteral("64k")});
-        make(QStringLiteral("burst.wma"), QStringLiteral("22050"),
+        make(QStringLiteral("burst.wma"), 22050, 1,
              {QStringLiteral("-c:a"), QStringLiteral("wmav2")});
-        make(QStringLiteral("burst.wav"), QStringLiteral("48000"),
-             {QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-c:a"),
-              QStringLiteral("pcm_s16le")});
+        make(QStringLiteral("burst.wav"), 48000, 2,
+             {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")});
     }
     static void TearDownTestSuite() { delete s_dir; }
 
@@ -95,6 +102,8 @@ TEST_F(Bursts, StretchesHaveTheirLengthAndTheBurstItsPlace) {
             EXPECT_NEAR(double(clip.samples.size()), (c.end - c.start) * rate, 1.0);
             const auto [first, last] = burstEdges(clip);
             EXPECT_NEAR(first, c.burstAt + late, 0.03);
+            // At its own level: the stereo file's two equal channels are one, not louder.
+            EXPECT_NEAR(*std::max_element(clip.samples.begin(), clip.samples.end()), 0.5, 0.03);
             if (c.end - c.start > c.burstAt + 0.6) {
                 EXPECT_NEAR(last, c.burstAt + late + 0.5, 0.03);
             }
