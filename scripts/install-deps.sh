@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libmpv-dev
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
     fonts-noto-cjk fonts-liberation2
 )

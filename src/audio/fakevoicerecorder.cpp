@@ -4,6 +4,7 @@ VoiceRecorder::Start FakeVoiceRecorder::startRecording(const QString &filePath) 
     stopPlayback();
     m_recording = false;
     m_hasRecording = false;
+    m_shape = {};
     if (nextStart != Start::Started)
         return nextStart;
     calls << QStringLiteral("record ") + filePath;

@@ -15,6 +15,10 @@ public:
     void stopRecording() override;
     void playFromStart() override;
     void stopPlayback() override;
+    void setPlaybackShape(PlaybackShape shape) override { m_shape = shape; }
+    PlaybackShape playbackShape() const override { return m_shape; }
+    // positionMs while playing, else -1.
+    qint64 playbackPositionMs() const override { return m_playing ? positionMs : -1; }
 
     bool isRecording() const override { return m_recording; }
     bool isPlaying() const override { return m_playing; }
@@ -25,6 +29,7 @@ public:
     bool finishPlayback();
 
     Start nextStart = Start::Started; // what every startRecording() returns
+    qint64 positionMs = 0;            // the playback position a test has set
     // "record <path>", "stop recording", "play", "stop playback"; stops with nothing to
     // stop are not listed.
     QStringList calls;
@@ -33,4 +38,5 @@ private:
     bool m_recording = false;
     bool m_playing = false;
     bool m_hasRecording = false;
+    PlaybackShape m_shape;
 };

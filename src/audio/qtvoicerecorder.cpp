@@ -6,6 +6,10 @@
 #include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -26,6 +30,17 @@ QAudioFormat captureFormat(const QAudioDevice &device) {
             return format;
     }
     return {};
+}
+
+// Multiplies 16-bit little-endian samples by gain in place, clamped to their range.
+void scaleSamples(QByteArray &samples, double gain) {
+    if (gain == 1.0)
+        return;
+    char *p = samples.data();
+    for (qsizetype at = 0; at + 1 < samples.size(); at += 2) {
+        const double scaled = std::round(qFromLittleEndian<qint16>(p + at) * gain);
+        qToLittleEndian(qint16(std::clamp(scaled, -32768.0, 32767.0)), p + at);
+    }
 }
 
 } // namespace
@@ -139,6 +154,7 @@ void QtVoiceRecorder::stopRecording() {
 
 void QtVoiceRecorder::dropRecording() {
     m_hasRecording = false;
+    m_shape = {};
     m_playback.close();
     m_playback.setData(QByteArray());
 }
@@ -157,6 +173,18 @@ void QtVoiceRecorder::playFromStart() {
     samples.truncate(samples.size() / block * block);
     if (samples.isEmpty())
         return;
+    // A skip that would leave nothing to hear is ignored rather than playing nothing.
+    const qint64 skipBytes =
+        std::max(0, m_shape.skipMs) * qint64(m_format.sampleRate()) / 1000 * block;
+    m_playbackSkipMs = 0;
+    if (skipBytes > 0 && skipBytes < samples.size()) {
+        samples.remove(0, skipBytes);
+        m_playbackSkipMs = m_shape.skipMs;
+    }
+    if (m_format.sampleFormat() == QAudioFormat::Int16 && std::isfinite(m_shape.gain) &&
+        m_shape.gain >= 0)
+        scaleSamples(samples, m_shape.gain);
+    m_playbackMs = samples.size() / block * 1000 / m_format.sampleRate();
     m_playback.setData(samples);
     m_playback.open(QIODevice::ReadOnly);
 
@@ -175,6 +203,13 @@ void QtVoiceRecorder::onSinkState() {
         m_drained.isActive())
         return;
     m_drained.start(playbackBufferMs);
+}
+
+qint64 QtVoiceRecorder::playbackPositionMs() const {
+    if (!m_sink)
+        return -1;
+    // The sink counts what the server has played out, less its latency: close to what is heard.
+    return m_playbackSkipMs + std::clamp<qint64>(m_sink->processedUSecs() / 1000, 0, m_playbackMs);
 }
 
 void QtVoiceRecorder::stopPlayback() {

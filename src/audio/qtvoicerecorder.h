@@ -24,6 +24,9 @@ class QAudioSource;
 //
 // The header goes in first with zero sizes and is rewritten with the real ones on stop, so
 // a recording cut off by a crash is still a readable (if empty-looking) wave file.
+//
+// A playback shape is applied to the samples as they are read for the playback, never to
+// the file: the recording stays as it was heard.
 class QtVoiceRecorder : public VoiceRecorder {
     Q_OBJECT
 public:
@@ -34,6 +37,9 @@ public:
     void stopRecording() override;
     void playFromStart() override;
     void stopPlayback() override;
+    void setPlaybackShape(PlaybackShape shape) override { m_shape = shape; }
+    PlaybackShape playbackShape() const override { return m_shape; }
+    qint64 playbackPositionMs() const override;
 
     bool isRecording() const override { return m_source != nullptr; }
     bool isPlaying() const override { return m_sink != nullptr; }
@@ -69,4 +75,7 @@ private:
     QString m_path;
     QString m_inputId;
     bool m_hasRecording = false;
+    PlaybackShape m_shape;
+    qint64 m_playbackSkipMs = 0; // the skip of the playback under way
+    qint64 m_playbackMs = 0;     // and how long it is, from that skip to the end
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playbackshape.h"
+
 #include <QObject>
 #include <QString>
 
@@ -12,8 +14,9 @@
 // playback and drops the previous recording. Every call is harmless in every state: a stop
 // with nothing to stop, or a play with no recording, does nothing.
 //
-// Units: the recording is played from its beginning (0 ms) only; nothing here is timed by
-// the caller. How long a recording may run is the caller's business.
+// Units: milliseconds from the recording's first sample. A playback starts at the shape's
+// skip (0 unless a shape says otherwise) and runs to the end; nothing here is timed by the
+// caller. How long a recording may run is the caller's business.
 class VoiceRecorder : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +38,15 @@ public:
     virtual void playFromStart() = 0;
     // Silences the playback without emitting playbackFinished().
     virtual void stopPlayback() = 0;
+    // Applies to every later playFromStart() (not to one under way): the samples are
+    // multiplied by shape.gain, clamped to the sample range, and the playback begins
+    // shape.skipMs into the recording (from its beginning if that leaves nothing). A new
+    // recording resets it to PlaybackShape{}.
+    virtual void setPlaybackShape(PlaybackShape shape) = 0;
+    virtual PlaybackShape playbackShape() const = 0;
+    // Where the playback is in the recording, skip included: roughly what is being heard
+    // now, for a moving position line. -1 when not playing.
+    virtual qint64 playbackPositionMs() const = 0;
 
     virtual bool isRecording() const = 0;
     virtual bool isPlaying() const = 0;

@@ -153,6 +153,54 @@ TEST_F(RecorderE2E, RecordsTheToneAndPlaysItBackToTheEndOnce) {
     std::cout << "[measure] played back in " << tookMs << " ms" << std::endl;
 }
 
+// The shape is applied to what is played: louder by its gain, shorter by its skip, and the
+// position runs from the skip to the end.
+TEST_F(RecorderE2E, AShapedPlaybackIsLouderAndStartsLater) {
+    recordTone(600);
+    const PcmClip clip = readRecording();
+    ASSERT_GT(clip.sampleRate, 0);
+    const double seconds = double(clip.frames()) / clip.sampleRate;
+    float recordedPeak = 0;
+    for (float s : clip.samples)
+        recordedPeak = std::max(recordedPeak, std::abs(s));
+
+    const PlaybackShape shape{1.5, 400};
+    recorder.setPlaybackShape(shape);
+    SoundCapture capture;
+    ASSERT_TRUE(capture.start());
+    const qsizetype before = capture.mark();
+    QElapsedTimer clock;
+    clock.start();
+    recorder.playFromStart();
+    std::vector<qint64> positions;
+    ASSERT_TRUE(runUntil(
+        [&] {
+            if (recorder.isPlaying())
+                positions.push_back(recorder.playbackPositionMs());
+            return finished > 0;
+        },
+        int(seconds * 1000) + 3000));
+    const qint64 tookMs = clock.elapsed();
+    runFor(300);
+    capture.stop();
+    std::cout << "[measure] shaped playback of " << seconds << " s took " << tookMs
+              << " ms, last position " << positions.back() << " ms" << std::endl;
+    EXPECT_LT(tookMs, seconds * 1000 - shape.skipMs + 400) << "the skip is not played";
+    EXPECT_GT(tookMs, seconds * 1000 - shape.skipMs - 300);
+
+    ASSERT_FALSE(positions.empty());
+    EXPECT_GE(positions.front(), shape.skipMs);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_GT(positions.back(), seconds * 1000 - 300);
+    EXPECT_LE(positions.back(), seconds * 1000 + 1);
+    EXPECT_EQ(recorder.playbackPositionMs(), -1);
+
+    qint16 playedPeak = 0;
+    for (qsizetype i = before; i < capture.samples().size(); ++i)
+        playedPeak = std::max<qint16>(playedPeak, qint16(std::abs(capture.samples()[i])));
+    EXPECT_NEAR(playedPeak / 32768.0 / recordedPeak, shape.gain, 0.15);
+}
+
 TEST_F(RecorderE2E, StopAndRestartNeverCountAsTheEnd) {
     recordTone(300);
     recorder.playFromStart();
