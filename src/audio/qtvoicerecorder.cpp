@@ -228,3 +228,7 @@ void QtVoiceRecorder::endPlayback() {
     sink->deleteLater();
     m_playback.close();
 }
+
+std::unique_ptr<VoiceRecorder> createSystemVoiceRecorder() {
+    return std::make_unique<QtVoiceRecorder>();
+}

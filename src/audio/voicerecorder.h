@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 // The learner's own voice: one recording at a time, made into a wave file and played back
 // from there. Separate from the lesson player; the two may sound at once.
@@ -56,3 +57,6 @@ Q_SIGNALS:
     // The playback reached the end of the recording by itself.
     void playbackFinished();
 };
+
+// The recorder on the desktop's sound system (the default capture device and output).
+std::unique_ptr<VoiceRecorder> createSystemVoiceRecorder();

@@ -8,6 +8,7 @@
 #include "study/trainerstate.h"
 #include "textbutton.h"
 #include "twips.h"
+#include "voicewaveview.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -315,9 +316,32 @@ void StudyArea::buildPages() {
     m_Label24->setObjectName(QStringLiteral("Label24"));
     connect(m_Label24, &PictureLabel::clicked, this, [this] { Q_EMIT twinClicked(4); });
     inPicture4(m_Label24, 600, 3150, 1575, 300);
-    QLabel *later =
-        label(QStringLiteral("录音与回放对比将在下一版本中提供。"), 13, QStringLiteral("#7B8794"));
-    inPicture4(later, 600, 3750, 7000, 375);
+    // The page's own buttons: the sentence moves beside the option, the recording row under
+    // the two waveforms, and a calm line under that when recording cannot start.
+    const std::pair<int, const char16_t *> moves[] = {
+        {13, u"上一句"}, {14, u"下一句"}, {15, u"首句"}};
+    int left = 5100;
+    for (const auto &[number, caption] : moves) {
+        inPicture4(button(number, QString::fromUtf16(caption)), left, 3075, 1080, 420);
+        left += 1200;
+    }
+    m_waves = new VoiceWaveView(m_Picture4);
+    Twips::place(m_waves, 600, 3660, 8100, 1380);
+    const std::pair<int, const char16_t *> row[] = {
+        {11, u"标准发音"}, {8, u"录音"}, {10, u"停止"}, {12, u"您的发音"}, {9, u"循环对比"}};
+    left = 600 + 960; // under the lanes, past their captions
+    for (const auto &[number, caption] : row) {
+        inPicture4(button(number, QString::fromUtf16(caption)), left, 5190, 1230, 435);
+        left += 1350;
+    }
+    m_commands[8]->setProperty("accent", true);
+    m_commands[11]->setToolTip(QStringLiteral("听一遍本句的标准发音"));
+    m_commands[8]->setToolTip(QStringLiteral("录下您读的这一句，最长60秒"));
+    m_commands[12]->setToolTip(QStringLiteral("从头播放您的录音"));
+    m_commands[9]->setToolTip(QStringLiteral("标准发音与您的录音轮流播放，直到按“停止”"));
+    m_followNotice = label(QString(), 13, QStringLiteral("#9A5B13"));
+    m_followNotice->setObjectName(QStringLiteral("FollowReadNotice"));
+    inPicture4(m_followNotice, 1560, 5730, 7140, 330);
     m_Label13 = label(QStringLiteral("录音音量调节>>"), 12, QStringLiteral("#8A96A3"));
     m_Label13->setObjectName(QStringLiteral("Label13"));
     inPicture4(m_Label13, 6900, 225, 1800, 375);
@@ -658,6 +682,22 @@ void StudyArea::refresh(const TrainerState &state) {
     m_Label24->setCaption(v.Label24.caption);
     m_Label24->setPicture(picture(v.Image13.path), v.Image13.path);
     setShown(m_Label13, v.Label13Visible);
+    refreshFollowRead(state);
     setShown(m_Picture4, v.Picture4Visible);
     setShown(m_Picture11, v.Picture11Visible);
+}
+
+void StudyArea::refreshFollowRead(const TrainerState &state) {
+    const FollowReadState &f = state.followRead;
+    const std::pair<int, const FollowReadButton *> own[] = {{11, &f.Command11}, {8, &f.Command8},
+                                                            {10, &f.Command10}, {12, &f.Command12},
+                                                            {9, &f.Command9},   {15, &f.Command15}};
+    for (const auto &[number, b] : own) {
+        m_commands[size_t(number)]->setText(b->caption);
+        m_commands[size_t(number)]->setEnabled(b->enabled);
+    }
+    m_commands[13]->setEnabled(state.Command13.enabled);
+    m_commands[14]->setEnabled(state.Command14.enabled);
+    setText(m_followNotice, f.notice);
+    setShown(m_followNotice, !f.notice.isEmpty());
 }

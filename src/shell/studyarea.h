@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TextButton;
+class VoiceWaveView;
 struct TrainerState;
 
 // The study area right of the catalogue: the heading, the single-sentence view with its
@@ -40,9 +41,12 @@ public:
     // The pass-mark selector of the dictation: "60" to "100", "60" at first. Its text may
     // be any text a settings file gave it; it is kept and written back as it stands.
     QComboBox *Combo5() const { return m_Combo5; }
+    // The two waveforms of the follow-read page.
+    VoiceWaveView *waveView() const { return m_waves; }
     // "点此试听" on the voice options page.
     TextButton *sampleButton() const { return m_sample; }
-    // Command1..7, Command16, the dictation's Command22..25, Command28 and Command29;
+    // Command1..7, the follow-read page's Command8..15, Command16, the dictation's
+    // Command22..25, Command28 and Command29;
     // nullptr for other numbers.
     QPushButton *command(int number) const;
     // Label21, Label22, Label23, Label31 by their check box (1, 2, 3, 5).
@@ -71,6 +75,7 @@ private:
     void buildPages();
     void buildDictation();
     void refreshDictation(const TrainerState &state);
+    void refreshFollowRead(const TrainerState &state);
     QLabel *label(const QString &text, int pixelSize, const QString &colour);
     void place(QWidget *w, int left, int top, int width, int height);
     QPushButton *button(int number, const QString &caption);
@@ -125,5 +130,7 @@ private:
     QLabel *m_Label10 = nullptr;
     QLabel *m_Label11 = nullptr;
     QLabel *m_Label13 = nullptr;
+    VoiceWaveView *m_waves = nullptr;
+    QLabel *m_followNotice = nullptr;
     QFrame *m_Picture11 = nullptr;
 };

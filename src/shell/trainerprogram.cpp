@@ -2,6 +2,7 @@
 
 #include "audio/voicebackend.h"
 #include "audio/voiceplayer.h"
+#include "audio/voicerecorder.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -11,7 +12,7 @@ TrainerProgram::TrainerProgram(TrainerProgramParts parts, ShortSoundPlayer &soun
     : m_parts(std::move(parts)), m_sounds(sounds) {}
 
 TrainerProgram::~TrainerProgram() {
-    m_window.reset(); // before the player it plays through
+    m_window.reset(); // before the player and the recorder it plays through
 }
 
 void TrainerProgram::start() {
@@ -44,7 +45,8 @@ void TrainerProgram::start() {
     const WindowTimers timers =
         m_parts.timers ? *m_parts.timers : WindowTimers::makeQt(&m_timerOwner);
     m_places = DataPlaces::forProgram(m_parts.programDir, m_parts.userDataDir);
-    m_window = std::make_unique<TrainerWindow>(m_places, *m_player, m_sounds, timers);
+    m_recorder = m_parts.makeRecorder ? m_parts.makeRecorder() : createSystemVoiceRecorder();
+    m_window = std::make_unique<TrainerWindow>(m_places, *m_player, m_sounds, *m_recorder, timers);
     m_window->messageSink = m_parts.messageSink;
     m_window->launcher = m_parts.launcher;
     m_window->startup();

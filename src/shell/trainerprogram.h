@@ -12,6 +12,7 @@
 
 class ShortSoundPlayer;
 class VoicePlayer;
+class VoiceRecorder;
 
 // What the trainer's start needs from its surroundings. The defaults are the real ones;
 // tests hand in a fake back-end, a screen, hand-ticked timers and a launcher that starts
@@ -22,6 +23,8 @@ struct TrainerProgramParts {
     // per-user data folder.
     QString userDataDir;
     std::function<ChosenBackend()> chooseBackend = chooseVoiceBackend;
+    // The learner's recorder; empty: the desktop's.
+    std::function<std::unique_ptr<VoiceRecorder>()> makeRecorder;
     std::function<ScreenReading()> readScreen; // empty: the primary screen
     std::optional<WindowTimers> timers;        // empty: Qt timers
     // Replaces the modal message boxes, the display check's included; empty shows them.
@@ -45,6 +48,7 @@ public:
 
     TrainerWindow *window() const { return m_window.get(); }
     VoicePlayer *player() const { return m_player.get(); }
+    VoiceRecorder *recorder() const { return m_recorder.get(); }
     // Where the window reads and writes its files, decided at the start.
     const DataPlaces &places() const { return m_places; }
     // What the display check read and whether it told the learner.
@@ -62,5 +66,6 @@ private:
     bool m_displayMessageShown = false;
     QObject m_timerOwner;
     std::unique_ptr<VoicePlayer> m_player;
+    std::unique_ptr<VoiceRecorder> m_recorder;
     std::unique_ptr<TrainerWindow> m_window;
 };

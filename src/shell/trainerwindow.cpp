@@ -1,7 +1,9 @@
 #include "trainerwindow.h"
 
 #include "audio/ticker.h"
+#include "audio/voicebackend.h"
 #include "audio/voiceplayer.h"
+#include "audio/voicerecorder.h"
 #include "catalogueview.h"
 #include "chromebutton.h"
 #include "content/catalogue.h"
@@ -18,6 +20,7 @@
 #include "studyarea.h"
 #include "textbutton.h"
 #include "twips.h"
+#include "voicewaveview.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -100,11 +103,12 @@ QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
 WindowTimers WindowTimers::makeQt(QObject *parent) {
     const PlaybackTimers playback = PlaybackTimers::makeQt(parent);
     return WindowTimers{playback.Timer1, playback.Timer2, new QtTicker(10, parent),
-                        playback.endShot};
+                        playback.endShot, new QtTicker(FollowReadComparison::limitMs, parent)};
 }
 
 TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
-                             ShortSoundPlayer &sounds, WindowTimers timers, QWidget *parent)
+                             ShortSoundPlayer &sounds, VoiceRecorder &recorder, WindowTimers timers,
+                             QWidget *parent)
     : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
       m_state(TrainerState::forProgram(Program::Orvessa)), m_loader(m_state, player, m_measurer),
       m_view(m_state, player, sounds, m_measurer, places.programDir()),
@@ -112,7 +116,12 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
       m_playback(m_state, player, sounds,
                  PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, places.programDir()),
       m_reader(m_state, m_playback), m_speed(m_state, m_playback), m_results(places),
-      m_review(places) {
+      m_review(places), m_recorder(recorder),
+      m_followRead(m_state, m_playback, recorder,
+                   timers.recordLimit ? timers.recordLimit
+                                      : new QtTicker(FollowReadComparison::limitMs, this),
+                   places.preparedWritePath(ContentFile::recorder())),
+      m_followSounds(m_decoder, recorder) {
     loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
     setObjectName(QStringLiteral("TrainerWindow"));
@@ -253,6 +262,18 @@ void TrainerWindow::wire() {
             [this](const QString &text) { m_playback.onCombo3Picked(text); });
     connect(m_area->Text2(), &QLineEdit::textChanged, this,
             [this](const QString &text) { m_state.view.Text2.text = text; });
+
+    m_followRead.hooks() = {[this] { m_view.previousSentence(); },
+                            [this] { m_view.nextSentence(); }, [this] { m_view.firstSentence(); }};
+    connect(&m_followRead, &FollowReadComparison::buttonsChanged, this,
+            &TrainerWindow::refreshView);
+    connect(&m_followRead, &FollowReadComparison::recordingMade, this,
+            [this] { m_followSounds.recordingMade(m_followRead.recordingPath()); });
+    connect(&m_followRead, &FollowReadComparison::recordingDropped, &m_followSounds,
+            &FollowReadSounds::recordingDropped);
+    connect(&m_followSounds, &FollowReadSounds::changed, this, &TrainerWindow::refreshFollowRead);
+    m_wavePoll.setInterval(30);
+    connect(&m_wavePoll, &QTimer::timeout, this, &TrainerWindow::showWavePositions);
 }
 
 void TrainerWindow::buildResults() {
@@ -378,10 +399,9 @@ void TrainerWindow::startup() {
     m_catalogue->fillLessons(m_settings.lessonIndex.value_or(-1)); // 15, 16
     m_menu->moveMarkerTo(1);
     refreshView();
-    show();       // 17
-    loadlesson(); // 18
-    if (prepareRecording)
-        prepareRecording(); // 19
+    show();                 // 17
+    loadlesson();           // 18
+    m_followRead.prepare(); // 19
 
     // 20: a changed value runs the option's click handler; the value it has runs nothing.
     const std::pair<int, std::optional<int>> checks[] = {{1, m_settings.englishHint},
@@ -430,6 +450,10 @@ void TrainerWindow::unload() {
                            orvessaSettingsRecord(liveSettings()));
     if (!saved.ok())
         messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
+    // A recording under way is completed, so that its file stays a readable wave file.
+    m_recorder.stopRecording();
+    m_recorder.stopPlayback();
+    m_wavePoll.stop();
     // The player closes with the window: no sentence plays on while the program ends.
     for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.Timer3, m_timers.endShot}) {
         if (timer)
@@ -510,6 +534,30 @@ void TrainerWindow::onCommand(int number) {
     case 7:
         m_reader.onCommand7();
         break;
+    case 8:
+        m_followRead.onCommand8();
+        break;
+    case 9:
+        m_followRead.onCommand9();
+        break;
+    case 10:
+        m_followRead.onCommand10();
+        break;
+    case 11:
+        m_followRead.onCommand11();
+        break;
+    case 12:
+        m_followRead.onCommand12();
+        break;
+    case 13:
+        m_followRead.onCommand13();
+        break;
+    case 14:
+        m_followRead.onCommand14();
+        break;
+    case 15:
+        m_followRead.onCommand15();
+        break;
     case 16:
         m_view.reset();
         break;
@@ -567,11 +615,71 @@ void TrainerWindow::refreshPanel() {
 
 void TrainerWindow::refreshView() {
     m_area->refresh(m_state);
+    refreshFollowRead();
     QLineEdit *typing = m_area->Text2();
     if (typing->text() != m_state.view.Text2.text) {
         const QSignalBlocker blocker(typing);
         typing->setText(m_state.view.Text2.text);
     }
+}
+
+// The waveforms follow the page's sentence; they are decoded only while the page shows.
+void TrainerWindow::refreshFollowRead() {
+    const bool shown = m_state.studyMode == 5 && m_state.view.Picture4Visible;
+    if (!shown) {
+        m_wavePoll.stop();
+        return;
+    }
+    const std::optional<SentenceTimes> times = m_state.sentences.times(m_state.currentSentence);
+    if (times)
+        m_followSounds.setSentence(m_player.voiceFile, times->start, times->end);
+    else
+        m_followSounds.setSentence(QString(), 0, 0);
+
+    const QString hint = m_recorder.isRecording() ? QStringLiteral("正在录音……读完后按“停止”。")
+                                                  : QStringLiteral("按“录音”，跟着读这一句。");
+    if (m_wavesShown != m_followSounds.revision() || m_waveHint != hint) {
+        m_wavesShown = m_followSounds.revision();
+        m_waveHint = hint;
+        showFollowReadSounds();
+    }
+    if (!m_wavePoll.isActive())
+        m_wavePoll.start();
+    showWavePositions();
+}
+
+void TrainerWindow::showFollowReadSounds() {
+    VoiceWaveView *waves = m_area->waveView();
+    using Model = FollowReadSounds::Model;
+    switch (m_followSounds.modelStatus()) {
+    case Model::Ready:
+        waves->setModel(m_followSounds.model());
+        break;
+    case Model::Reading:
+        waves->setModel({}, QStringLiteral("正在读取本句的声音……"));
+        break;
+    case Model::Failed:
+        waves->setModel({}, QStringLiteral("无法读取本句的声音。"));
+        break;
+    case Model::None:
+        waves->setModel({}, QStringLiteral("本句没有声音。"));
+        break;
+    }
+    const PlaybackShape shape = m_followSounds.shape();
+    const bool none = m_followSounds.recording().isEmpty();
+    waves->setRecording(m_followSounds.recording(), shape.gain, shape.skipMs,
+                        none ? m_waveHint : QString());
+}
+
+void TrainerWindow::showWavePositions() {
+    VoiceBackend &backend = m_player.backend();
+    const double perSecond = m_player.toPlayerUnits(1.0);
+    const double model = backend.isPlaying() && perSecond > 0
+                             ? backend.position() / perSecond - m_followSounds.sentenceStart()
+                             : -1;
+    const qint64 heard = m_recorder.playbackPositionMs();
+    const double voice = heard < 0 ? -1 : (heard - m_followSounds.shape().skipMs) / 1000.0;
+    m_area->waveView()->setPositions(model, std::max(-1.0, voice));
 }
 
 void TrainerWindow::focusCombo4() {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "audio/segmentdecoder.h"
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
 #include "lessonloader.h"
 #include "programlauncher.h"
 #include "study/dictationtest.h"
+#include "study/followreadcomparison.h"
+#include "study/followreadsounds.h"
 #include "study/fontmeasurer.h"
 #include "study/fulltextreader.h"
 #include "study/resultsstore.h"
@@ -14,6 +17,7 @@
 #include "study/studyview.h"
 #include "study/trainerstate.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <array>
 
@@ -27,6 +31,7 @@ class ShortSoundPlayer;
 class StudyArea;
 class Ticker;
 class VoicePlayer;
+class VoiceRecorder;
 
 // The window's timers. Not owned by the window's code: the program makes QtTickers
 // (makeQt, children of the window); tests hand ManualTickers and tick them.
@@ -35,6 +40,8 @@ struct WindowTimers {
     Ticker *Timer2 = nullptr;  // repeat pause
     Ticker *Timer3 = nullptr;  // deferred lesson load after a book switch, 10 ms
     Ticker *endShot = nullptr; // ends a sentence between two polls of Timer1
+    // Ends a recording left running (60 s); nullptr: the window makes a Qt one.
+    Ticker *recordLimit = nullptr;
 
     static WindowTimers makeQt(QObject *parent);
 };
@@ -53,7 +60,7 @@ class TrainerWindow : public QWidget {
 public:
     // All references must outlive the window.
     TrainerWindow(const DataPlaces &places, VoicePlayer &player, ShortSoundPlayer &sounds,
-                  WindowTimers timers, QWidget *parent = nullptr);
+                  VoiceRecorder &recorder, WindowTimers timers, QWidget *parent = nullptr);
     ~TrainerWindow() override;
 
     // The window's part of the program's start, after the display check and the choice of
@@ -95,6 +102,8 @@ public:
     // results panel) are left empty for the parts that own those.
     DictationTest &dictation() { return m_dictation; }
     SentencePlayback &playback() { return m_playback; }
+    FollowReadComparison &followRead() { return m_followRead; }
+    FollowReadSounds &followReadSounds() { return m_followSounds; }
     FullTextReader &reader() { return m_reader; }
     CatalogueView *catalogue() const { return m_catalogue; }
     FunctionMenu *functionMenu() const { return m_menu; }
@@ -106,9 +115,6 @@ public:
     std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
     // Starts mini and the companion program and opens files; tests replace it.
     ProgramLauncher launcher = ProgramLauncher::system();
-    // Prepares the learner's recording device; run once by startup() after the first
-    // load. Empty until the recorder exists.
-    std::function<void()> prepareRecording;
 
     static constexpr int widthTwips = 11700;
     static constexpr int heightTwips = 8325;
@@ -134,6 +140,9 @@ private:
     void hideHoverFrame();
     void refreshView();
     void refreshPanel();
+    void refreshFollowRead();
+    void showFollowReadSounds();
+    void showWavePositions();
     void onCommand(int number);
     void onRowPressed(RowHit hit);
     void onRowReleased(RowHit hit, Qt::MouseButton button);
@@ -154,6 +163,13 @@ private:
     SpeedChoice m_speed;
     ResultsStore m_results;
     ReviewList m_review;
+    VoiceRecorder &m_recorder;
+    SegmentDecoder m_decoder;
+    FollowReadComparison m_followRead;
+    FollowReadSounds m_followSounds;
+    QTimer m_wavePoll;                  // moves the waveforms' position lines while the page shows
+    quint64 m_wavesShown = ~quint64(0); // the sounds' revision the waveforms show
+    QString m_waveHint;
     OrvessaSettingsFields m_settings; // what set.dat gave, read once at start-up
     bool m_unloaded = false;
     QPointF m_dragOrigin; // global position of the last press on the background

@@ -9,7 +9,8 @@ FollowReadComparison::FollowReadComparison(TrainerState &state, SentencePlayback
                                            VoiceRecorder &recorder, Ticker *recordLimit,
                                            QString recordingPath, QObject *parent)
     : QObject(parent), m_state(state), m_playback(playback), m_recorder(recorder),
-      m_recordLimit(recordLimit), m_recordingPath(std::move(recordingPath)) {
+      m_recordLimit(recordLimit), m_recordingPath(std::move(recordingPath)),
+      m_buttons(state.followRead) {
     Q_ASSERT(m_recordLimit);
     m_recordLimit->stop();
     m_recordLimit->setInterval(limitMs);
@@ -45,6 +46,7 @@ void FollowReadComparison::prepare() {
     m_recordLimit->stop();
     stopRecorder();
     m_buttons = FollowReadState{};
+    Q_EMIT recordingDropped();
     Q_EMIT buttonsChanged();
 }
 
@@ -56,6 +58,7 @@ void FollowReadComparison::onCommand11() {
 void FollowReadComparison::onCommand8() {
     m_recordLimit->stop();
     const VoiceRecorder::Start started = m_recorder.startRecording(m_recordingPath);
+    Q_EMIT recordingDropped();
     if (started == VoiceRecorder::Start::Started) {
         m_buttons.notice.clear();
         m_buttons.Command10.enabled = true;
@@ -78,8 +81,11 @@ void FollowReadComparison::onCommand10() {
     m_buttons.Command10.enabled = false;
     m_buttons.Command9.enabled = true;
     m_buttons.Command12.enabled = true;
+    const bool wasRecording = m_recorder.isRecording();
     stopRecorder();
     m_playback.stopPlayback();
+    if (wasRecording && m_recorder.hasRecording())
+        Q_EMIT recordingMade();
     Q_EMIT buttonsChanged();
 }
 
@@ -160,6 +166,7 @@ void FollowReadComparison::leaveSentence() {
     m_buttons.Command12.enabled = false;
     stopRecorder();
     m_playback.stopPlayback();
+    Q_EMIT recordingDropped();
     Q_EMIT buttonsChanged();
 }
 

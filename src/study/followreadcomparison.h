@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/voicerecorder.h"
+#include "study/followreadstate.h"
 
 #include <QObject>
 #include <QString>
@@ -10,25 +11,6 @@
 class SentencePlayback;
 class Ticker;
 struct TrainerState;
-
-// A button of the follow-read page as the window shows it.
-struct FollowReadButton {
-    QString caption;
-    bool enabled = true;
-};
-
-// The page's own buttons. 上一句 (Command13) and 下一句 (Command14) keep their enabled state
-// in TrainerState beside the other sentence-moving buttons, which they follow.
-struct FollowReadState {
-    FollowReadButton Command11{QStringLiteral("标准发音"), true};
-    FollowReadButton Command8{QStringLiteral("录音"), true};
-    FollowReadButton Command10{QStringLiteral("停止"), false};
-    FollowReadButton Command12{QStringLiteral("您的发音"), false};
-    FollowReadButton Command9{QStringLiteral("循环对比"), false};
-    FollowReadButton Command15{QStringLiteral("首句"), true};
-    // A calm line for the page when recording could not start; empty otherwise.
-    QString notice;
-};
 
 // Sentence moves of the single-sentence view, run by the page's navigation buttons. Empty
 // hooks are skipped.
@@ -96,6 +78,10 @@ public:
 Q_SIGNALS:
     // Captions, enabled states or the notice changed: re-read them.
     void buttonsChanged();
+    // A recording ended and its file is complete (停止, or the time limit).
+    void recordingMade();
+    // The recording in hand no longer counts: a new one starts, or the sentence changed.
+    void recordingDropped();
 
 private:
     void onRecordLimit();
@@ -108,6 +94,6 @@ private:
     VoiceRecorder &m_recorder;
     Ticker *m_recordLimit;
     QString m_recordingPath;
-    FollowReadState m_buttons;
+    FollowReadState &m_buttons; // TrainerState::followRead
     FollowReadHooks m_hooks;
 };

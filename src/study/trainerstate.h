@@ -7,6 +7,7 @@
 #include "content/programprofile.h"
 #include "content/rowlayout.h"
 #include "content/sentencetable.h"
+#include "study/followreadstate.h"
 #include "study/playbackstate.h"
 #include "study/pure/dictationscore.h"
 #include "study/pure/lessonpanelstate.h"
@@ -79,8 +80,9 @@ struct TrainerState {
     ControlState AR2;       // mini's menu 上一句
     ControlState AR3;       // mini's menu 下一句
 
-    PlaybackState playback; // repeat, full-text reading, speed
-    StudyViewState view;    // the study area's controls
+    PlaybackState playback;     // repeat, full-text reading, speed
+    FollowReadState followRead; // the follow-read page's own buttons and notice
+    StudyViewState view;        // the study area's controls
 
     static TrainerState forProgram(Program program);
 };

@@ -94,6 +94,16 @@ qsizetype SoundCapture::firstSoundAt(qsizetype from) const {
     return -1;
 }
 
+qsizetype SoundCapture::lastSoundEnd(qsizetype from, qsizetype to) const {
+    const qsizetype end = to < 0 ? m_samples.size() : std::min(to, m_samples.size());
+    qsizetype last = -1;
+    for (qsizetype i = from; i + frameSamples <= end; i += frameSamples) {
+        if (frameSounds(i))
+            last = i + frameSamples;
+    }
+    return last;
+}
+
 double SoundCapture::secondsAtHz(int hz, qsizetype from) const {
     int frames = 0;
     for (qsizetype i = from; i + frameSamples <= m_samples.size(); i += frameSamples)

@@ -23,6 +23,8 @@ public:
     double soundSeconds(qsizetype from = 0, qsizetype to = -1) const;
     // Index of the first sounding frame at or after sample from, or -1.
     qsizetype firstSoundAt(qsizetype from = 0) const;
+    // Index of the end of the last sounding frame before sample to (-1: the end), or -1.
+    qsizetype lastSoundEnd(qsizetype from = 0, qsizetype to = -1) const;
     // Seconds of sounding 10 ms frames whose frequency rounds to hz, from sample from on.
     double secondsAtHz(int hz, qsizetype from = 0) const;
     // Dominant frequency, rounded to 100 Hz, of the first 50 ms of sound at or after

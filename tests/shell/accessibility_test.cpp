@@ -1,4 +1,5 @@
 #include "audio/fakevoicebackend.h"
+#include "audio/fakevoicerecorder.h"
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
@@ -58,8 +59,9 @@ protected:
         programdir::copyDemoContent(dir.path());
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
-                                                 WindowTimers{&Timer1, &Timer2, &Timer3, &endShot});
+        window = std::make_unique<TrainerWindow>(
+            DataPlaces::portable(dir.path()), *player, sounds, recorder,
+            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
         window->messageSink = [](const QString &, const QString &, MessageIcon) {};
         window->launcher.startDetached = [this](const QString &path) {
             started << path;
@@ -92,6 +94,8 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<VoicePlayer> player;
     RecordingShortSoundPlayer sounds;
+    FakeVoiceRecorder recorder;
+    ManualTicker recordLimit{60000};
     ManualTicker Timer1{30};
     ManualTicker Timer2{10};
     ManualTicker Timer3{10};

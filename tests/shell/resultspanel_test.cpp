@@ -1,4 +1,5 @@
 #include "audio/fakevoicebackend.h"
+#include "audio/fakevoicerecorder.h"
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
@@ -45,8 +46,9 @@ protected:
         window.reset();
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
-                                                 WindowTimers{&Timer1, &Timer2, &Timer3, &endShot});
+        window = std::make_unique<TrainerWindow>(
+            DataPlaces::portable(dir.path()), *player, sounds, recorder,
+            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
         window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;
         };
@@ -67,7 +69,8 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<VoicePlayer> player;
     RecordingShortSoundPlayer sounds;
-    ManualTicker Timer1{30}, Timer2{10}, Timer3{10}, endShot{1};
+    FakeVoiceRecorder recorder;
+    ManualTicker Timer1{30}, Timer2{10}, Timer3{10}, endShot{1}, recordLimit{60000};
     std::unique_ptr<TrainerWindow> window;
     QStringList messages;
 };

@@ -1,4 +1,5 @@
 #include "audio/fakevoicebackend.h"
+#include "audio/fakevoicerecorder.h"
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
@@ -96,6 +97,7 @@ protected:
                                  1};
         };
         parts.readScreen = [this] { return screen; };
+        parts.makeRecorder = [] { return std::make_unique<FakeVoiceRecorder>(); };
         parts.timers = WindowTimers{&Timer1, &Timer2, &Timer3, &endShot};
         parts.messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;

@@ -1,4 +1,5 @@
 #include "audio/fakevoicebackend.h"
+#include "audio/fakevoicerecorder.h"
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
@@ -86,8 +87,9 @@ protected:
         const DataPlaces places = userDir.isEmpty()
                                       ? DataPlaces::portable(programDir)
                                       : DataPlaces::withUserFolder(programDir, userDir);
-        window = std::make_unique<TrainerWindow>(places, *player, sounds,
-                                                 WindowTimers{&Timer1, &Timer2, &Timer3, &endShot});
+        window = std::make_unique<TrainerWindow>(
+            places, *player, sounds, recorder,
+            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
         window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;
         };
@@ -143,6 +145,8 @@ protected:
     QString userDir; // empty: the portable layout
     std::unique_ptr<VoicePlayer> player;
     RecordingShortSoundPlayer sounds;
+    FakeVoiceRecorder recorder;
+    ManualTicker recordLimit{60000};
     ManualTicker Timer1{30};
     ManualTicker Timer2{10};
     ManualTicker Timer3{10};
@@ -645,6 +649,54 @@ TEST_F(TrainerWindowTest, FollowReadEnglishLineTakesTheWidthTyComputed) {
                       l.lines);
         }
     }
+}
+
+// The follow-read page's buttons as the learner presses them in the window: the recorder,
+// the page's states and its moves go through the window's wiring.
+TEST_F(TrainerWindowTest, FollowReadPageRecordsComparesAndMoves) {
+    start();
+    menu(5);
+    StudyArea *area = window->studyArea();
+    const auto enabled = [&] {
+        QString out;
+        for (int number : {11, 8, 10, 12, 9, 13, 14, 15})
+            out += area->command(number)->isEnabled() ? u'1' : u'0';
+        return out;
+    };
+    const auto press = [&](int number) { area->command(number)->click(); };
+    QLabel *notice = area->findChild<QLabel *>(QStringLiteral("FollowReadNotice"));
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(area->command(8)->isVisible());
+    EXPECT_EQ(area->command(12)->text(), QStringLiteral("您的发音"));
+    EXPECT_EQ(enabled(), QStringLiteral("11000011"));
+
+    press(8);
+    EXPECT_EQ(recorder.calls.last(),
+              QStringLiteral("record ") + programDir + QStringLiteral("/Recorder.wav"));
+    EXPECT_EQ(enabled(), QStringLiteral("11100011"));
+    press(10);
+    EXPECT_EQ(enabled(), QStringLiteral("11011011"));
+    press(9);
+    EXPECT_EQ(enabled(), QStringLiteral("11110011"));
+    EXPECT_TRUE(player->backend().isPlaying()) << "the loop starts with the model";
+
+    press(14);
+    EXPECT_EQ(window->state().currentSentence, 2);
+    EXPECT_EQ(enabled(), QStringLiteral("11000111"));
+    EXPECT_FALSE(player->backend().isPlaying());
+
+    recorder.nextStart = VoiceRecorder::Start::NoInputDevice;
+    press(8);
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_EQ(notice->text(), QStringLiteral("没有找到录音设备，无法录音。"));
+    EXPECT_EQ(enabled(), QStringLiteral("11000111"));
+
+    // Closing the window completes a recording under way.
+    recorder.nextStart = VoiceRecorder::Start::Started;
+    press(8);
+    EXPECT_TRUE(notice->isHidden());
+    window->close();
+    EXPECT_FALSE(recorder.isRecording());
 }
 
 // The demo lesson typed sentence by sentence: every box passes, the next sentence waits for
