@@ -57,6 +57,69 @@ QtVoiceRecorder::QtVoiceRecorder(QObject *parent) : VoiceRecorder(parent) {
 QtVoiceRecorder::~QtVoiceRecorder() {
     stopPlayback();
     stopRecording();
+    for (QProcess *process : {m_lookup, m_events}) {
+        if (process) {
+            process->disconnect(this);
+            process->kill();
+            process->waitForFinished(500);
+        }
+    }
+}
+
+void QtVoiceRecorder::prepare() {
+    const QString pactl = QStandardPaths::findExecutable(QStringLiteral("pactl"));
+    if (pactl.isEmpty())
+        return;
+    if (!m_events) {
+        m_events = new QProcess(this);
+        connect(m_events, &QProcess::readyReadStandardOutput, this,
+                &QtVoiceRecorder::onServerEvents);
+        // Gone with the server (or never started): what is known may be stale.
+        connect(m_events, &QProcess::finished, this, [this] {
+            m_knownSource.reset();
+            std::exchange(m_events, nullptr)->deleteLater();
+        });
+        m_events->start(pactl, {QStringLiteral("subscribe")}, QIODevice::ReadOnly);
+    }
+    if (m_lookup || m_knownSource)
+        return;
+    m_lookup = new QProcess(this);
+    connect(m_lookup, &QProcess::finished, this, &QtVoiceRecorder::onDefaultSourceAnswered);
+    connect(m_lookup, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            onDefaultSourceAnswered();
+    });
+    m_lookup->start(pactl, {QStringLiteral("get-default-source")}, QIODevice::ReadOnly);
+}
+
+// "Event 'change' on server" is what a new default source (among other settings) gives.
+void QtVoiceRecorder::onServerEvents() {
+    const QByteArray lines = m_events->readAllStandardOutput();
+    if (!lines.contains("on server"))
+        return;
+    m_knownSource.reset();
+    if (m_lookup) {
+        // An answer on its way may predate the change: ask again once it is in.
+        m_lookup->disconnect(this);
+        connect(m_lookup, &QProcess::finished, m_lookup, &QObject::deleteLater);
+        m_lookup = nullptr;
+    }
+    prepare();
+}
+
+void QtVoiceRecorder::onDefaultSourceAnswered() {
+    QProcess *lookup = std::exchange(m_lookup, nullptr);
+    if (!lookup)
+        return;
+    const bool answered = lookup->exitStatus() == QProcess::NormalExit &&
+                          lookup->exitCode() == 0 && lookup->error() != QProcess::FailedToStart;
+    const QString name = QString::fromUtf8(lookup->readAllStandardOutput()).trimmed();
+    lookup->deleteLater();
+    // No answer is not remembered: the next start asks again, and tells a missing server.
+    if (answered && !name.isEmpty())
+        m_knownSource = name;
+    else
+        m_knownSource.reset();
 }
 
 QString QtVoiceRecorder::serverDefaultSource(bool *serverAnswered, int timeoutMs) {
@@ -81,7 +144,13 @@ QString QtVoiceRecorder::serverDefaultSource(bool *serverAnswered, int timeoutMs
 }
 
 QAudioDevice QtVoiceRecorder::chooseInput(bool *serverAnswered) const {
-    const QString wanted = serverDefaultSource(serverAnswered);
+    QString wanted;
+    if (m_knownSource) {
+        wanted = *m_knownSource;
+        *serverAnswered = true;
+    } else {
+        wanted = serverDefaultSource(serverAnswered);
+    }
     if (!wanted.isEmpty()) {
         const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
         for (const QAudioDevice &device : inputs) {

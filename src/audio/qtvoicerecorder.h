@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 class QAudioDevice;
 class QAudioSink;
 class QAudioSource;
+class QProcess;
 
 // Records the learner through the sound server's default source straight into a wave file
 // (16-bit mono), and plays it back through the default output.
@@ -33,6 +35,11 @@ public:
     explicit QtVoiceRecorder(QObject *parent = nullptr);
     ~QtVoiceRecorder() override;
 
+    // Asks the server for its default source in the background and listens for the server's
+    // changes (pactl subscribe); the answer serves every later start, which then needs no
+    // round trip to the server. A change of the server's defaults asks again, so a newly
+    // chosen microphone is followed; until the new answer is in, a start asks itself.
+    void prepare() override;
     Start startRecording(const QString &filePath) override;
     void stopRecording() override;
     void playFromStart() override;
@@ -61,6 +68,8 @@ public:
     static constexpr int playbackBufferMs = 80;
 
 private:
+    void onDefaultSourceAnswered();
+    void onServerEvents();
     QAudioDevice chooseInput(bool *serverAnswered) const;
     void dropRecording();
     void endPlayback();
@@ -74,6 +83,9 @@ private:
     QAudioFormat m_format;
     QString m_path;
     QString m_inputId;
+    QProcess *m_lookup = nullptr;         // the background question to the server
+    QProcess *m_events = nullptr;         // pactl subscribe, while the server is there
+    std::optional<QString> m_knownSource; // the last answer, until the server changes
     bool m_hasRecording = false;
     PlaybackShape m_shape;
     qint64 m_playbackSkipMs = 0; // the skip of the playback under way

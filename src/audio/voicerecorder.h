@@ -30,6 +30,9 @@ public:
         FileNotWritable, // the recording file cannot be created or written
     };
 
+    // Looks up ahead of time what a start needs (which device to record from), so that a
+    // later startRecording() records at once. Optional: a start without it only takes longer.
+    virtual void prepare() {}
     // Records into filePath (created or overwritten) until stopRecording(). Anything that
     // cannot start returns why and leaves the recorder idle without a recording.
     virtual Start startRecording(const QString &filePath) = 0;

@@ -643,8 +643,10 @@ void TrainerWindow::refreshFollowRead() {
         m_waveHint = hint;
         showFollowReadSounds();
     }
-    if (!m_wavePoll.isActive())
+    if (!m_wavePoll.isActive()) {
         m_wavePoll.start();
+        m_recorder.prepare(); // the page has just been opened: 录音 may come next
+    }
     showWavePositions();
 }
 

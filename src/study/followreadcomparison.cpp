@@ -45,6 +45,7 @@ bool FollowReadComparison::looping() const {
 void FollowReadComparison::prepare() {
     m_recordLimit->stop();
     stopRecorder();
+    m_recorder.prepare();
     m_buttons = FollowReadState{};
     Q_EMIT recordingDropped();
     Q_EMIT buttonsChanged();

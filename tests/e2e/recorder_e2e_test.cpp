@@ -251,12 +251,19 @@ TEST_F(RecorderE2E, FollowsTheServersDefaultSource) {
     };
     ASSERT_TRUE(runUntil([&] { return listed("orvessa_decoy"); }, 5000));
 
+    // Prepared, the recorder knows the default before the press and hears of its changes.
+    recorder.prepare();
     for (const char *source : {"orvessa_decoy", "orvessa_capture"}) {
         pactl({QStringLiteral("set-default-source"), QString::fromLatin1(source)});
         ASSERT_EQ(QtVoiceRecorder::serverDefaultSource(), QString::fromLatin1(source));
+        runFor(300); // no learner picks a microphone and presses 录音 quicker
         std::cout << "[measure] server default " << source << ", Qt's own default "
                   << QMediaDevices::defaultAudioInput().id().constData() << std::endl;
+        QElapsedTimer clock;
+        clock.start();
         ASSERT_EQ(recorder.startRecording(path), VoiceRecorder::Start::Started);
+        std::cout << "[measure] prepared startRecording() returned after " << clock.elapsed()
+                  << " ms" << std::endl;
         EXPECT_EQ(recorder.inputDeviceId(), QString::fromLatin1(source))
             << "Qt's default is " << QMediaDevices::defaultAudioInput().id().constData();
         runFor(100);
