@@ -44,19 +44,27 @@ void FollowReadSounds::onDecoded(quint64 ticket, const AudioClip &clip) {
 
 void FollowReadSounds::recordingMade(const QString &wavPath) {
     const quint64 generation = ++m_recordingGeneration;
-    m_pool.start([this, wavPath, generation] {
+    // Measuring a long recording takes a while too: it is shaped where it is read, against
+    // the model as it is now (a model that comes later shapes it again).
+    m_pool.start([this, wavPath, generation, model = m_model] {
         AudioClip clip = readWaveClip(wavPath);
+        const PlaybackShape shape = clip.isEmpty() ? PlaybackShape{} : shapeRecording(model, clip);
         QMetaObject::invokeMethod(
-            this, [this, generation, clip = std::move(clip)] { onRecordingRead(generation, clip); },
+            this,
+            [this, generation, shape, clip = std::move(clip)] {
+                onRecordingRead(generation, clip, shape);
+            },
             Qt::QueuedConnection);
     });
 }
 
-void FollowReadSounds::onRecordingRead(quint64 generation, const AudioClip &clip) {
+void FollowReadSounds::onRecordingRead(quint64 generation, const AudioClip &clip,
+                                       PlaybackShape shape) {
     if (generation != m_recordingGeneration)
         return; // dropped or replaced while it was read
     m_recording = clip;
-    reshape();
+    m_shape = shape;
+    m_recorder.setPlaybackShape(m_shape);
     announce();
 }
 

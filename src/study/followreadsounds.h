@@ -45,7 +45,7 @@ Q_SIGNALS:
 
 private:
     void onDecoded(quint64 ticket, const AudioClip &clip);
-    void onRecordingRead(quint64 generation, const AudioClip &clip);
+    void onRecordingRead(quint64 generation, const AudioClip &clip, PlaybackShape shape);
     void reshape();
     void announce();
 
