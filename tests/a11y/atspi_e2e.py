@@ -171,6 +171,20 @@ def check_window(app):
     expect(len(hidden) == 1, "recall English: row 1 not read as hidden")
     expect(tree.find("播放第 1 句", pyatspi.ROLE_PUSH_BUTTON) is not None, "no play icon for row 1")
 
+    # The follow-read page: its buttons by caption, its waveforms described, and 录音 without
+    # a sound server telling why on the page.
+    press(tree.find("跟读对比", pyatspi.ROLE_PUSH_BUTTON))
+    record = wait_for("录音 to show", lambda: tree.find("录音", pyatspi.ROLE_PUSH_BUTTON))
+    for name in ["标准发音", "停止", "您的发音", "循环对比", "上一句", "下一句", "首句"]:
+        expect(tree.find(name, pyatspi.ROLE_PUSH_BUTTON) is not None, "no push button %s" % name)
+    waves = tree.find("标准发音与您的发音的波形", pyatspi.ROLE_IMAGE)
+    expect(waves is not None and "标准发音" in waves.description,
+           "the waveforms are not described")
+    press(record)
+    wait_for("the page to say it cannot record", lambda: [
+        label for label in tree.all_of(pyatspi.ROLE_LABEL)
+        if label.name.endswith("无法录音。") and showing(label)])
+
     if failures:
         print(tree.dump())
         for failure in failures:
