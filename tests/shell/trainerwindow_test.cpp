@@ -291,6 +291,8 @@ TEST_F(TrainerWindowTest, AnInstalledWindowKeepsTheLearnersFilesInTheirFolder) {
     EXPECT_EQ(window->state().sentenceCount, 9);
     EXPECT_EQ(player->voiceFile,
               userDir + QStringLiteral("/Sound/") + bareBook + QStringLiteral("/1.mp3"));
+    // The learner's recordings go beside their settings, never over the shipped file.
+    EXPECT_EQ(window->followRead().recordingPath(), userDir + QStringLiteral("/Recorder.wav"));
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     window->close();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
