@@ -41,7 +41,7 @@
 #include "study/sentenceplayback.h"
 #include "study/trainerstate.h"
 
-#include "../tests/e2e/soundedges.h"
+#include "sinkbench.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -71,7 +71,8 @@
 
 namespace {
 
-constexpr int captureRate = 44100;
+using namespace sinkbench;
+
 constexpr int toneThreshold = 1000; // the tones peak near 16000; the sink's silence is 0
 constexpr int toneMs = 300;         // the first syllable
 constexpr int keptEnoughMs = 280;
@@ -81,10 +82,6 @@ int runCount = 15;
 int turnCount = 8;
 bool verbose = false; // every stretch of sound heard in the loop and the restarts, to stderr
 
-QString sourceDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/..");
-}
-
 QString toneFile() {
     return sourceDir() + QStringLiteral("/tests/data/audio/tone440.mp3");
 }
@@ -92,98 +89,6 @@ QString toneFile() {
 double msOf(std::size_t samples, int rate) {
     return double(samples) * 1000.0 / rate;
 }
-
-// Runs the event loop for ms milliseconds without spinning.
-void runFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs the event loop until done() (checked every stepMs) or timeoutMs; returns done().
-bool runUntil(const std::function<bool()> &done, int timeoutMs, int stepMs = 5) {
-    QEventLoop loop;
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(stepMs);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
-// A private null sink for the run, unless one is given in PULSE_SERVER.
-class NullSink {
-public:
-    bool ensure() {
-        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-            return true;
-        m_dir =
-            QStringLiteral("/tmp/orvessa-followbench-%1").arg(QCoreApplication::applicationPid());
-        const int rc = QProcess::execute(script(), {QStringLiteral("start"), m_dir});
-        if (rc != 0) {
-            m_dir.clear();
-            return false;
-        }
-        qputenv("PULSE_SERVER", ("unix:" + m_dir + "/native").toUtf8());
-        return true;
-    }
-    ~NullSink() {
-        if (!m_dir.isEmpty())
-            QProcess::execute(script(), {QStringLiteral("stop"), m_dir});
-    }
-
-private:
-    static QString script() { return sourceDir() + QStringLiteral("/tests/support/nullsink.sh"); }
-    QString m_dir;
-};
-
-// Records the sink's monitor (the remapped source "orvessa_capture") as 16-bit mono.
-class Capture {
-public:
-    bool start() {
-        const QString parec = QStandardPaths::findExecutable(QStringLiteral("parec"));
-        if (parec.isEmpty())
-            return false;
-        m_parec.setProgram(parec);
-        m_parec.setArguments({QStringLiteral("--device=orvessa_capture"), QStringLiteral("--raw"),
-                              QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
-                              QStringLiteral("--rate=%1").arg(captureRate),
-                              QStringLiteral("--latency-msec=10")});
-        QObject::connect(&m_parec, &QProcess::readyReadStandardOutput, [this] { read(); });
-        m_parec.start();
-        if (!m_parec.waitForStarted(3000))
-            return false;
-        return runUntil([this] { return samples.size() > captureRate / 20; }, 3000);
-    }
-    std::size_t mark() {
-        read();
-        return samples.size();
-    }
-    ~Capture() {
-        m_parec.kill();
-        m_parec.waitForFinished(2000);
-    }
-
-    soundedges::Samples samples;
-
-private:
-    void read() {
-        m_pending += m_parec.readAllStandardOutput();
-        const qsizetype whole = m_pending.size() / 2;
-        const auto *b = reinterpret_cast<const unsigned char *>(m_pending.constData());
-        for (qsizetype i = 0; i < whole; ++i)
-            samples.push_back(std::int16_t(b[2 * i] | (b[2 * i + 1] << 8)));
-        m_pending.remove(0, whole * 2);
-    }
-
-    QProcess m_parec;
-    QByteArray m_pending;
-};
 
 // A 440 Hz tone into the default output, the sink the recorder's source listens to.
 class Tone {
@@ -776,7 +681,7 @@ int main(int argc, char **argv) {
     int count = int(args.size());
     QCoreApplication app(count, args.data());
     NullSink sink;
-    if (!sink.ensure()) {
+    if (!sink.ensure("followbench")) {
         std::fprintf(stderr, "followread_bench: could not start a null sink\n");
         return 1;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 // A stretch of mono sound: samples in -1..1 at sampleRate samples a second. What the
@@ -10,4 +12,11 @@ struct AudioClip {
 
     double seconds() const { return sampleRate > 0 ? double(samples.size()) / sampleRate : 0.0; }
     bool isEmpty() const { return sampleRate <= 0 || samples.empty(); }
+    // The largest magnitude of any sample (0 when empty).
+    float peak() const {
+        float most = 0;
+        for (float s : samples)
+            most = std::max(most, std::abs(s));
+        return most;
+    }
 };

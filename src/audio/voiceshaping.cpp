@@ -63,17 +63,10 @@ double integratedLoudness(const AudioClip &clip) {
     return lufs;
 }
 
-float samplePeak(const AudioClip &clip) {
-    float peak = 0;
-    for (float s : clip.samples)
-        peak = std::max(peak, std::abs(s));
-    return peak;
-}
-
 double gainFor(const AudioClip &model, const AudioClip &recording) {
     const double modelLufs = integratedLoudness(model);
     const double recordingLufs = integratedLoudness(recording);
-    const float peak = samplePeak(recording);
+    const float peak = recording.peak();
     if (std::isnan(modelLufs) || std::isnan(recordingLufs) || peak <= 0)
         return 1.0;
     const double ceilingDb = peakCeilingDb - 20 * std::log10(double(peak));

@@ -34,13 +34,6 @@ AudioClip asHeard(const AudioClip &clip, double gain, int skipMs) {
     return heard;
 }
 
-float peakOf(const AudioClip &clip) {
-    float peak = 0;
-    for (float s : clip.samples)
-        peak = std::max(peak, std::abs(s));
-    return peak;
-}
-
 } // namespace
 
 VoiceWaveView::VoiceWaveView(QWidget *parent) : QWidget(parent) {
@@ -86,7 +79,7 @@ QRect VoiceWaveView::laneRect(int lane) const {
 }
 
 void VoiceWaveView::rebuildColumns() {
-    const float loudest = std::max(peakOf(m_lanes[0].clip), peakOf(m_lanes[1].clip));
+    const float loudest = std::max(m_lanes[0].clip.peak(), m_lanes[1].clip.peak());
     // Quiet sentences fill the lanes; near-silence stays a flat line instead of noise.
     m_scale = loudest > 0.05f ? 1.0f / loudest : 1.0f / 0.05f;
     const double span = spanSeconds();
