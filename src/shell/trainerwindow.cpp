@@ -110,18 +110,12 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
                              ShortSoundPlayer &sounds, VoiceRecorder &recorder, WindowTimers timers,
                              QWidget *parent)
     : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
-      m_state(TrainerState::forProgram(Program::Orvessa)), m_loader(m_state, player, m_measurer),
-      m_view(m_state, player, sounds, m_measurer, places.programDir()),
-      m_dictation(m_state, m_view, m_measurer),
-      m_playback(m_state, player, sounds,
-                 PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, places.programDir()),
-      m_reader(m_state, m_playback), m_speed(m_state, m_playback), m_results(places),
-      m_review(places), m_recorder(recorder),
-      m_followRead(m_state, m_playback, recorder,
-                   timers.recordLimit ? timers.recordLimit
-                                      : new QtTicker(FollowReadComparison::limitMs, this),
-                   places.preparedWritePath(ContentFile::recorder())),
-      m_followSounds(m_decoder, recorder) {
+      m_core(Program::Orvessa, places, player, sounds, recorder,
+             PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, timers.recordLimit),
+      m_state(m_core.state()), m_loader(m_core.loader()), m_view(m_core.view()),
+      m_dictation(m_core.dictation()), m_playback(m_core.playback()), m_reader(m_core.reader()),
+      m_speed(m_core.speed()), m_recorder(recorder), m_followRead(m_core.followRead()),
+      m_followSounds(m_core.followReadSounds()), m_results(places), m_review(places) {
     loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
     setObjectName(QStringLiteral("TrainerWindow"));
@@ -143,7 +137,7 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
     m_catalogue = new CatalogueView(places, *timers.Timer3, this);
     m_area = new StudyArea(places.programDir(), this);
     LessonPanel *panel = m_area->lessonPanel();
-    panel->setMeasurer(&m_measurer);
+    panel->setMeasurer(&m_core.measurer());
     panel->bind(&m_state.panel, &m_state.rows);
 
     m_playback.endReading(); // the resting captions of the reading buttons
@@ -164,42 +158,20 @@ LessonPanel *TrainerWindow::lessonPanel() const {
 }
 
 void TrainerWindow::wire() {
-    LoaderHooks &loader = m_loader.hooks();
-    loader.nextSentence = [this](TrainerState &) { m_view.nextSentence(); };
-    loader.cc = [this](TrainerState &) { m_view.cc(); };
-    loader.messageBox = [this](const QString &text) {
-        messageBox(text, QString(), MessageIcon::None);
+    CoreSurface &surface = m_core.surface();
+    surface.focusCombo4 = [this] { focusCombo4(); };
+    surface.focusTypingBox = [this] { focusTypingBox(); };
+    surface.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
+        messageBox(text, title, icon);
     };
-    loader.focusCombo4 = [this] { focusCombo4(); };
-    loader.stopSentenceTimers = [this] { m_playback.stopSentenceTimers(); };
+    surface.panelChanged = [this] { refreshPanel(); };
+    surface.controlsChanged = [this] { refreshView(); };
     connect(&m_loader, &LessonLoader::lessonLoaded, this, [this] {
         refreshPanel();
         refreshView();
     });
 
-    StudyViewHooks &view = m_view.hooks();
-    view.playCurrentSentence = [this] { m_playback.onCommand4(); };
-    view.resetForModeChange = [this] { m_playback.resetForModeChange(); };
-    view.applyModePair = [this](int mode) { m_playback.applyModePair(mode); };
-    view.stopPlaybackAndScrollTop = [this] { m_playback.resetPlayback(); };
-    view.stopPanelSentence = [this] { m_playback.stopPanelSentence(); };
-    view.focusCombo4 = [this] { focusCombo4(); };
-    view.focusTypingBox = [this] { focusTypingBox(); };
-    view.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
-        messageBox(text, title, icon);
-    };
-    view.resetSentenceCounters = [this] { m_dictation.resetSentenceCounters(); };
-    view.dictationReplay = [this] { m_dictation.replay(); };
-    view.dictationHint = [this] { m_dictation.hint(); };
-    view.dictationRedo = [this] { m_dictation.redo(); };
-    view.dictationChecked = [this](const LetterCheck &check) { m_dictation.checked(check); };
-
     DictationHooks &dictation = m_dictation.hooks();
-    dictation.playCurrentSentence = [this] { m_playback.onCommand4(); };
-    dictation.focusTypingBox = [this] { focusTypingBox(); };
-    dictation.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
-        messageBox(text, title, icon);
-    };
     dictation.passMarkText = [this] { return m_area->Combo5()->currentText(); };
     dictation.lessonCompleted = [this] { lessonPassed(); };
     dictation.wrongChecked = [this](int sentence, const LetterCheck &check) {
@@ -221,12 +193,6 @@ void TrainerWindow::wire() {
         const TypingBox &box = m_state.view.Text2;
         m_area->Text2()->setSelection(box.selectionStart, box.selectionLength);
     });
-
-    PlaybackHooks &playback = m_playback.hooks();
-    playback.focusCombo4 = [this] { focusCombo4(); };
-    playback.focusTypingBox = [this] { focusTypingBox(); };
-    playback.panelChanged = [this] { refreshPanel(); };
-    playback.controlsChanged = [this] { refreshView(); };
 
     SentenceCanvas *canvas = lessonPanel()->canvas();
     connect(canvas, &SentenceCanvas::rowPressed, this,
@@ -263,14 +229,8 @@ void TrainerWindow::wire() {
     connect(m_area->Text2(), &QLineEdit::textChanged, this,
             [this](const QString &text) { m_state.view.Text2.text = text; });
 
-    m_followRead.hooks() = {[this] { m_view.previousSentence(); },
-                            [this] { m_view.nextSentence(); }, [this] { m_view.firstSentence(); }};
     connect(&m_followRead, &FollowReadComparison::buttonsChanged, this,
             &TrainerWindow::refreshView);
-    connect(&m_followRead, &FollowReadComparison::recordingMade, this,
-            [this] { m_followSounds.recordingMade(m_followRead.recordingPath()); });
-    connect(&m_followRead, &FollowReadComparison::recordingDropped, &m_followSounds,
-            &FollowReadSounds::recordingDropped);
     connect(&m_followSounds, &FollowReadSounds::changed, this, &TrainerWindow::refreshFollowRead);
     m_wavePoll.setInterval(30);
     connect(&m_wavePoll, &QTimer::timeout, this, &TrainerWindow::showWavePositions);

@@ -1,21 +1,11 @@
 #pragma once
 
-#include "audio/segmentdecoder.h"
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
-#include "lessonloader.h"
 #include "programlauncher.h"
-#include "study/dictationtest.h"
-#include "study/followreadcomparison.h"
-#include "study/followreadsounds.h"
-#include "study/fontmeasurer.h"
-#include "study/fulltextreader.h"
 #include "study/resultsstore.h"
 #include "study/reviewlist.h"
-#include "study/sentenceplayback.h"
-#include "study/speedchoice.h"
-#include "study/studyview.h"
-#include "study/trainerstate.h"
+#include "trainercore.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -94,6 +84,7 @@ public:
     bool unloaded() const { return m_unloaded; }
     bool hoverFrameVisible() const;
 
+    TrainerCore &core() { return m_core; }
     TrainerState &state() { return m_state; }
     LessonLoader &loader() { return m_loader; }
     StudyView &studyView() { return m_view; }
@@ -153,20 +144,20 @@ private:
     DataPlaces m_places;
     VoicePlayer &m_player;
     WindowTimers m_timers;
-    TrainerState m_state;
-    FontMeasurer m_measurer;
-    LessonLoader m_loader;
-    StudyView m_view;
-    DictationTest m_dictation;
-    SentencePlayback m_playback;
-    FullTextReader m_reader;
-    SpeedChoice m_speed;
+    TrainerCore m_core;
+    // The core's parts under the names the window's code has always used.
+    TrainerState &m_state;
+    LessonLoader &m_loader;
+    StudyView &m_view;
+    DictationTest &m_dictation;
+    SentencePlayback &m_playback;
+    FullTextReader &m_reader;
+    SpeedChoice &m_speed;
+    VoiceRecorder &m_recorder;
+    FollowReadComparison &m_followRead;
+    FollowReadSounds &m_followSounds;
     ResultsStore m_results;
     ReviewList m_review;
-    VoiceRecorder &m_recorder;
-    SegmentDecoder m_decoder;
-    FollowReadComparison m_followRead;
-    FollowReadSounds m_followSounds;
     QTimer m_wavePoll;                  // moves the waveforms' position lines while the page shows
     quint64 m_wavesShown = ~quint64(0); // the sounds' revision the waveforms show
     QString m_waveHint;

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "audio/segmentdecoder.h"
+#include "content/dataplaces.h"
+#include "lessonloader.h"
+#include "study/dictationtest.h"
+#include "study/followreadcomparison.h"
+#include "study/followreadsounds.h"
+#include "study/fontmeasurer.h"
+#include "study/fulltextreader.h"
+#include "study/sentenceplayback.h"
+#include "study/speedchoice.h"
+#include "study/studyview.h"
+#include "study/trainerstate.h"
+
+#include <QObject>
+#include <functional>
+
+class ShortSoundPlayer;
+class Ticker;
+class VoicePlayer;
+class VoiceRecorder;
+
+// What the core asks of the window that shows it. Empty hooks are skipped.
+struct CoreSurface {
+    std::function<void()> focusCombo4;    // the hidden key-catching selector takes the keys
+    std::function<void()> focusTypingBox; // the typing box does, where it shows
+    std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageBox;
+    std::function<void()> panelChanged;    // the lesson panel's rows or scroll place changed
+    std::function<void()> controlsChanged; // a caption, enabled state or picture changed
+};
+
+// The trainer without its window: the window state and the study code that both programs
+// run on it (the lesson loader, the single-sentence view, sentence playback and repeat,
+// full-text reading, the speed choice, the dictation test and the follow-read comparison),
+// wired to one another. Each program's window owns one, shows its state and hands it the
+// learner's clicks; what only one program has (the results store, the review list, the
+// catalogue's widgets) stays with that window.
+class TrainerCore : public QObject {
+    Q_OBJECT
+public:
+    // All references must outlive the core. recordLimit: the recording's time limit; nullptr
+    // makes a Qt timer.
+    TrainerCore(Program program, const DataPlaces &places, VoicePlayer &player,
+                ShortSoundPlayer &sounds, VoiceRecorder &recorder, PlaybackTimers timers,
+                Ticker *recordLimit, QObject *parent = nullptr);
+
+    CoreSurface &surface() { return m_surface; }
+
+    TrainerState &state() { return m_state; }
+    const TrainerState &state() const { return m_state; }
+    const FontMeasurer &measurer() const { return m_measurer; }
+    LessonLoader &loader() { return m_loader; }
+    StudyView &view() { return m_view; }
+    DictationTest &dictation() { return m_dictation; }
+    SentencePlayback &playback() { return m_playback; }
+    FullTextReader &reader() { return m_reader; }
+    SpeedChoice &speed() { return m_speed; }
+    FollowReadComparison &followRead() { return m_followRead; }
+    FollowReadSounds &followReadSounds() { return m_followSounds; }
+    VoicePlayer &player() { return m_player; }
+    VoiceRecorder &recorder() { return m_recorder; }
+
+private:
+    void wire();
+    void focusCombo4();
+    void focusTypingBox();
+    void messageBox(const QString &text, const QString &title, MessageIcon icon);
+
+    CoreSurface m_surface;
+    VoicePlayer &m_player;
+    VoiceRecorder &m_recorder;
+    TrainerState m_state;
+    FontMeasurer m_measurer;
+    LessonLoader m_loader;
+    StudyView m_view;
+    DictationTest m_dictation;
+    SentencePlayback m_playback;
+    FullTextReader m_reader;
+    SpeedChoice m_speed;
+    SegmentDecoder m_decoder;
+    FollowReadComparison m_followRead;
+    FollowReadSounds m_followSounds;
+};
