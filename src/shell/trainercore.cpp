@@ -3,6 +3,12 @@
 #include "audio/ticker.h"
 #include "content/contentpaths.h"
 
+WindowTimers WindowTimers::makeQt(QObject *parent) {
+    const PlaybackTimers playback = PlaybackTimers::makeQt(parent);
+    return WindowTimers{playback.Timer1, playback.Timer2, new QtTicker(10, parent),
+                        playback.endShot, new QtTicker(FollowReadComparison::limitMs, parent)};
+}
+
 TrainerCore::TrainerCore(Program program, const DataPlaces &places, VoicePlayer &player,
                          ShortSoundPlayer &sounds, VoiceRecorder &recorder, PlaybackTimers timers,
                          Ticker *recordLimit, QObject *parent)

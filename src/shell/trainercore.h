@@ -21,6 +21,19 @@ class Ticker;
 class VoicePlayer;
 class VoiceRecorder;
 
+// A program window's timers. Not owned by the window's code: the program makes QtTickers
+// (makeQt); tests hand ManualTickers and tick them.
+struct WindowTimers {
+    Ticker *Timer1 = nullptr;  // sentence-end watch, 30 ms
+    Ticker *Timer2 = nullptr;  // repeat pause
+    Ticker *Timer3 = nullptr;  // deferred lesson load after a book switch, 10 ms
+    Ticker *endShot = nullptr; // ends a sentence between two polls of Timer1
+    // Ends a recording left running (60 s); nullptr: the window makes a Qt one.
+    Ticker *recordLimit = nullptr;
+
+    static WindowTimers makeQt(QObject *parent);
+};
+
 // What the core asks of the window that shows it. Empty hooks are skipped.
 struct CoreSurface {
     std::function<void()> focusCombo4;    // the hidden key-catching selector takes the keys

@@ -100,12 +100,6 @@ QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
 
 } // namespace
 
-WindowTimers WindowTimers::makeQt(QObject *parent) {
-    const PlaybackTimers playback = PlaybackTimers::makeQt(parent);
-    return WindowTimers{playback.Timer1, playback.Timer2, new QtTicker(10, parent),
-                        playback.endShot, new QtTicker(FollowReadComparison::limitMs, parent)};
-}
-
 TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
                              ShortSoundPlayer &sounds, VoiceRecorder &recorder, WindowTimers timers,
                              QWidget *parent)

@@ -23,19 +23,6 @@ class Ticker;
 class VoicePlayer;
 class VoiceRecorder;
 
-// The window's timers. Not owned by the window's code: the program makes QtTickers
-// (makeQt, children of the window); tests hand ManualTickers and tick them.
-struct WindowTimers {
-    Ticker *Timer1 = nullptr;  // sentence-end watch, 30 ms
-    Ticker *Timer2 = nullptr;  // repeat pause
-    Ticker *Timer3 = nullptr;  // deferred lesson load after a book switch, 10 ms
-    Ticker *endShot = nullptr; // ends a sentence between two polls of Timer1
-    // Ends a recording left running (60 s); nullptr: the window makes a Qt one.
-    Ticker *recordLimit = nullptr;
-
-    static WindowTimers makeQt(QObject *parent);
-};
-
 // The main window of the trainer: builds the function menu, the catalogue column and the
 // study area, binds them to the window state and wires the events to the loader and the
 // study code. It draws its own frame: no system title bar, dragged by its background, its

@@ -41,6 +41,10 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 icon=$(sed -n 's/^Icon=//p' "$desktop")
 [ -x "$root/usr/bin/$exec_line" ] || { echo "the menu entry starts \"$exec_line\", not on the PATH"; exit 1; }
 [ -f "$share/icons/hicolor/scalable/apps/$icon.svg" ] || { echo "no icon \"$icon\" in the theme"; exit 1; }
+mini_desktop="$share/applications/orvessa-mini.desktop"
+command -v desktop-file-validate >/dev/null && desktop-file-validate "$mini_desktop"
+mini_exec=$(sed -n 's/^Exec=//p' "$mini_desktop")
+[ -x "$root/usr/bin/$mini_exec" ] || { echo "the strip's entry starts \"$mini_exec\", not on the PATH"; exit 1; }
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$share/metainfo/org.orvessa.Orvessa.metainfo.xml"
 fi
@@ -107,6 +111,25 @@ close_window
 [ "$(field 1)" = 2 ] || { echo "after a restart lesson index $(field 1), expected 2"; exit 1; }
 [ "$(field 3)" = 0 ] || { echo "after a restart Chinese hint $(field 3), expected 0"; exit 1; }
 [ "$(field 10)" = 英语900句 ] || { echo "book $(field 10)"; exit 1; }
+
+# The strip, as the same learner: it shows above the other windows, and a SIGTERM from the
+# desktop saves its place in the learner's folder.
+setpriv --reuid=65534 --regid=65534 --clear-groups \
+    env -i HOME="$home" DISPLAY="$DISPLAY" PATH="$root/usr/bin:/usr/bin:/bin" \
+    QT_QPA_PLATFORM=xcb QT_FONT_DPI=96 PULSE_SERVER=unix:/nonexistent \
+    "$mini_exec" >>"$work/orvessa.log" 2>&1 &
+app=$!
+strip=""
+for _ in $(seq 100); do
+    strip=$(xdotool search --onlyvisible --classname '^orvessa-mini$' 2>/dev/null | head -n1) || true
+    [ -n "$strip" ] && break
+    sleep 0.1
+done
+[ -n "$strip" ] || { echo "the strip never showed"; cat "$work/orvessa.log"; exit 1; }
+sleep 1
+kill -TERM "$app"
+wait "$app" || { echo "the strip ended with an error"; cat "$work/orvessa.log"; exit 1; }
+[ -f "$home/.local/share/orvessa/SETTING/mnset.dat" ] || { echo "the strip saved nothing"; exit 1; }
 
 if grep -q 'SETTING\|保存' "$work/orvessa.log"; then
     echo "the program complained:"; cat "$work/orvessa.log"; exit 1

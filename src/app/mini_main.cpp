@@ -1,0 +1,45 @@
+#include "audio/qtshortsoundplayer.h"
+#include "audio/voicebackendfactory.h"
+#include "audio/voiceplayer.h"
+#include "audio/voicerecorder.h"
+#include "content/dataplaces.h"
+#include "desktop/paintedcontrolaccessible.h"
+#include "mini/miniwindow.h"
+#include "shell/quitsignals.h"
+#include "study/fonts.h"
+
+#include <QApplication>
+#include <clocale>
+
+int main(int argc, char **argv) {
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    QApplication app(argc, argv);
+    // The same window class however it is started (build/bin/mini, the PATH's orvessa-mini),
+    // so the desktop matches the strip to its menu entry.
+    QApplication::setApplicationName(QStringLiteral("orvessa-mini"));
+    // Qt sets the C locale from the environment; the media player parses numbers with it.
+    std::setlocale(LC_NUMERIC, "C");
+    installFontSubstitutions();
+    PaintedControlAccessible::install();
+
+    QtShortSoundPlayer sounds;
+    // 1. WmpEnable is 0 until the media player exists; playerKind follows the back-end.
+    ChosenBackend chosen = chooseVoiceBackend();
+    const int WmpEnable = chosen.WmpEnable;
+    VoicePlayer player(Program::Mini, std::move(chosen.backend));
+    player.WmpEnable = WmpEnable;
+    const std::unique_ptr<VoiceRecorder> recorder = createSystemVoiceRecorder();
+    QObject timerOwner;
+    MiniWindow window(DataPlaces::forProgram(QCoreApplication::applicationDirPath()), player,
+                      sounds, *recorder, WindowTimers::makeQt(&timerOwner));
+    // The desktop ending the program closes the window the normal way, which saves.
+    QuitSignals quitSignals([&window, &app] {
+        if (window.isVisible())
+            window.close();
+        else
+            app.quit();
+    });
+    window.startup();
+    return app.exec();
+}

@@ -1,0 +1,428 @@
+#include "miniwindow.h"
+
+#include "audio/ticker.h"
+#include "audio/voicebackend.h"
+#include "audio/voiceplayer.h"
+#include "audio/voicerecorder.h"
+#include "content/caretlist.h"
+#include "content/catalogue.h"
+#include "content/contentpaths.h"
+#include "content/richtext.h"
+#include "shell/twips.h"
+#include "study/fonts.h"
+#include "study/pure/lessonrange.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QColor fromBgr(int bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+int toBgr(const QColor &colour) {
+    return bgrColour(colour.red(), colour.green(), colour.blue());
+}
+
+// The title, the English line at left 165 and the Chinese line at left 180 (twips).
+constexpr int titleLeft = 315, titleTop = 90;
+constexpr int englishLeft = 165, englishTopWithChinese = 405, englishTopAlone = 450;
+constexpr int chineseLeft = 180, chineseTop = 735;
+constexpr int stripLeft = 90, stripTop = 60;
+// Room right of the wider sentence line, where the next-lesson button sits.
+constexpr int rightRoom = 600;
+constexpr int narrowestTwips = 4500;
+
+int twipsOf(int pixels) {
+    return pixels * Twips::perPixel;
+}
+
+} // namespace
+
+MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSoundPlayer &sounds,
+                       VoiceRecorder &recorder, WindowTimers timers, QWidget *parent)
+    : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
+      m_core(Program::Mini, places, player, sounds, recorder,
+             PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, timers.recordLimit),
+      m_background(fromBgr(miniInitialBackground)) {
+    setObjectName(QStringLiteral("MiniWindow"));
+    setWindowTitle(QStringLiteral("Orvessa 迷你模式"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAutoFillBackground(true);
+    resize(startWidthTwips / Twips::perPixel, startHeightTwips / Twips::perPixel);
+
+    m_title = new QLabel(QStringLiteral("Orvessa"), this);
+    m_title->setObjectName(QStringLiteral("MiniTitle"));
+    QFont title = labelFont();
+    title.setPointSizeF(9);
+    title.setBold(true);
+    m_title->setFont(title);
+    m_title->setStyleSheet(QStringLiteral("color: white;"));
+    m_title->adjustSize();
+    m_title->move(titleLeft / Twips::perPixel, titleTop / Twips::perPixel);
+    m_title->setCursor(Qt::SizeAllCursor);
+    m_title->installEventFilter(this);
+
+    m_english = new QLabel(this);
+    m_english->setObjectName(QStringLiteral("Label1"));
+    m_chinese = new QLabel(this);
+    m_chinese->setObjectName(QStringLiteral("Label2"));
+    for (QLabel *line : {m_english, m_chinese}) {
+        line->setAttribute(Qt::WA_TransparentForMouseEvents);
+        line->setTextFormat(Qt::PlainText);
+    }
+
+    m_Command22 = new QToolButton(this);
+    m_Command22->setObjectName(QStringLiteral("Command22"));
+    m_Command22->setText(QStringLiteral("›"));
+    m_Command22->setToolTip(QStringLiteral("下一课"));
+    m_Command22->setAccessibleName(QStringLiteral("下一课"));
+    m_Command22->setAutoRaise(true);
+    m_Command22->setCursor(Qt::PointingHandCursor);
+    m_Command22->setStyleSheet(QStringLiteral(
+        "QToolButton { color: white; font-size: 16px; border: none; padding: 0 6px; }"
+        "QToolButton:hover { background: rgba(255, 255, 255, 0.18); border-radius: 4px; }"));
+    connect(m_Command22, &QToolButton::clicked, this, &MiniWindow::nextLesson);
+
+    buildMenu();
+    wire();
+    setColours(m_background, m_textColour);
+    layoutStrip();
+}
+
+MiniWindow::~MiniWindow() = default;
+
+void MiniWindow::buildMenu() {
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("MiniMenu"));
+    StudyView &view = m_core.view();
+    m_AR2 = m_menu->addAction(QStringLiteral("上一句(&B)"), this,
+                              [this, &view] { view.previousSentence(); });
+    m_AR3 = m_menu->addAction(QStringLiteral("下一句(&N)"), this,
+                              [this, &view] { view.nextSentence(); });
+    m_menu->addAction(QStringLiteral("朗读(&R)"), this, [this] { m_core.playback().onCommand4(); });
+    m_speedMenu = m_menu->addMenu(QStringLiteral("播放速度"));
+    m_normalPlay = m_speedMenu->addAction(QStringLiteral("常速"), this,
+                                          [this] { m_core.speed().onMenuSpeedChosen(true); });
+    m_slowPlay = m_speedMenu->addAction(QStringLiteral("慢速"), this,
+                                        [this] { m_core.speed().onMenuSpeedChosen(false); });
+    for (QAction *speed : {m_normalPlay, m_slowPlay})
+        speed->setCheckable(true);
+    m_normalPlay->setChecked(true);
+    m_AR10 = m_menu->addAction(QStringLiteral("暂停"), this, &MiniWindow::togglePause);
+    m_menu->addSeparator();
+    m_chineseAction =
+        m_menu->addAction(QStringLiteral("中文(&C)"), this, &MiniWindow::toggleChinese);
+    m_chineseAction->setCheckable(true);
+    m_menu->addAction(QStringLiteral("选择课程(&S)"), this, [this] {
+        if (openSettings)
+            openSettings();
+    });
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("放大字体"), this, [this] { changeFontSize(3); });
+    m_menu->addAction(QStringLiteral("缩小字体"), this, [this] { changeFontSize(-3); });
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("退出(&E)"), this, &QWidget::close);
+}
+
+void MiniWindow::wire() {
+    CoreSurface &surface = m_core.surface();
+    surface.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
+        messageBox(text, title, icon);
+    };
+    surface.controlsChanged = [this] { refresh(); };
+    connect(&m_core.loader(), &LessonLoader::lessonLoaded, this, &MiniWindow::refresh);
+    connect(&m_core.view(), &StudyView::viewChanged, this, &MiniWindow::refresh);
+    connect(&m_core.playback(), &SentencePlayback::repeatsFinished, this,
+            &MiniWindow::onRepeatsFinished);
+    // The one-shot reload after a lesson chosen in the settings dialog.
+    connect(m_timers.Timer3, &Ticker::timeout, this, [this] {
+        m_timers.Timer3->stop();
+        loadlesson();
+    });
+    // The desktop ending the program closes the window the normal way, which saves.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MiniWindow::unload);
+}
+
+void MiniWindow::startup() {
+    TrainerState &s = m_core.state();
+    // 2. Background, top-most (a window flag), place.
+    setColours(fromBgr(miniInitialBackground), m_textColour);
+    move(stripLeft / Twips::perPixel, stripTop / Twips::perPixel);
+    // 4. Settings.
+    m_fields = parseMiniSettings(readSettingsFile(m_places.readPath(ContentFile::settings(true))));
+    s.studyMode = 1; // 5
+    // 6. The single title; the selector's text from field 10.
+    m_bookText = m_fields.bookTitle.value_or(m_bookText);
+    // 7. Colours.
+    setColours(m_fields.background ? fromBgr(*m_fields.background) : m_background,
+               m_fields.textColour ? fromBgr(*m_fields.textColour) : m_textColour);
+    // 8. Pickers and the pause timer.
+    PlaybackState &pb = s.playback;
+    pb.repeatCount = 0;
+    m_timers.Timer2->setInterval(SentencePlayback::pauseInterval(pb.Combo3Text));
+    applyHints(); // 9
+    // 10. The texts each mode keeps.
+    pb.studyRepeats = m_fields.studyRepeats.value_or(pb.studyRepeats);
+    pb.studyPause = m_fields.studyPause.value_or(pb.studyPause);
+    pb.browseRepeats = m_fields.browseRepeats.value_or(pb.browseRepeats);
+    pb.browsePause = m_fields.browsePause.value_or(pb.browsePause);
+    readLessonList(); // 12
+    // 13. The list's place and the range.
+    setLessonPosition(m_fields.lessonIndex.value_or(-1));
+    HN = m_fields.HN.value_or(HN);
+    endLesson = m_fields.endLesson.value_or(endLesson);
+    show(); // 14
+    loadlesson();
+    m_core.followRead().prepare();
+    applyHints(); // 15
+    // 16. Normal speed; no speed menu without the media player.
+    m_slowPlay->setChecked(false);
+    m_normalPlay->setChecked(true);
+    m_speedMenu->menuAction()->setVisible(m_player.playerKind != 1);
+    refresh();
+}
+
+// The two hint check boxes from fields 2 and 3, with what they show.
+void MiniWindow::applyHints() {
+    const std::pair<int, std::optional<int>> hints[] = {{1, m_fields.englishHint},
+                                                        {2, m_fields.chineseHint}};
+    for (const auto &[check, value] : hints) {
+        if (value)
+            m_core.view().setCheckValue(check, *value);
+    }
+    refresh();
+}
+
+void MiniWindow::readLessonList() {
+    m_listBuffer = readDataFile(m_places.readPath(ContentFile::bookList(m_bookText)));
+    m_lessons = splitCaretList(m_listBuffer);
+    m_position = m_lessons.isEmpty() ? -1 : std::clamp(m_position, -1, int(m_lessons.size()) - 1);
+}
+
+void MiniWindow::setLessonPosition(int position) {
+    m_position = position >= 0 && position < m_lessons.size() ? position : -1;
+}
+
+void MiniWindow::loadlesson() {
+    LessonSelection selection;
+    selection.places = m_places;
+    selection.bookTitle = m_bookText;
+    selection.listIndex = m_position;
+    selection.lessonName = m_position >= 0 ? m_lessons.at(m_position) : QString();
+    m_player.bookTitle = m_bookText;
+    m_core.loader().loadlesson(selection);
+}
+
+// The strip plays on by itself: the next sentence, else the next lesson of the range.
+void MiniWindow::onRepeatsFinished() {
+    TrainerState &s = m_core.state();
+    if (s.Command1.enabled) {
+        m_core.view().nextSentence();
+    } else {
+        const LessonRangeStep step = nextInLessonRange(
+            m_position, int(m_lessons.size()),
+            m_position >= 0 ? m_lessons.at(m_position) : QString(), endLesson, HN);
+        setLessonPosition(step.position);
+        loadlesson();
+    }
+    // A move plays by itself only with a repeat count above 0; the strip never stops.
+    if (!m_player.backend().isPlaying() && m_AR10->text() == QStringLiteral("暂停"))
+        m_core.playback().onCommand4();
+}
+
+void MiniWindow::nextLesson() {
+    if (m_lessons.isEmpty())
+        return;
+    // Past the last lesson it starts again with the first.
+    setLessonPosition(m_position + 1 < m_lessons.size() ? m_position + 1 : 0);
+    loadlesson();
+}
+
+void MiniWindow::togglePause() {
+    if (m_AR10->text() != QStringLiteral("暂停")) {
+        m_AR10->setText(QStringLiteral("暂停"));
+        m_timers.Timer1->start();
+        m_timers.Timer2->stop();
+        m_player.VoicePlay();
+    } else {
+        m_AR10->setText(QStringLiteral("继续"));
+        m_timers.Timer1->stop();
+        m_player.VoicePause();
+    }
+}
+
+void MiniWindow::toggleChinese() {
+    m_core.view().setCheckValue(2, m_core.state().view.Check2.value == 1 ? 0 : 1);
+    refresh();
+}
+
+void MiniWindow::changeFontSize(int points) {
+    // Below 1 point a line cannot be read, nor set back by the other item: it stops there.
+    m_englishPoints = std::max(1.0, m_englishPoints + points);
+    m_chinesePoints = std::max(1.0, m_chinesePoints + points);
+    m_core.view().ty();
+    refresh();
+}
+
+void MiniWindow::fwa(const QString &bookText) {
+    m_bookText = bookText;
+    readLessonList();
+    setLessonPosition(m_lessons.isEmpty() ? -1 : 0);
+}
+
+void MiniWindow::setnum(const QString &repeatText) {
+    m_core.playback().setRepeatText(repeatText);
+}
+
+void MiniWindow::settime(const QString &pauseText) {
+    m_core.playback().setPauseText(pauseText);
+}
+
+void MiniWindow::setColours(const QColor &background, const QColor &text) {
+    m_background = background;
+    m_textColour = text;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, background);
+    setPalette(pal);
+    for (QLabel *line : {m_english, m_chinese}) {
+        QPalette linePal = line->palette();
+        linePal.setColor(QPalette::WindowText, text);
+        line->setPalette(linePal);
+    }
+}
+
+// The sentence lines as the core's view holds them; width follows the wider line, height
+// the Chinese line.
+void MiniWindow::refresh() {
+    const StudyViewState &v = m_core.state().view;
+    m_english->setText(v.Label1.text);
+    m_chinese->setText(v.Label2.text);
+    m_english->setToolTip(v.sentenceToolTip);
+    m_chinese->setToolTip(v.sentenceToolTip);
+    m_english->setVisible(v.Check1.value == 1);
+    const bool chinese = v.Check2.value == 1;
+    m_chinese->setVisible(chinese);
+    m_chineseAction->setChecked(chinese);
+    m_AR2->setEnabled(m_core.state().AR2.enabled);
+    m_AR3->setEnabled(m_core.state().AR3.enabled);
+    layoutStrip();
+}
+
+void MiniWindow::layoutStrip() {
+    QFont english = englishLineFont();
+    english.setPointSizeF(m_englishPoints);
+    m_english->setFont(english);
+    QFont chinese = chineseLineFont();
+    chinese.setPointSizeF(m_chinesePoints);
+    m_chinese->setFont(chinese);
+    m_english->adjustSize();
+    m_chinese->adjustSize();
+    const bool withChinese = m_core.state().view.Check2.value == 1;
+    const int englishTop = withChinese ? englishTopWithChinese : englishTopAlone;
+    m_english->move(englishLeft / Twips::perPixel, englishTop / Twips::perPixel);
+    m_chinese->move(chineseLeft / Twips::perPixel, chineseTop / Twips::perPixel);
+    const int height = withChinese ? chineseTop + twipsOf(m_chinese->height()) + 110
+                                   : englishTop + twipsOf(m_english->height()) + 130;
+    const int widest = std::max(englishLeft + twipsOf(m_english->width()),
+                                chineseLeft + twipsOf(m_chinese->width()));
+    const int width = std::max(narrowestTwips, widest + rightRoom);
+    setFixedSize(width / Twips::perPixel, height / Twips::perPixel);
+    m_Command22->adjustSize();
+    m_Command22->move(this->width() - m_Command22->width() - 6, 4);
+}
+
+MiniSettings MiniWindow::liveSettings() const {
+    MiniSettings live;
+    const TrainerState &s = m_core.state();
+    live.lessonIndex = m_position;
+    live.englishHint = s.view.Check1.value;
+    live.chineseHint = s.view.Check2.value;
+    live.studyRepeats = s.playback.studyRepeats;
+    live.studyPause = s.playback.studyPause;
+    live.browseRepeats = s.playback.browseRepeats;
+    live.browsePause = s.playback.browsePause;
+    live.endLesson = endLesson;
+    live.HN = HN;
+    live.bookTitle = m_bookText;
+    live.background = toBgr(m_background);
+    live.textColour = toBgr(m_textColour);
+    return live;
+}
+
+QAction *MiniWindow::action(const QString &caption) const {
+    const QList<QAction *> all = m_menu->findChildren<QAction *>();
+    for (QAction *a : all) {
+        if (a->text() == caption)
+            return a;
+    }
+    return nullptr;
+}
+
+void MiniWindow::closeEvent(QCloseEvent *event) {
+    unload();
+    QWidget::closeEvent(event);
+}
+
+void MiniWindow::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    const SaveResult saved =
+        saveSettingsRecord(m_places.preparedWritePath(ContentFile::settings(true)),
+                           miniSettingsRecord(liveSettings()));
+    if (!saved.ok())
+        messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
+    m_core.recorder().stopRecording();
+    m_core.recorder().stopPlayback();
+    for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.Timer3, m_timers.endShot}) {
+        if (timer)
+            timer->stop();
+    }
+    m_player.VoicePause();
+}
+
+// Any press on the strip outside the title opens the menu.
+void MiniWindow::mousePressEvent(QMouseEvent *event) {
+    m_dragOrigin = {};
+    m_menu->popup(event->globalPosition().toPoint());
+}
+
+// Dragging by the title moves the strip.
+bool MiniWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_title) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::LeftButton)
+                m_dragOrigin = mouse->position().toPoint();
+            return true;
+        }
+        if (event->type() == QEvent::MouseMove) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->buttons() & Qt::LeftButton)
+                move(pos() + mouse->position().toPoint() - m_dragOrigin);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MiniWindow::messageBox(const QString &text, const QString &title, MessageIcon icon) {
+    if (messageSink) {
+        messageSink(text, title, icon);
+        return;
+    }
+    QMessageBox box(
+        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
+        title.isEmpty() ? QStringLiteral("Orvessa") : title, text, QMessageBox::Ok, this);
+    box.exec();
+}
