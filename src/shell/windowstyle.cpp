@@ -1,0 +1,43 @@
+#include "windowstyle.h"
+
+namespace {
+
+const char *const windowStyle = R"(
+QPushButton {
+    background: #FFFFFF; color: #2B3642; border: 1px solid #C9D3DE; border-radius: 6px;
+    padding: 0 10px;
+}
+QPushButton:hover { background: #F3F7FC; border-color: #A9B8C8; }
+QPushButton:pressed { background: #E8F1FD; }
+QPushButton:disabled { color: #A8B2BD; border-color: #E0E6EC; background: #FAFBFC; }
+QPushButton[accent="true"] { background: #2F7BEA; color: white; border: 1px solid #2F7BEA; }
+QPushButton[accent="true"]:hover { background: #2A70D6; }
+QPushButton[accent="true"]:pressed { background: #1F62C4; }
+QComboBox {
+    background: white; border: 1px solid #C9D3DE; border-radius: 5px; padding: 1px 6px;
+    color: #2B3642;
+}
+QComboBox:hover { border-color: #A9B8C8; }
+QComboBox::drop-down { border: none; width: 18px; }
+QComboBox::down-arrow { image: url(:/shell/icons/chevron.svg); width: 10px; height: 10px; }
+QComboBox QAbstractItemView {
+    background: white; border: 1px solid #C9D3DE; selection-background-color: #E8F1FD;
+    selection-color: #1F62C4; outline: 0;
+}
+QLineEdit {
+    background: white; border: 1px solid #C9D3DE; border-radius: 6px; padding: 0 8px;
+    color: #1E2A36; selection-background-color: #F6C453; selection-color: #1E2A36;
+}
+QLineEdit:focus { border: 1px solid #2F7BEA; }
+QToolTip { background: white; color: #2B3642; border: 1px solid #C9D3DE; }
+QMessageBox { background: white; }
+QMessageBox QLabel { color: #22303C; }
+QMessageBox QPushButton { min-width: 76px; min-height: 26px; }
+QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
+)";
+
+} // namespace
+
+QString windowStyleSheet() {
+    return QString::fromLatin1(windowStyle);
+}
