@@ -1,4 +1,4 @@
-// what the settings dialog reads from and calls on mini's window.
+// What the settings dialog reads from and calls on mini's window.
 #pragma once
 #include <QColor>
 #include <QString>
@@ -14,9 +14,9 @@ public:
     virtual QString repeatText() const = 0;       // Combo2's text
     virtual QString pauseText() const = 0;        // Combo3's text
     virtual QColor background() const = 0;
-    virtual QColor textColour() const = 0;        // the English line's
+    virtual QColor textColour() const = 0; // the English line's
     // Choices that act at once.
-    virtual void fwa(const QString &bookText) = 0;   // a book chosen: the window reloads its list
+    virtual void fwa(const QString &bookText) = 0; // a book chosen: the window reloads its list
     virtual void setnum(const QString &repeatText) = 0;
     virtual void settime(const QString &pauseText) = 0;
     // 确定, steps 1 to 7 in their order, as one call: book text, lesson list position :=

@@ -8,6 +8,8 @@
 #include "content/catalogue.h"
 #include "content/contentpaths.h"
 #include "content/richtext.h"
+#include "minisettingsdialog.h"
+#include "minisettingshost.h"
 #include "shell/twips.h"
 #include "study/fonts.h"
 #include "study/pure/lessonrange.h"
@@ -46,6 +48,30 @@ int twipsOf(int pixels) {
     return pixels * Twips::perPixel;
 }
 
+// The window as the settings dialog sees it.
+class WindowHost : public MiniSettingsHost {
+public:
+    explicit WindowHost(MiniWindow &window) : m_window(window) {}
+    QString bookText() const override { return m_window.bookText(); }
+    QString lessonListBuffer() const override { return m_window.lessonListBuffer(); }
+    int HN() const override { return m_window.HN; }
+    QString endLessonText() const override { return m_window.endLesson; }
+    QString repeatText() const override { return m_window.core().state().playback.Combo2Text; }
+    QString pauseText() const override { return m_window.core().state().playback.Combo3Text; }
+    QColor background() const override { return m_window.background(); }
+    QColor textColour() const override { return m_window.textColour(); }
+    void fwa(const QString &bookText) override { m_window.fwa(bookText); }
+    void setnum(const QString &repeatText) override { m_window.setnum(repeatText); }
+    void settime(const QString &pauseText) override { m_window.settime(pauseText); }
+    void applyOk(const QString &bookText, int startPosition, const QString &endLesson,
+                 const QColor &background, const QColor &textColour) override {
+        m_window.applySettings(bookText, startPosition, endLesson, background, textColour);
+    }
+
+private:
+    MiniWindow &m_window;
+};
+
 } // namespace
 
 MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSoundPlayer &sounds,
@@ -53,7 +79,7 @@ MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSound
     : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
       m_core(Program::Mini, places, player, sounds, recorder,
              PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, timers.recordLimit),
-      m_background(fromBgr(miniInitialBackground)) {
+      m_background(fromBgr(miniInitialBackground)), m_host(std::make_unique<WindowHost>(*this)) {
     setObjectName(QStringLiteral("MiniWindow"));
     setWindowTitle(QStringLiteral("Orvessa 迷你模式"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -123,10 +149,7 @@ void MiniWindow::buildMenu() {
     m_chineseAction =
         m_menu->addAction(QStringLiteral("中文(&C)"), this, &MiniWindow::toggleChinese);
     m_chineseAction->setCheckable(true);
-    m_menu->addAction(QStringLiteral("选择课程(&S)"), this, [this] {
-        if (openSettings)
-            openSettings();
-    });
+    m_menu->addAction(QStringLiteral("选择课程(&S)"), this, &MiniWindow::openSettings);
     m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("放大字体"), this, [this] { changeFontSize(3); });
     m_menu->addAction(QStringLiteral("缩小字体"), this, [this] { changeFontSize(-3); });
@@ -278,6 +301,24 @@ void MiniWindow::fwa(const QString &bookText) {
     m_bookText = bookText;
     readLessonList();
     setLessonPosition(m_lessons.isEmpty() ? -1 : 0);
+}
+
+void MiniWindow::openSettings() {
+    if (!m_dialog)
+        m_dialog = new MiniSettingsDialog(*m_host, this);
+    m_dialog->open();
+}
+
+void MiniWindow::applySettings(const QString &bookText, int startPosition,
+                               const QString &endLessonText, const QColor &background,
+                               const QColor &textColour) {
+    m_bookText = bookText;
+    setLessonPosition(startPosition);
+    loadlesson();
+    m_timers.Timer3->start(); // the one-shot reload
+    endLesson = endLessonText;
+    HN = startPosition;
+    setColours(background, textColour);
 }
 
 void MiniWindow::setnum(const QString &repeatText) {

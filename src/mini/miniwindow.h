@@ -8,7 +8,10 @@
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
+class MiniSettingsDialog;
+class MiniSettingsHost;
 class QAction;
 class QLabel;
 class QMenu;
@@ -73,8 +76,13 @@ public:
 
     // Replaces the message boxes (tests); empty shows them.
     std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
-    // Opens the settings dialog; empty does nothing.
-    std::function<void()> openSettings;
+    // "选择课程(&S)": the settings dialog, beside the strip, not blocking it.
+    void openSettings();
+    MiniSettingsDialog *settingsDialog() const { return m_dialog; }
+    // 确定 of the dialog: the book, the start lesson loaded (and once more 10 ms later),
+    // the range, the colours.
+    void applySettings(const QString &bookText, int startPosition, const QString &endLesson,
+                       const QColor &background, const QColor &textColour);
 
     static constexpr int startWidthTwips = 17325;
     static constexpr int startHeightTwips = 1110;
@@ -124,4 +132,6 @@ private:
     QAction *m_chineseAction = nullptr;
     QAction *m_normalPlay = nullptr;
     QAction *m_slowPlay = nullptr;
+    std::unique_ptr<MiniSettingsHost> m_host;
+    MiniSettingsDialog *m_dialog = nullptr;
 };

@@ -5,13 +5,16 @@
 #include "audio/voiceplayer.h"
 #include "content/contentpaths.h"
 #include "content/settingsfile.h"
+#include "mini/minisettingsdialog.h"
 #include "mini/miniwindow.h"
 #include "shell/programdirfixture.h"
 #include "study/fonts.h"
 #include "study/pure/lessonrange.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -66,8 +69,8 @@ protected:
         writeFile(dir.filePath(QStringLiteral("SETTING/mnset.dat")), gbk(miniSettingsRecord(s)));
     }
     QStringList splitNames() {
-        QFile file(dir.filePath(QStringLiteral("SETTING/BookList/") + demoBook +
-                                QStringLiteral(".dat")));
+        QFile file(
+            dir.filePath(QStringLiteral("SETTING/BookList/") + demoBook + QStringLiteral(".dat")));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         QStringDecoder gbkDecoder("GB18030");
         QStringList names = QString(gbkDecoder(file.readAll())).split(u'^', Qt::SkipEmptyParts);
@@ -122,8 +125,8 @@ TEST_F(MiniWindowTest, StartsWhereItWasLeftAndSavesItOnClose) {
     window->HN = 1;
     window->nextLesson();
     window->close();
-    const MiniSettingsFields saved = parseMiniSettings(
-        readSettingsFile(dir.filePath(QStringLiteral("SETTING/mnset.dat"))));
+    const MiniSettingsFields saved =
+        parseMiniSettings(readSettingsFile(dir.filePath(QStringLiteral("SETTING/mnset.dat"))));
     EXPECT_EQ(saved.lessonIndex, 3);
     EXPECT_EQ(saved.HN, 1);
     EXPECT_EQ(saved.endLesson, lessons.at(4));
@@ -192,6 +195,35 @@ TEST_F(MiniWindowTest, TheChineseLineSetsTheHeight) {
     EXPECT_GT(window->height(), before.height());
 }
 
+// The dialog opened from the menu: the repeat count acts at once and stays after 取消; 确定
+// loads the start lesson (and once more after 10 ms) and hands over range and colours.
+TEST_F(MiniWindowTest, TheSettingsDialogActsOnTheStrip) {
+    start();
+    window->action(QStringLiteral("选择课程(&S)"))->trigger();
+    MiniSettingsDialog *dialog = window->settingsDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->startLessonList()->currentIndex(), 2);
+    dialog->repeatList()->setCurrentText(QStringLiteral("3"));
+    Q_EMIT dialog->repeatList()->activated(dialog->repeatList()->currentIndex());
+    dialog->cancelButton()->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(window->core().state().playback.Combo2Text, QStringLiteral("3"));
+
+    window->action(QStringLiteral("选择课程(&S)"))->trigger();
+    dialog->startLessonList()->setCurrentIndex(1);
+    Q_EMIT dialog->startLessonList()->activated(1);
+    dialog->okButton()->click();
+    EXPECT_EQ(window->HN, 1);
+    EXPECT_EQ(window->lessonPosition(), 1);
+    EXPECT_EQ(window->core().state().lessonIndex, 1);
+    EXPECT_EQ(window->endLesson, lessons.at(1)) << "the end lesson moved with the start";
+    EXPECT_TRUE(Timer3.isActive()) << "the one-shot reload";
+    Timer3.tick();
+    EXPECT_FALSE(Timer3.isActive());
+    EXPECT_EQ(window->core().state().lessonIndex, 1);
+}
+
 TEST_F(MiniWindowTest, TheSpeedMenuNeedsTheMediaPlayer) {
     start();
     QAction *speed = window->action(QStringLiteral("播放速度"));
@@ -200,10 +232,9 @@ TEST_F(MiniWindowTest, TheSpeedMenuNeedsTheMediaPlayer) {
     window.reset();
     player = std::make_unique<VoicePlayer>(
         Program::Mini, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Milliseconds));
-    window = std::make_unique<MiniWindow>(DataPlaces::portable(dir.path()), *player, sounds,
-                                          recorder,
-                                          WindowTimers{&Timer1, &Timer2, &Timer3, &endShot,
-                                                       &recordLimit});
+    window = std::make_unique<MiniWindow>(
+        DataPlaces::portable(dir.path()), *player, sounds, recorder,
+        WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
     window->startup();
     EXPECT_EQ(player->playerKind, 1);
     EXPECT_FALSE(window->action(QStringLiteral("播放速度"))->isVisible());
