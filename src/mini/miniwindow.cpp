@@ -304,8 +304,11 @@ void MiniWindow::fwa(const QString &bookText) {
 }
 
 void MiniWindow::openSettings() {
-    if (!m_dialog)
+    if (!m_dialog) {
         m_dialog = new MiniSettingsDialog(*m_host, this);
+        // Under the strip, which it must not cover.
+        m_dialog->move(frameGeometry().bottomLeft() + QPoint(0, 8));
+    }
     m_dialog->open();
 }
 

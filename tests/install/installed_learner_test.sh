@@ -121,7 +121,7 @@ setpriv --reuid=65534 --regid=65534 --clear-groups \
 app=$!
 strip=""
 for _ in $(seq 100); do
-    strip=$(xdotool search --onlyvisible --classname '^orvessa-mini$' 2>/dev/null | head -n1) || true
+    strip=$(xdotool search --onlyvisible --class '^orvessa-mini$' 2>/dev/null | head -n1) || true
     [ -n "$strip" ] && break
     sleep 0.1
 done
