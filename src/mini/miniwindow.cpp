@@ -77,7 +77,7 @@ private:
 MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSoundPlayer &sounds,
                        VoiceRecorder &recorder, WindowTimers timers, QWidget *parent)
     : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
-      m_core(Program::Mini, places, player, sounds, recorder,
+      m_core(Program::Mini, places, m_measurer, player, sounds, recorder,
              PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, timers.recordLimit),
       m_background(fromBgr(miniInitialBackground)), m_host(std::make_unique<WindowHost>(*this)) {
     setObjectName(QStringLiteral("MiniWindow"));

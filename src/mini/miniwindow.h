@@ -3,6 +3,7 @@
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
 #include "shell/trainercore.h"
+#include "study/fontmeasurer.h"
 
 #include <QColor>
 #include <QPoint>
@@ -106,6 +107,7 @@ private:
     DataPlaces m_places;
     VoicePlayer &m_player;
     WindowTimers m_timers;
+    FontMeasurer m_measurer;
     TrainerCore m_core;
     MiniSettingsFields m_fields; // what mnset.dat gave, read once at start-up
     bool m_unloaded = false;

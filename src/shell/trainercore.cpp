@@ -9,11 +9,12 @@ WindowTimers WindowTimers::makeQt(QObject *parent) {
                         playback.endShot, new QtTicker(FollowReadComparison::limitMs, parent)};
 }
 
-TrainerCore::TrainerCore(Program program, const DataPlaces &places, VoicePlayer &player,
-                         ShortSoundPlayer &sounds, VoiceRecorder &recorder, PlaybackTimers timers,
-                         Ticker *recordLimit, QObject *parent)
+TrainerCore::TrainerCore(Program program, const DataPlaces &places, const TextMeasurer &measurer,
+                         VoicePlayer &player, ShortSoundPlayer &sounds, VoiceRecorder &recorder,
+                         PlaybackTimers timers, Ticker *recordLimit, QObject *parent)
     : QObject(parent), m_player(player), m_recorder(recorder),
-      m_state(TrainerState::forProgram(program)), m_loader(m_state, player, m_measurer),
+      m_state(TrainerState::forProgram(program)), m_measurer(measurer),
+      m_loader(m_state, player, m_measurer),
       m_view(m_state, player, sounds, m_measurer, places.programDir()),
       m_dictation(m_state, m_view, m_measurer),
       m_playback(m_state, player, sounds, timers, places.programDir()),

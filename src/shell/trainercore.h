@@ -2,11 +2,11 @@
 
 #include "audio/segmentdecoder.h"
 #include "content/dataplaces.h"
+#include "content/rowlayout.h"
 #include "lessonloader.h"
 #include "study/dictationtest.h"
 #include "study/followreadcomparison.h"
 #include "study/followreadsounds.h"
-#include "study/fontmeasurer.h"
 #include "study/fulltextreader.h"
 #include "study/sentenceplayback.h"
 #include "study/speedchoice.h"
@@ -52,17 +52,18 @@ struct CoreSurface {
 class TrainerCore : public QObject {
     Q_OBJECT
 public:
-    // All references must outlive the core. recordLimit: the recording's time limit; nullptr
-    // makes a Qt timer.
-    TrainerCore(Program program, const DataPlaces &places, VoicePlayer &player,
-                ShortSoundPlayer &sounds, VoiceRecorder &recorder, PlaybackTimers timers,
-                Ticker *recordLimit, QObject *parent = nullptr);
+    // All references must outlive the core. measurer: the text widths the row layout uses,
+    // the window's fonts (a FontMeasurer) in the programs. recordLimit: the recording's time
+    // limit; nullptr makes a Qt timer.
+    TrainerCore(Program program, const DataPlaces &places, const TextMeasurer &measurer,
+                VoicePlayer &player, ShortSoundPlayer &sounds, VoiceRecorder &recorder,
+                PlaybackTimers timers, Ticker *recordLimit, QObject *parent = nullptr);
 
     CoreSurface &surface() { return m_surface; }
 
     TrainerState &state() { return m_state; }
     const TrainerState &state() const { return m_state; }
-    const FontMeasurer &measurer() const { return m_measurer; }
+    const TextMeasurer &measurer() const { return m_measurer; }
     LessonLoader &loader() { return m_loader; }
     StudyView &view() { return m_view; }
     DictationTest &dictation() { return m_dictation; }
@@ -84,7 +85,7 @@ private:
     VoicePlayer &m_player;
     VoiceRecorder &m_recorder;
     TrainerState m_state;
-    FontMeasurer m_measurer;
+    const TextMeasurer &m_measurer;
     LessonLoader m_loader;
     StudyView m_view;
     DictationTest m_dictation;

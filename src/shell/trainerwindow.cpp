@@ -70,7 +70,7 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
                              ShortSoundPlayer &sounds, VoiceRecorder &recorder, WindowTimers timers,
                              QWidget *parent)
     : QWidget(parent), m_places(places), m_player(player), m_timers(timers),
-      m_core(Program::Orvessa, places, player, sounds, recorder,
+      m_core(Program::Orvessa, places, m_measurer, player, sounds, recorder,
              PlaybackTimers{timers.Timer1, timers.Timer2, timers.endShot}, timers.recordLimit),
       m_state(m_core.state()), m_loader(m_core.loader()), m_view(m_core.view()),
       m_dictation(m_core.dictation()), m_playback(m_core.playback()), m_reader(m_core.reader()),
@@ -97,7 +97,7 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
     m_catalogue = new CatalogueView(places, *timers.Timer3, this);
     m_area = new StudyArea(places.programDir(), this);
     LessonPanel *panel = m_area->lessonPanel();
-    panel->setMeasurer(&m_core.measurer());
+    panel->setMeasurer(&m_measurer);
     panel->bind(&m_state.panel, &m_state.rows);
 
     m_playback.endReading(); // the resting captions of the reading buttons

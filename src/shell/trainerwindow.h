@@ -3,6 +3,7 @@
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
 #include "programlauncher.h"
+#include "study/fontmeasurer.h"
 #include "study/resultsstore.h"
 #include "study/reviewlist.h"
 #include "trainercore.h"
@@ -131,6 +132,9 @@ private:
     DataPlaces m_places;
     VoicePlayer &m_player;
     WindowTimers m_timers;
+    // The row fonts' widths: the core lays the rows out with it, the lesson panel paints with
+    // it. Made before the core, which keeps a reference.
+    FontMeasurer m_measurer;
     TrainerCore m_core;
     // The core's parts under the names the window's code has always used.
     TrainerState &m_state;
