@@ -12,6 +12,7 @@ TrainerProgram::TrainerProgram(TrainerProgramParts parts, ShortSoundPlayer &soun
     : m_parts(std::move(parts)), m_sounds(sounds) {}
 
 TrainerProgram::~TrainerProgram() {
+    m_media.reset();
     m_window.reset(); // before the player and the recorder it plays through
 }
 
@@ -50,4 +51,5 @@ void TrainerProgram::start() {
     m_window->messageSink = m_parts.messageSink;
     m_window->launcher = m_parts.launcher;
     m_window->startup();
+    m_media = std::make_unique<TrainerMedia>(*m_window);
 }

@@ -3,6 +3,7 @@
 #include "audio/voicebackendfactory.h"
 #include "displaycheck.h"
 #include "programlauncher.h"
+#include "trainermedia.h"
 #include "trainerwindow.h"
 
 #include <QObject>
@@ -34,8 +35,8 @@ struct TrainerProgramParts {
 
 // The whole start of orvessa in its order: the display check and its message, WmpEnable 0,
 // the hidden player with the audio back-end (playerKind follows), then the window's own
-// steps (TrainerWindow::startup). Owns the player and the window; the window's close ends
-// the program.
+// steps (TrainerWindow::startup), then the window on the session bus as a media player.
+// Owns the player and the window; the window's close ends the program.
 class TrainerProgram {
 public:
     // sounds must outlive the program.
@@ -47,6 +48,7 @@ public:
     void start();
 
     TrainerWindow *window() const { return m_window.get(); }
+    TrainerMedia *media() const { return m_media.get(); }
     VoicePlayer *player() const { return m_player.get(); }
     VoiceRecorder *recorder() const { return m_recorder.get(); }
     // Where the window reads and writes its files, decided at the start.
@@ -68,4 +70,5 @@ private:
     std::unique_ptr<VoicePlayer> m_player;
     std::unique_ptr<VoiceRecorder> m_recorder;
     std::unique_ptr<TrainerWindow> m_window;
+    std::unique_ptr<TrainerMedia> m_media;
 };
