@@ -4,6 +4,7 @@
 #include "audio/voicerecorder.h"
 #include "content/dataplaces.h"
 #include "desktop/paintedcontrolaccessible.h"
+#include "mini/minimedia.h"
 #include "mini/miniwindow.h"
 #include "shell/quitsignals.h"
 #include "study/fonts.h"
@@ -41,5 +42,7 @@ int main(int argc, char **argv) {
             app.quit();
     });
     window.startup();
+    // Media keys and the desktop's player widgets; nothing without a session bus.
+    MiniMedia media(window);
     return app.exec();
 }

@@ -284,6 +284,10 @@ void MiniWindow::togglePause() {
     }
 }
 
+bool MiniWindow::pausedByLearner() const {
+    return m_AR10->text() != QStringLiteral("暂停");
+}
+
 void MiniWindow::toggleChinese() {
     m_core.view().setCheckValue(2, m_core.state().view.Check2.value == 1 ? 0 : 1);
     refresh();

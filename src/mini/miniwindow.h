@@ -48,7 +48,9 @@ public:
     void settime(const QString &pauseText);
 
     // The context menu's commands.
-    void togglePause();   // "暂停" / "继续"
+    void togglePause(); // "暂停" / "继续"
+    // The learner paused the strip (the item reads "继续").
+    bool pausedByLearner() const;
     void toggleChinese(); // "中文(&C)"
     void changeFontSize(int points);
     void nextLesson(); // Command22
