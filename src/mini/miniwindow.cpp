@@ -430,13 +430,8 @@ void MiniWindow::unload() {
                            miniSettingsRecord(liveSettings()));
     if (!saved.ok())
         messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
-    m_core.recorder().stopRecording();
-    m_core.recorder().stopPlayback();
-    for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.Timer3, m_timers.endShot}) {
-        if (timer)
-            timer->stop();
-    }
-    m_player.VoicePause();
+    m_timers.Timer3->stop();
+    m_core.endPlayback();
 }
 
 // Any press on the strip outside the title opens the menu.

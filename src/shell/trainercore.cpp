@@ -1,6 +1,8 @@
 #include "trainercore.h"
 
 #include "audio/ticker.h"
+#include "audio/voiceplayer.h"
+#include "audio/voicerecorder.h"
 #include "content/contentpaths.h"
 
 WindowTimers WindowTimers::makeQt(QObject *parent) {
@@ -12,7 +14,7 @@ WindowTimers WindowTimers::makeQt(QObject *parent) {
 TrainerCore::TrainerCore(Program program, const DataPlaces &places, const TextMeasurer &measurer,
                          VoicePlayer &player, ShortSoundPlayer &sounds, VoiceRecorder &recorder,
                          PlaybackTimers timers, Ticker *recordLimit, QObject *parent)
-    : QObject(parent), m_player(player), m_recorder(recorder),
+    : QObject(parent), m_timers(timers), m_player(player), m_recorder(recorder),
       m_state(TrainerState::forProgram(program)), m_measurer(measurer),
       m_loader(m_state, player, m_measurer),
       m_view(m_state, player, sounds, m_measurer, places.programDir()),
@@ -78,6 +80,16 @@ void TrainerCore::wire() {
             [this] { m_followSounds.recordingMade(m_followRead.recordingPath()); });
     connect(&m_followRead, &FollowReadComparison::recordingDropped, &m_followSounds,
             &FollowReadSounds::recordingDropped);
+}
+
+void TrainerCore::endPlayback() {
+    m_recorder.stopRecording();
+    m_recorder.stopPlayback();
+    for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.endShot}) {
+        if (timer)
+            timer->stop();
+    }
+    m_player.VoicePause();
 }
 
 void TrainerCore::focusCombo4() {

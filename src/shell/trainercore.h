@@ -61,6 +61,11 @@ public:
 
     CoreSurface &surface() { return m_surface; }
 
+    // The program ends: a recording under way is completed (its file stays a readable wave
+    // file), the recording's playback and the sentence timers stop and the player pauses, so
+    // nothing plays on while the program closes.
+    void endPlayback();
+
     TrainerState &state() { return m_state; }
     const TrainerState &state() const { return m_state; }
     const TextMeasurer &measurer() const { return m_measurer; }
@@ -82,6 +87,7 @@ private:
     void messageBox(const QString &text, const QString &title, MessageIcon icon);
 
     CoreSurface m_surface;
+    PlaybackTimers m_timers;
     VoicePlayer &m_player;
     VoiceRecorder &m_recorder;
     TrainerState m_state;

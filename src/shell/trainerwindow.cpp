@@ -370,16 +370,10 @@ void TrainerWindow::unload() {
                            orvessaSettingsRecord(liveSettings()));
     if (!saved.ok())
         messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
-    // A recording under way is completed, so that its file stays a readable wave file.
-    m_recorder.stopRecording();
-    m_recorder.stopPlayback();
     m_wavePoll.stop();
-    // The player closes with the window: no sentence plays on while the program ends.
-    for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.Timer3, m_timers.endShot}) {
-        if (timer)
-            timer->stop();
-    }
-    m_player.VoicePause();
+    if (m_timers.Timer3)
+        m_timers.Timer3->stop();
+    m_core.endPlayback();
 }
 
 void TrainerWindow::loadlesson() {
