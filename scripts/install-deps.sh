@@ -17,7 +17,7 @@ for arg in "$@"; do
     case "$arg" in
     --test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                        pulseaudio pulseaudio-utils xvfb xauth ffmpeg
-                       xdotool appstream desktop-file-utils
+                       xdotool x11-utils appstream desktop-file-utils
                        python3-pyatspi at-spi2-core dbus dbus-daemon gdb playerctl) ;;
     --content) packages+=(espeak-ng sox libsox-fmt-mp3 lame ffmpeg imagemagick) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;

@@ -194,6 +194,43 @@ def check_window(app):
     return 0
 
 
+def application(name, ready):
+    """The application called name on the bus once ready(its tree) holds, else None."""
+    import pyatspi
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.name == name and ready(Tree(app)):
+            return app
+    return None
+
+
+def check_strip(trainer):
+    """迷你模式 starts the strip beside the trainer, showing a sentence in both languages."""
+    import pyatspi
+    press(Tree(trainer).find("迷你模式", pyatspi.ROLE_PUSH_BUTTON))
+
+    def lines(tree):
+        return [label.name for label in tree.all_of(pyatspi.ROLE_LABEL)]
+
+    def sentence_shown(tree):
+        texts = lines(tree)
+        return (any(any("a" <= c.lower() <= "z" for c in t) and t != "Orvessa" for t in texts)
+                and any(any("\u4e00" <= c <= "\u9fff" for c in t) for t in texts))
+
+    strip = wait_for("the strip with a sentence on the accessibility bus",
+                     lambda: application("orvessa-mini", sentence_shown), 60)
+    try:
+        print("the strip shows %r" % lines(Tree(strip)))
+        trainer.clearCache()
+        if trainer.childCount < 1:
+            print("FAIL: the trainer went away when the strip started")
+            return 1
+        return 0
+    finally:
+        os.kill(strip.get_process_id(), 15)
+
+
 def inner(bin_dir, dump):
     work = tempfile.mkdtemp(prefix="orvessa-atspi-")
     xvfb = launcher = program = None
@@ -227,7 +264,7 @@ def inner(bin_dir, dump):
         if dump:
             print(Tree(app).dump())
             return 0
-        return check_window(app)
+        return check_window(app) or check_strip(app)
     finally:
         for process in (program, launcher, xvfb):
             if process is not None and process.poll() is None:

@@ -126,6 +126,11 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -n "$strip" ] || { echo "the strip never showed"; cat "$work/orvessa.log"; exit 1; }
+# Top-most for the window manager, at left 90 and top 60 twips (6 and 4 pixels at 96 dpi).
+xprop -id "$strip" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE ||
+    { echo "the strip is not marked always on top:"; xprop -id "$strip" _NET_WM_STATE; exit 1; }
+place=$(xdotool getwindowgeometry "$strip" | sed -n 's/^ *Position: \([0-9]*,[0-9]*\).*/\1/p')
+[ "$place" = 6,4 ] || { echo "the strip is at $place, not 6,4"; exit 1; }
 sleep 1
 kill -TERM "$app"
 wait "$app" || { echo "the strip ended with an error"; cat "$work/orvessa.log"; exit 1; }

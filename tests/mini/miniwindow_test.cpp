@@ -55,7 +55,7 @@ protected:
         copyDemoContent(dir.path());
         // Lesson 3 playing in a range from lesson 3 (HN 2) to the fifth lesson, the Chinese
         // line shown, repeat once without pause, white on a dark blue.
-        lessons = splitNames();
+        lessons = demoLessonNames(dir.path());
         ASSERT_GE(lessons.size(), 6);
         MiniSettings s;
         s.lessonIndex = 2;
@@ -67,16 +67,6 @@ protected:
         s.background = bgrColour(29, 56, 91);
         s.textColour = bgrColour(255, 255, 255);
         writeFile(dir.filePath(QStringLiteral("SETTING/mnset.dat")), gbk(miniSettingsRecord(s)));
-    }
-    QStringList splitNames() {
-        QFile file(
-            dir.filePath(QStringLiteral("SETTING/BookList/") + demoBook + QStringLiteral(".dat")));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        QStringDecoder gbkDecoder("GB18030");
-        QStringList names = QString(gbkDecoder(file.readAll())).split(u'^', Qt::SkipEmptyParts);
-        if (!names.isEmpty() && names.last().trimmed().isEmpty())
-            names.removeLast();
-        return names;
     }
     void start() {
         player = std::make_unique<VoicePlayer>(

@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringEncoder>
+#include <QStringList>
 #include <gtest/gtest.h>
 
 namespace programdir {
@@ -62,6 +64,17 @@ inline void addDemoBookAs(const QString &programDir, const QString &root, const 
                  root + QString::fromLatin1(part) + title);
     writeFile(root + QStringLiteral("/SETTING/BookList/") + title + QStringLiteral(".dat"),
               gbk(names));
+}
+
+// The demo book's lesson names in the program directory dir, as its lesson-name list gives them.
+inline QStringList demoLessonNames(const QString &dir) {
+    QFile file(dir + QStringLiteral("/SETTING/BookList/") + demoBook + QStringLiteral(".dat"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringDecoder gbkDecoder("GB18030");
+    QStringList names = QString(gbkDecoder(file.readAll())).split(u'^', Qt::SkipEmptyParts);
+    if (!names.isEmpty() && names.last().trimmed().isEmpty())
+        names.removeLast();
+    return names;
 }
 
 } // namespace programdir
