@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -43,6 +44,7 @@ constexpr int stripLeft = 90, stripTop = 60;
 // Room right of the wider sentence line, where the next-lesson button sits.
 constexpr int rightRoom = 600;
 constexpr int narrowestTwips = 4500;
+constexpr int titleBadgePadding = 4; // pixels either side of the title text
 
 int twipsOf(int pixels) {
     return pixels * Twips::perPixel;
@@ -84,6 +86,7 @@ MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSound
     setWindowTitle(QStringLiteral("Orvessa 迷你模式"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
     resize(startWidthTwips / Twips::perPixel, startHeightTwips / Twips::perPixel);
 
     m_title = new QLabel(QStringLiteral("Orvessa"), this);
@@ -92,9 +95,13 @@ MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSound
     title.setPointSizeF(9);
     title.setBold(true);
     m_title->setFont(title);
-    m_title->setStyleSheet(QStringLiteral("color: white;"));
+    // White on a dark translucent badge (the title image), readable on any background colour.
+    m_title->setStyleSheet(
+        QStringLiteral(
+            "color: white; background: rgba(0, 0, 0, 0.28); border-radius: 3px; padding: 0 %1px;")
+            .arg(titleBadgePadding));
     m_title->adjustSize();
-    m_title->move(titleLeft / Twips::perPixel, titleTop / Twips::perPixel);
+    m_title->move(titleLeft / Twips::perPixel - titleBadgePadding, titleTop / Twips::perPixel);
     m_title->setCursor(Qt::SizeAllCursor);
     m_title->installEventFilter(this);
 
@@ -114,9 +121,10 @@ MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSound
     m_Command22->setAccessibleName(QStringLiteral("下一课"));
     m_Command22->setAutoRaise(true);
     m_Command22->setCursor(Qt::PointingHandCursor);
-    m_Command22->setStyleSheet(QStringLiteral(
-        "QToolButton { color: white; font-size: 16px; border: none; padding: 0 6px; }"
-        "QToolButton:hover { background: rgba(255, 255, 255, 0.18); border-radius: 4px; }"));
+    m_Command22->setStyleSheet(
+        QStringLiteral("QToolButton { color: white; font-size: 16px; border: none; padding: 0 6px;"
+                       " background: rgba(0, 0, 0, 0.28); border-radius: 4px; }"
+                       "QToolButton:hover { background: rgba(0, 0, 0, 0.45); }"));
     connect(m_Command22, &QToolButton::clicked, this, &MiniWindow::nextLesson);
 
     buildMenu();
@@ -258,9 +266,8 @@ void MiniWindow::onRepeatsFinished() {
         setLessonPosition(step.position);
         loadlesson();
     }
-    // A move plays by itself only with a repeat count above 0; the strip never stops.
-    if (!m_player.backend().isPlaying() && m_AR10->text() == QStringLiteral("暂停"))
-        m_core.playback().onCommand4();
+    // The move plays the sentence when the repeat count is above 0. With 0 the strip steps
+    // on and waits: the learner plays each sentence with 朗读, as in the trainer.
 }
 
 void MiniWindow::nextLesson() {
@@ -353,7 +360,9 @@ void MiniWindow::setColours(const QColor &background, const QColor &text) {
 // the Chinese line.
 void MiniWindow::refresh() {
     const StudyViewState &v = m_core.state().view;
-    m_english->setText(v.Label1.text);
+    // Before any lesson (no settings yet, or a book without lessons) the strip says what to do.
+    m_english->setText(m_core.state().sentenceCount == 0 ? QStringLiteral("右键单击此处，选择课程")
+                                                         : v.Label1.text);
     m_chinese->setText(v.Label2.text);
     m_english->setToolTip(v.sentenceToolTip);
     m_chinese->setToolTip(v.sentenceToolTip);
@@ -378,8 +387,10 @@ void MiniWindow::layoutStrip() {
     const bool withChinese = m_core.state().view.Check2.value == 1;
     const int englishTop = withChinese ? englishTopWithChinese : englishTopAlone;
     m_english->move(englishLeft / Twips::perPixel, englishTop / Twips::perPixel);
-    m_chinese->move(chineseLeft / Twips::perPixel, chineseTop / Twips::perPixel);
-    const int height = withChinese ? chineseTop + twipsOf(m_chinese->height()) + 110
+    // Larger type pushes the Chinese line down rather than under the English one.
+    const int chineseAt = std::max(chineseTop, englishTop + twipsOf(m_english->height()));
+    m_chinese->move(chineseLeft / Twips::perPixel, chineseAt / Twips::perPixel);
+    const int height = withChinese ? chineseAt + twipsOf(m_chinese->height()) + 110
                                    : englishTop + twipsOf(m_english->height()) + 130;
     const int widest = std::max(englishLeft + twipsOf(m_english->width()),
                                 chineseLeft + twipsOf(m_chinese->width()));
@@ -438,6 +449,12 @@ void MiniWindow::unload() {
 void MiniWindow::mousePressEvent(QMouseEvent *event) {
     m_dragOrigin = {};
     m_menu->popup(event->globalPosition().toPoint());
+}
+
+// Page Up/Down, F1, F8 (play) and F9 (hint) while the strip has the focus.
+void MiniWindow::keyPressEvent(QKeyEvent *event) {
+    if (!m_core.view().keyPressed(event->key()))
+        QWidget::keyPressEvent(event);
 }
 
 // Dragging by the title moves the strip.

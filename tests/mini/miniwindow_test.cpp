@@ -13,6 +13,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -124,8 +126,18 @@ TEST_F(MiniWindowTest, StartsWhereItWasLeftAndSavesItOnClose) {
     EXPECT_EQ(saved.textColour, bgrColour(255, 255, 255));
 }
 
-// After the last sentence of the end lesson the strip goes on with the start lesson, and it
-// plays by itself whatever the repeat count.
+// Without mnset.dat the strip keeps its first colour and book and says how to choose a course.
+TEST_F(MiniWindowTest, WithoutSettingsItAsksForACourse) {
+    QFile::remove(dir.filePath(QStringLiteral("SETTING/mnset.dat")));
+    start();
+    EXPECT_EQ(window->background(), QColor(128, 128, 192)); // 12615808
+    EXPECT_EQ(window->bookText(), QStringLiteral("商务英语900句"));
+    EXPECT_EQ(window->englishLine()->text(), QStringLiteral("右键单击此处，选择课程"));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+}
+
+// After the last sentence of the end lesson the strip goes on with the start lesson, playing;
+// with a repeat count of 0 it steps on and waits for 朗读.
 TEST_F(MiniWindowTest, TheRangeRunsOnWithoutEnd) {
     start();
     window->setLessonPosition(4);
@@ -138,12 +150,12 @@ TEST_F(MiniWindowTest, TheRangeRunsOnWithoutEnd) {
     EXPECT_EQ(window->core().state().currentSentence, 1);
     EXPECT_TRUE(backend().isPlaying());
 
-    // Inside a lesson the next sentence follows, playing, with a repeat count of 0 too.
+    // Inside a lesson the next sentence follows; with a repeat count of 0 it is not played.
     window->setnum(QStringLiteral("0"));
     player->VoicePause();
     Q_EMIT window->core().playback().repeatsFinished();
     EXPECT_EQ(window->core().state().currentSentence, 2);
-    EXPECT_TRUE(backend().isPlaying());
+    EXPECT_FALSE(backend().isPlaying());
 }
 
 TEST_F(MiniWindowTest, PauseTwiceGoesOnWhereItStopped) {
@@ -183,6 +195,13 @@ TEST_F(MiniWindowTest, TheChineseLineSetsTheHeight) {
     window->changeFontSize(3);
     EXPECT_GT(window->width(), before.width());
     EXPECT_GT(window->height(), before.height());
+
+    // Much larger type pushes the Chinese line down below the English one.
+    window->action(QStringLiteral("中文(&C)"))->trigger();
+    for (int step = 0; step < 4; ++step)
+        window->changeFontSize(3);
+    EXPECT_GT(chinese->y(), english->geometry().bottom());
+    EXPECT_EQ(window->height(), chinese->geometry().bottom() + 1 + 110 / 15);
 }
 
 // The dialog opened from the menu: the repeat count acts at once and stays after 取消; 确定
@@ -212,6 +231,32 @@ TEST_F(MiniWindowTest, TheSettingsDialogActsOnTheStrip) {
     Timer3.tick();
     EXPECT_FALSE(Timer3.isActive());
     EXPECT_EQ(window->core().state().lessonIndex, 1);
+}
+
+// The keys on the strip: Page Down/Up step, F1 goes back to the first sentence, F8 plays and
+// F9 asks for the English line to be hidden first.
+TEST_F(MiniWindowTest, KeysStepPlayAndHint) {
+    start();
+    const TrainerState &s = window->core().state();
+    auto press = [&](int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &event);
+    };
+    press(Qt::Key_PageDown);
+    press(Qt::Key_PageDown);
+    EXPECT_EQ(s.currentSentence, 3);
+    press(Qt::Key_PageUp);
+    EXPECT_EQ(s.currentSentence, 2);
+    press(Qt::Key_F1);
+    EXPECT_EQ(s.currentSentence, 1);
+    window->togglePause();
+    ASSERT_FALSE(backend().isPlaying());
+    press(Qt::Key_F8);
+    EXPECT_TRUE(backend().isPlaying());
+    messages.clear();
+    press(Qt::Key_F9);
+    EXPECT_EQ(messages, QStringList{QStringLiteral(
+                            "请在“显示英文句子”处于未选中状态时使用此功能（快捷键F9）。")});
 }
 
 TEST_F(MiniWindowTest, TheSpeedMenuNeedsTheMediaPlayer) {
