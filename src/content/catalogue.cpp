@@ -1,5 +1,13 @@
 #include "catalogue.h"
 
+#include "contentpaths.h"
+#include "dataplaces.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
 const QStringList &bookTitles(Program program) {
     static const QStringList orvessa = {
         QStringLiteral("英语900句"),
@@ -20,4 +28,27 @@ const QStringList &bookTitles(Program program) {
     };
     static const QStringList mini = {QStringLiteral("英语900句")};
     return program == Program::Mini ? mini : orvessa;
+}
+
+QStringList ownBookTitles(const DataPlaces &places) {
+    const QStringList &catalogue = bookTitles(Program::Orvessa);
+    QStringList titles;
+    for (const QString &root : places.roots()) {
+        const QStringList folders =
+            QDir(root + QStringLiteral("/book")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &title : folders) {
+            if (isSafeBookTitle(title) && !catalogue.contains(title) && !titles.contains(title) &&
+                QFileInfo::exists(places.readPath(ContentFile::bookList(title))))
+                titles << title;
+        }
+    }
+    QCollator pinyin(QLocale(QLocale::Chinese, QLocale::China));
+    pinyin.setNumericMode(true);
+    std::sort(titles.begin(), titles.end(),
+              [&](const QString &a, const QString &b) { return pinyin.compare(a, b) < 0; });
+    return titles;
+}
+
+QStringList bookSelectorTitles(Program program, const DataPlaces &places) {
+    return bookTitles(program) + ownBookTitles(places);
 }

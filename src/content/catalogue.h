@@ -2,6 +2,8 @@
 
 #include "programprofile.h"
 
+class DataPlaces;
+
 #include <QString>
 #include <QStringList>
 
@@ -12,3 +14,12 @@ const QStringList &bookTitles(Program program);
 inline QString initialBookTitle() {
     return QStringLiteral("商务英语900句");
 }
+
+// Books added beside the catalogue (imported or made by an author): the folders of book/ in
+// the program directory and the learner's folder whose titles are safe, are not in the
+// trainer's catalogue, and have a lesson-name list in one of the places. In Chinese
+// collation order (pinyin), each once.
+QStringList ownBookTitles(const DataPlaces &places);
+
+// The book selector's entries: the catalogue first, unchanged, then the own books.
+QStringList bookSelectorTitles(Program program, const DataPlaces &places);

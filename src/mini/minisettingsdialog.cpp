@@ -24,7 +24,7 @@
 
 namespace {
 
-// The books mini can read.
+// The book list's own entry; the books a learner added follow it.
 const QStringList books{QStringLiteral("新概念英语第一册")};
 
 QStringList repeatCounts() {
@@ -221,7 +221,7 @@ void MiniSettingsDialog::reload() {
     m_dragging = false;
     m_backgroundSwatch->setColour(m_host.background());
     m_textSwatch->setColour(m_host.textColour());
-    fillShowing(m_book, books, m_host.bookText());
+    fillShowing(m_book, books + m_host.ownBooks(), m_host.bookText());
     fillShowing(m_repeat, repeatCounts(), m_host.repeatText());
     fillShowing(m_pause, pauses(), m_host.pauseText());
     fillLessons();

@@ -2,12 +2,14 @@
 #pragma once
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 class MiniSettingsHost {
 public:
     virtual ~MiniSettingsHost() = default;
     // Read when the dialog opens (and after fwa for the lesson lists).
     virtual QString bookText() const = 0;         // the book selector's text
+    virtual QStringList ownBooks() const = 0;     // books added beside the catalogue
     virtual QString lessonListBuffer() const = 0; // the book's "^"-separated lesson names
     virtual int HN() const = 0;                   // 0-based start lesson of the range
     virtual QString endLessonText() const = 0;    // the end-lesson box

@@ -55,6 +55,7 @@ class WindowHost : public MiniSettingsHost {
 public:
     explicit WindowHost(MiniWindow &window) : m_window(window) {}
     QString bookText() const override { return m_window.bookText(); }
+    QStringList ownBooks() const override { return ownBookTitles(m_window.places()); }
     QString lessonListBuffer() const override { return m_window.lessonListBuffer(); }
     int HN() const override { return m_window.HN; }
     QString endLessonText() const override { return m_window.endLesson; }

@@ -60,6 +60,7 @@ public:
     bool unloaded() const { return m_unloaded; }
 
     TrainerCore &core() { return m_core; }
+    const DataPlaces &places() const { return m_places; }
     QMenu *contextMenu() const { return m_menu; }
     QAction *action(const QString &caption) const;
     QLabel *englishLine() const { return m_english; }

@@ -137,7 +137,7 @@ void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
 
 void CatalogueView::fillBookSelector(const QString &bookTitle) {
     m_Combo1->clear();
-    m_Combo1->addItems(bookTitles(Program::Orvessa));
+    m_Combo1->addItems(bookSelectorTitles(Program::Orvessa, m_places));
     // The current item follows the shown title, so that the wheel and the arrow keys step
     // from it; a title that is not listed has no current item.
     m_Combo1->setCurrentIndex(m_Combo1->findText(bookTitle));

@@ -26,6 +26,7 @@ struct FakeSettingsHost : MiniSettingsHost {
     QColor backgroundColour{29, 56, 91};
     QColor textColourValue{255, 255, 0};
 
+    QStringList own; // books added beside the catalogue
     QStringList booksLoaded;
     QStringList repeatsSet;
     QStringList pausesSet;
@@ -34,6 +35,7 @@ struct FakeSettingsHost : MiniSettingsHost {
     QString bufferAfterFwa = QStringLiteral("^Lesson A^Lesson B^");
 
     QString bookText() const override { return book; }
+    QStringList ownBooks() const override { return own; }
     QString lessonListBuffer() const override { return buffer; }
     int HN() const override { return hn; }
     QString endLessonText() const override { return endLesson; }

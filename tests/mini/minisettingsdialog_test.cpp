@@ -90,7 +90,13 @@ TEST_F(MiniSettingsDialogTest, OpeningReadsEveryFieldFromTheWindowEachTime) {
     host.endLesson = QStringLiteral("Lesson 2");
     host.repeat = QStringLiteral("7");
     host.backgroundColour = Qt::white;
+    host.own = QStringList{QStringLiteral("我的播客")};
+    host.book = QStringLiteral("英语900句");
     dialog->open();
+    EXPECT_EQ(entries(dialog->bookList()),
+              (QStringList{QStringLiteral("新概念英语第一册"), QStringLiteral("我的播客"),
+                           QStringLiteral("英语900句")}));
+    EXPECT_EQ(dialog->bookList()->currentText(), QStringLiteral("英语900句"));
     EXPECT_EQ(dialog->startLessonList()->currentIndex(), 0);
     EXPECT_EQ(dialog->endLessonList()->currentText(), "Lesson 2");
     EXPECT_EQ(dialog->repeatList()->currentText(), "7");
