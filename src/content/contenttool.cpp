@@ -4,7 +4,9 @@
 #include "caretlist.h"
 #include "contentpaths.h"
 #include "dataplaces.h"
+#include "filebytes.h"
 #include "lessonfile.h"
+#include "lessonimport.h"
 #include "resultstext.h"
 #include "richtext.h"
 #include "sentencetable.h"
@@ -22,7 +24,6 @@
 
 namespace {
 
-constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
 constexpr int maxProblemsPerFile = 20;
 constexpr int maxLessons = 32767; // lesson numbers are 16-bit signed
 
@@ -31,39 +32,9 @@ constexpr char16_t blackStar = ResultsMark::passed;
 
 const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklist FILE [--json] | "
                           "settings FILE --program orvessa|mini [--json] | results FILE [--json] | "
-                          "check DIR [--user-data DIR]";
-
-struct FileBytes {
-    QByteArray bytes;
-    QString error; // empty when the bytes were read
-};
-
-// Refuses anything but a regular file (a FIFO or device could block or never end) and
-// files above 64 MiB.
-FileBytes readFileBytes(const QString &path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return {{}, QStringLiteral("no such file")};
-    }
-    if (!info.isFile()) {
-        return {{}, QStringLiteral("not a regular file")};
-    }
-    if (info.size() > maxFileBytes) {
-        return {{}, QStringLiteral("larger than 64 MiB, refused")};
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, file.errorString()};
-    }
-    QByteArray bytes = file.read(maxFileBytes + 1);
-    if (bytes.size() > maxFileBytes) {
-        return {{}, QStringLiteral("larger than 64 MiB, refused")};
-    }
-    if (file.error() != QFileDevice::NoError) {
-        return {{}, file.errorString()};
-    }
-    return {std::move(bytes), {}};
-}
+                          "check DIR [--user-data DIR] | "
+                          "import DIR --book TITLE --name LESSON_NAME --audio AUDIO "
+                          "--subtitles SUBS [--chinese SUBS2]";
 
 // The text of a data file as the program's text buffer gives it, and whether some
 // bytes could not be decoded.
@@ -561,13 +532,62 @@ private:
     int m_lessons = 0;
 };
 
+// import DIR --book TITLE --name LESSON_NAME --audio AUDIO --subtitles SUBS [--chinese SUBS2]
+int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
+              const AudioTools &audio) {
+    ImportRequest request;
+    const std::pair<const char16_t *, QString *> options[] = {
+        {u"--book", &request.book},           {u"--name", &request.name},
+        {u"--audio", &request.audio},         {u"--subtitles", &request.subtitles},
+        {u"--chinese", &request.chinese},
+    };
+    auto usageError = [&](const QString &error) {
+        err << "orvessa-content: " << error << "; " << usage << '\n';
+        return 2;
+    };
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const auto option = std::find_if(std::begin(options), std::end(options),
+                                         [&](const auto &o) { return arg == o.first; });
+        if (option != std::end(options)) {
+            if (i + 1 >= args.size())
+                return usageError(arg + QStringLiteral(" needs a value"));
+            *option->second = args[++i];
+        } else if (arg.startsWith(u"--")) {
+            return usageError(QStringLiteral("unknown option \"%1\"").arg(arg));
+        } else if (request.dir.isNull()) {
+            request.dir = arg;
+        } else {
+            return usageError(QStringLiteral("unexpected argument \"%1\"").arg(arg));
+        }
+    }
+    if (request.dir.isEmpty())
+        return usageError(QStringLiteral("import needs a DIR"));
+    for (const auto &[name, value] : options) {
+        if (value->isNull() && name != std::u16string_view(u"--chinese"))
+            return usageError(QStringLiteral("import needs %1").arg(QString::fromUtf16(name)));
+    }
+    const ImportResult result = importLesson(request, audio);
+    if (!result.error.isEmpty()) {
+        err << "orvessa-content: " << result.error << '\n';
+        return 1;
+    }
+    for (const QString &note : result.notes)
+        err << "orvessa-content: note: " << note << '\n';
+    out << result.lessonPath << '\n';
+    return 0;
+}
+
 } // namespace
 
-int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err) {
+int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err,
+                   const AudioTools &audio) {
     if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
         out << usage << '\n';
         return 0;
     }
+    if (!args.isEmpty() && args.first() == u"import")
+        return runImport(args, out, err, audio);
     const ParsedCommand parsed = parseArguments(args);
     if (!parsed.command) {
         err << "orvessa-content: " << parsed.error << "; " << usage << '\n';

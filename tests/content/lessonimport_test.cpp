@@ -1,0 +1,148 @@
+#include "content/caretlist.h"
+#include "content/contentpaths.h"
+#include "content/lessonimport.h"
+#include "content/resultstext.h"
+#include "content/textcodec.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void write(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray read(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file under dir with its bytes, to see that a refused import wrote nothing.
+QMap<QString, QByteArray> snapshot(const QString &dir) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(path, read(path));
+    }
+    return files;
+}
+
+class LessonImport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid() && work.isValid());
+        // A book of two lessons, one passed.
+        write(dir.filePath(QStringLiteral("SETTING/BookList/播客.dat")), encodeGbk(u"^甲^乙^"));
+        write(dir.filePath(QStringLiteral("SETTING/Results/播客.dat")), encodeGbk(u"^☆甲^★乙^"));
+        write(file("a.srt"), "1\n00:00:01,000 --> 00:00:02,500\nHello there.\n你好。\n\n"
+                             "2\n00:00:03,000 --> 00:00:04,250\nHow are you?\n你好吗？\n");
+        write(file("audio.mp3"), "ID3 mp3 bytes");
+        write(file("audio.ogg"), "OggS bytes");
+        tools.probe = [this](const QString &path) {
+            AudioFacts facts;
+            if (!QFileInfo::exists(path))
+                facts.error = QStringLiteral("no such file");
+            facts.seconds = 10;
+            facts.isMp3 = path.endsWith(u".mp3");
+            return facts;
+        };
+        tools.convertToMp3 = [this](const QString &, const QString &to) {
+            ++conversions;
+            if (failConversion)
+                return QStringLiteral("the encoder failed");
+            write(to, "converted mp3");
+            return QString();
+        };
+    }
+    QString file(const char *name) { return work.filePath(QString::fromUtf8(name)); }
+    ImportRequest request(const char *audio = "audio.mp3", const char *subs = "a.srt") {
+        return {dir.path(), QStringLiteral("播客"), QStringLiteral("第三集"), file(audio),
+                file(subs), {}};
+    }
+
+    QTemporaryDir dir, work;
+    AudioTools tools;
+    int conversions = 0;
+    bool failConversion = false;
+};
+
+// The lesson after the book's last, its audio copied or converted, its name in the list and
+// "☆" + name in the results, the marks of the other lessons kept.
+TEST_F(LessonImport, AddsTheNextLessonOfTheBook) {
+    for (const char *audio : {"audio.mp3", "audio.ogg"}) {
+        const ImportResult result = importLesson(request(audio), tools);
+        ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+        EXPECT_TRUE(result.notes.isEmpty());
+    }
+    EXPECT_EQ(conversions, 1);
+    EXPECT_EQ(decodeText(read(dir.filePath(QStringLiteral("book/播客/3.dat")))),
+              QStringLiteral("*Hello there.#你好。#1.000#2.500#*How are you?#你好吗？#3.000#4.250#*"));
+    EXPECT_EQ(read(dir.filePath(QStringLiteral("Sound/播客/3.mp3"))), QByteArray("ID3 mp3 bytes"));
+    EXPECT_EQ(read(dir.filePath(QStringLiteral("Sound/播客/4.mp3"))), QByteArray("converted mp3"));
+    EXPECT_EQ(decodeText(read(dir.filePath(QStringLiteral("SETTING/BookList/播客.dat")))),
+              QStringLiteral("^甲^乙^第三集^第三集^"));
+    EXPECT_EQ(decodeText(read(dir.filePath(QStringLiteral("SETTING/Results/播客.dat")))),
+              QStringLiteral("^☆甲^★乙^☆第三集^☆第三集^"));
+
+    // A new book starts its own list and results; text beyond GBK is written as UTF-8.
+    ImportRequest fresh = request();
+    fresh.book = QStringLiteral("New");
+    fresh.name = QStringLiteral("Episode 😀");
+    const ImportResult result = importLesson(fresh, tools);
+    ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    EXPECT_EQ(result.lessonPath, dir.filePath(QStringLiteral("book/New/1.dat")));
+    EXPECT_TRUE(read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))).startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(splitCaretList(decodeText(read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))))),
+              QStringList{fresh.name});
+    EXPECT_EQ(resultsEntries(decodeText(read(dir.filePath(QStringLiteral("SETTING/Results/New.dat"))))),
+              QStringList{QStringLiteral("☆Episode 😀")});
+}
+
+// Bad input is refused with one line that says what is wrong, and nothing is written.
+TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
+    write(file("star.srt"), "1\n00:00:01,000 --> 00:00:02,000\nFine.\n\n"
+                            "2\n00:00:03,000 --> 00:00:04,000\nFive * stars\n");
+    write(file("empty.srt"), "\n\n");
+    write(dir.filePath(QStringLiteral("Sound/播客/3.mp3")), "left behind"); // not in the list
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    struct Case {
+        std::function<void(ImportRequest &)> change;
+        const char *message;
+    } cases[] = {
+        {[](ImportRequest &r) { r.book = QStringLiteral("../escape"); }, "not a safe book title"},
+        {[](ImportRequest &r) { r.name = QStringLiteral("a^b"); }, "holds \"^\""},
+        {[this](ImportRequest &r) { r.audio = file("missing.mp3"); }, "no such file"},
+        {[this](ImportRequest &r) { r.subtitles = file("empty.srt"); }, "no cue"},
+        {[this](ImportRequest &r) { r.subtitles = file("star.srt"); }, "cue 2 (at 3.000 s)"},
+        {[this](ImportRequest &r) { r.chinese = file("missing.srt"); }, "missing.srt"},
+        {[](ImportRequest &) {}, "3.mp3: already there"},
+    };
+    for (const Case &c : cases) {
+        ImportRequest r = request();
+        c.change(r);
+        const ImportResult result = importLesson(r, tools);
+        EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.message)))
+            << c.message << ": " << result.error.toStdString();
+        EXPECT_EQ(snapshot(dir.path()), before) << c.message;
+    }
+
+    // A conversion that fails takes back the files and folders written before it.
+    QFile::remove(dir.filePath(QStringLiteral("Sound/播客/3.mp3")));
+    QDir(dir.filePath(QStringLiteral("Sound"))).removeRecursively();
+    const QMap<QString, QByteArray> clean = snapshot(dir.path());
+    failConversion = true;
+    EXPECT_EQ(importLesson(request("audio.ogg"), tools).error,
+              file("audio.ogg") + QStringLiteral(": the encoder failed"));
+    EXPECT_EQ(snapshot(dir.path()), clean);
+}
+
+} // namespace
