@@ -1,5 +1,6 @@
 #include "content/subtitles.h"
 
+#include <QFile>
 #include <QStringEncoder>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -316,6 +317,31 @@ TEST(MergeChinese, TakesTheLongestOverlap) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(describe(mergeChinese(c.english, c.chinese)), c.expected);
+    }
+}
+
+TEST(SubtitleFiles, CommittedSamplesReadInEveryEncoding) {
+    const struct {
+        const char *file;
+        std::string expected;
+    } cases[] = {
+        {"bilingual.srt",
+         "0.500-1.720 Good morning.|早上好。 / 2.100-3.050 How are you? &|你好吗？"},
+        {"bilingual_gbk.srt",
+         "0.500-1.720 Good morning.|早上好。 / 2.100-3.050 How are you? &|你好吗？"},
+        {"notes.vtt", "0.500-1.720 Good morning.| / 2.100-3.050 |你好吗？"},
+        // UTF-16 with an offset of +100 ms; the empty line at 3 s ends the second cue.
+        {"bilingual.lrc", "0.400-2.000 Good morning.|早上好。 / 2.000-2.900 How are you?| / "
+                          "4.900-8.000 How are you?|"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        QFile file(QStringLiteral(ORVESSA_TEST_DATA_DIR "/subtitles/") + QLatin1StringView(c.file));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = decodeSubtitleText(file.readAll());
+        const std::optional<SubtitleFormat> format = subtitleFormatOf(file.fileName(), text);
+        ASSERT_TRUE(format.has_value());
+        EXPECT_EQ(parsed(*format, text, 8), c.expected);
     }
 }
 
