@@ -686,13 +686,14 @@ SubtitleParse parseSubtitles(QStringView text, SubtitleFormat format, double aud
 
 std::vector<SubtitleCue> mergeChinese(std::vector<SubtitleCue> english,
                                       const std::vector<SubtitleCue> &chinese) {
-    // The Chinese cues by start; one that overlaps an English cue starts less than the
+    // The Chinese cues with text by start; one that overlaps an English cue starts less than the
     // longest Chinese duration before it, which bounds the search.
     std::vector<size_t> order;
     double longest = 0;
     for (size_t i = 0; i < chinese.size(); ++i) {
         const SubtitleCue &c = chinese[i];
-        if (std::isfinite(c.start) && std::isfinite(c.end) && c.end > c.start) {
+        const bool hasText = !c.chinese.isEmpty() || !c.english.isEmpty();
+        if (hasText && std::isfinite(c.start) && std::isfinite(c.end) && c.end > c.start) {
             order.push_back(i);
             longest = std::max(longest, c.end - c.start);
         }
