@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the parsers' libFuzzer targets with clang in build-fuzz and runs each for N seconds
 # (first argument, default 10), seeded from tests/data/content (the recording reader from
-# the wave files in tests/data/shortsound).
+# the wave files in tests/data/shortsound, the subtitle reader from tests/data/subtitles).
 # Exits non-zero as soon as a fuzzer finds a crash, a hang or a broken invariant; the
 # input that did it is left in build-fuzz/artifacts/<target>/.
 set -eu
@@ -9,7 +9,7 @@ set -eu
 seconds=${1:-10}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-fuzzers="lesson caretlist settings richtext textcodec results waveclip"
+fuzzers="lesson caretlist settings richtext textcodec results subtitles waveclip"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVESSA_FUZZ=ON -DORVESSA_TESTS=OFF -DORVESSA_BENCH=OFF
@@ -24,6 +24,10 @@ for name in $fuzzers; do
     case $name in
         richtext|settings) dict="-dict=$root/fuzz/rtf.dict" ;;
         waveclip) seeds="$root/tests/data/shortsound" ;;
+        subtitles)
+            dict="-dict=$root/fuzz/subtitles.dict"
+            seeds="$root/tests/data/subtitles"
+            ;;
     esac
     echo "== fuzz_$name for ${seconds}s"
     # New inputs go to the first directory only; the seeds stay untouched.
