@@ -28,13 +28,13 @@ namespace {
 
 using namespace programdir;
 
-struct Run {
+struct ToolRun {
     int status = -1;
     QByteArray out;
     QByteArray err;
 };
 
-Run runTool(const QStringList &args) {
+ToolRun runTool(const QStringList &args) {
     QProcess tool;
     tool.start(QStringLiteral(ORVESSA_BIN_DIR "/orvessa-content"), args);
     if (!tool.waitForFinished(60000))
@@ -82,14 +82,14 @@ TEST(ImportE2E, SubtitledAudioBecomesALessonTheTrainerPlays) {
               0);
 
     const QString book = QStringLiteral("我的播客");
-    const Run imported = runTool({"import", dir.path(), "--book", book, "--name", "第一集",
+    const ToolRun imported = runTool({"import", dir.path(), "--book", book, "--name", "第一集",
                                   "--audio", ogg, "--subtitles",
                                   work.filePath(QStringLiteral("episode.srt"))});
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     const QString lessonPath = QString::fromUtf8(imported.out).trimmed();
     EXPECT_EQ(lessonPath, dir.filePath(QStringLiteral("book/") + book + QStringLiteral("/1.dat")));
 
-    const Run shown = runTool({"lesson", lessonPath, "--json"});
+    const ToolRun shown = runTool({"lesson", lessonPath, "--json"});
     ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
     const QJsonArray sentences = QJsonDocument::fromJson(shown.out)["sentences"].toArray();
     ASSERT_EQ(sentences.size(), demo.count());
@@ -100,7 +100,7 @@ TEST(ImportE2E, SubtitledAudioBecomesALessonTheTrainerPlays) {
         EXPECT_NEAR(s["start"].toString().toDouble(), demo.times(i)->start, 0.0005);
         EXPECT_NEAR(s["end"].toString().toDouble(), demo.times(i)->end, 0.0005);
     }
-    const Run checked = runTool({"check", dir.path()});
+    const ToolRun checked = runTool({"check", dir.path()});
     EXPECT_EQ(checked.status, 0) << checked.out.toStdString();
 
     // The trainer lists the book after the catalogue and plays the lesson's second sentence.
