@@ -1,3 +1,4 @@
+#include "audio/audioimport.h"
 #include "content/contenttool.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,14 @@ int main(int argc, char **argv) {
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    const int status = runContentTool(args, out, err);
+    // import reads and converts audio through FFmpeg.
+    AudioTools audio;
+    audio.probe = [](const QString &path) {
+        const AudioFileFacts facts = probeAudioFile(path);
+        return AudioFacts{facts.seconds, facts.isMp3, facts.error};
+    };
+    audio.convertToMp3 = convertToMp3;
+    const int status = runContentTool(args, out, err, audio);
     out.flush();
     err.flush();
     return status;

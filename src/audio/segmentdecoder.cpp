@@ -1,5 +1,7 @@
 #include "segmentdecoder.h"
 
+#include "ffmpegholders.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -14,11 +16,7 @@
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-#include <libswresample/swresample.h>
 }
 
 struct SegmentDecoder::Shared {
@@ -37,12 +35,6 @@ constexpr std::array<double, 3> seekLeads{0.5, 5.0, 60.0};
 // stretch in a good file is skipped, a file of noise is not decoded for ever.
 constexpr int maxRefusedPackets = 200;
 
-QString ffmpegError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
-
 struct Stop {
     QDeadlineTimer deadline;
     const std::atomic_bool *cancel = nullptr;
@@ -52,27 +44,6 @@ struct Stop {
 int interrupted(void *opaque) {
     return static_cast<const Stop *>(opaque)->now() ? 1 : 0;
 }
-
-struct FormatCloser {
-    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame *f) const { av_frame_free(&f); }
-};
-struct ResamplerFreer {
-    void operator()(SwrContext *s) const { swr_free(&s); }
-};
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
 
 // Turns decoded frames into 16 kHz mono and keeps the output samples that fall in the
 // stretch. Output sample n (counted from the first frame after a seek) sounds at

@@ -7,6 +7,7 @@
 #include "filebytes.h"
 #include "lessonfile.h"
 #include "lessonimport.h"
+#include "lessonshift.h"
 #include "resultstext.h"
 #include "richtext.h"
 #include "sentencetable.h"
@@ -19,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QSet>
 #include <optional>
 
@@ -34,7 +36,8 @@ const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklis
                           "settings FILE --program orvessa|mini [--json] | results FILE [--json] | "
                           "check DIR [--user-data DIR] | "
                           "import DIR --book TITLE --name LESSON_NAME --audio AUDIO "
-                          "--subtitles SUBS [--chinese SUBS2]";
+                          "--subtitles SUBS [--chinese SUBS2] | "
+                          "shift FILE --by SECONDS [--from N] [--to M]";
 
 // The text of a data file as the program's text buffer gives it, and whether some
 // bytes could not be decoded.
@@ -89,7 +92,21 @@ struct Command {
     bool json = false;
     std::optional<Program> program;
     QString userData; // check: the learner's folder that mirrors DIR
+    // shift: seconds and sentences 1-based, to = -1 for the last
+    std::optional<double> shiftBy;
+    int from = 1;
+    int to = -1;
 };
+
+// A sentence number of --from or --to, 1 or more.
+std::optional<int> sentenceNumber(const QString &text) {
+    bool converted = false;
+    const int number = text.toInt(&converted);
+    if (!converted || number < 1) {
+        return std::nullopt;
+    }
+    return number;
+}
 
 struct ParsedCommand {
     std::optional<Command> command;
@@ -102,15 +119,16 @@ ParsedCommand parseArguments(const QStringList &args) {
     }
     Command command;
     command.name = args.first();
-    static const QStringList known = {QStringLiteral("lesson"), QStringLiteral("booklist"),
+    static const QStringList known = {QStringLiteral("lesson"),   QStringLiteral("booklist"),
                                       QStringLiteral("settings"), QStringLiteral("results"),
-                                      QStringLiteral("check")};
+                                      QStringLiteral("check"),    QStringLiteral("shift")};
     if (!known.contains(command.name)) {
         return {std::nullopt, QStringLiteral("unknown command \"%1\"").arg(command.name)};
     }
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString &arg = args[i];
-        if (arg == u"--json" && command.name != u"check") {
+        const bool shift = command.name == u"shift";
+        if (arg == u"--json" && command.name != u"check" && !shift) {
             command.json = true;
         } else if (arg == u"--program" && command.name == u"settings") {
             if (i + 1 >= args.size()) {
@@ -130,6 +148,19 @@ ParsedCommand parseArguments(const QStringList &args) {
                 return {std::nullopt, QStringLiteral("--user-data needs a DIR")};
             }
             command.userData = args[++i];
+        } else if (arg == u"--by" && shift) {
+            // The next argument whatever it looks like: "--by -0.5" moves back.
+            command.shiftBy = i + 1 < args.size() ? parseSeconds(args[++i]) : std::nullopt;
+            if (!command.shiftBy) {
+                return {std::nullopt, QStringLiteral("--by needs SECONDS, e.g. 0.25 or -1.5")};
+            }
+        } else if ((arg == u"--from" || arg == u"--to") && shift) {
+            const std::optional<int> number =
+                i + 1 < args.size() ? sentenceNumber(args[++i]) : std::nullopt;
+            if (!number) {
+                return {std::nullopt, arg + QStringLiteral(" needs a sentence number from 1")};
+            }
+            (arg == u"--from" ? command.from : command.to) = *number;
         } else if (arg.startsWith(u"--")) {
             return {std::nullopt, QStringLiteral("unknown option \"%1\"").arg(arg)};
         } else if (command.path.isNull()) {
@@ -142,6 +173,9 @@ ParsedCommand parseArguments(const QStringList &args) {
         return {std::nullopt, command.name == u"check"
                                   ? QStringLiteral("check needs a DIR")
                                   : command.name + QStringLiteral(" needs a FILE")};
+    }
+    if (command.name == u"shift" && !command.shiftBy) {
+        return {std::nullopt, QStringLiteral("shift needs --by SECONDS")};
     }
     if (command.name == u"settings" && !command.program) {
         return {std::nullopt, QStringLiteral("settings needs --program orvessa|mini")};
@@ -212,6 +246,32 @@ int showSettings(const Command &command, const QString &text, QTextStream &out) 
 
 // Checks a program directory, and the learner's folder where the programs read it first,
 // and prints one line per problem. With two places every line says which one it is in.
+// Moves the times of a lesson file's sentences and saves it in place (all or nothing, the
+// file keeping its permissions).
+int shiftFile(const Command &command, QTextStream &out, QTextStream &err) {
+    const auto fail = [&](const QString &why) {
+        err << "orvessa-content: " << command.path << ": " << why << '\n';
+        return 1;
+    };
+    const FileBytes file = readFileBytes(command.path);
+    if (!file.error.isEmpty()) {
+        return fail(file.error);
+    }
+    const ShiftResult shifted =
+        shiftLessonTimes(file.bytes, *command.shiftBy, command.from, command.to);
+    if (!shifted.error.isEmpty()) {
+        return fail(shifted.error);
+    }
+    QSaveFile save(command.path);
+    if (!save.open(QIODevice::WriteOnly) || save.write(shifted.bytes) != shifted.bytes.size() ||
+        !save.commit()) {
+        return fail(save.errorString());
+    }
+    out << "shifted " << shifted.shifted << (shifted.shifted == 1 ? " sentence" : " sentences")
+        << " in " << command.path << '\n';
+    return 0;
+}
+
 class DirectoryCheck {
 public:
     DirectoryCheck(const DataPlaces &places, QTextStream &out)
@@ -614,6 +674,10 @@ int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err,
             userData.chop(1);
         }
         return DirectoryCheck(DataPlaces::withUserFolder(root, userData), out).run();
+    }
+
+    if (command.name == u"shift") {
+        return shiftFile(command, out, err);
     }
 
     const FileBytes file = readFileBytes(command.path);

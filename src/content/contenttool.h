@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <QTextStream>
 
-// The content authors' command-line tool: lesson, booklist, settings, results, check, import.
+// The content authors' command-line tool: lesson, booklist, settings, results, check,
+// import, shift.
 // args excludes the program name. Returns the process exit status; every failure
 // prints one line on err and returns non-zero. audio reads and converts the audio of an
 // import; without it import fails.

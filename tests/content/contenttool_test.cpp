@@ -53,6 +53,11 @@ void writeFile(const QString &path, const QByteArray &bytes) {
     file.write(bytes);
 }
 
+QByteArray contentOf(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 QStringList jsonStrings(const QJsonValue &value) {
     QStringList strings;
     for (const QJsonValue &item : value.toArray()) {
@@ -242,6 +247,70 @@ TEST(ContentToolErrors, FifoIsRefusedWithoutWaitingForAWriter) {
     EXPECT_TRUE(run.err.contains(u"not a regular file"));
 }
 #endif
+
+// Runs in order on one UTF-8 lesson with a BOM: every refusal leaves it as it was, and a
+// shift there and back through the command gives back its bytes and permissions.
+TEST(ContentToolShift, RefusalsLeaveTheFileAndARoundTripRestoresIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("1.dat"));
+    const QByteArray original = contentFixture("lesson_utf8_bom.dat");
+    const QByteArray later = QByteArray(original).replace("0.50#1.72", "0.75#1.97");
+    const QByteArray bothLater = QByteArray(later).replace("2.10#3.05", "2.35#3.30");
+    writeFile(path, original);
+    const QString rtf = dir.filePath(QStringLiteral("rtf.dat"));
+    writeFile(rtf, contentFixture("results_rtf.dat"));
+#ifdef Q_OS_UNIX
+    ASSERT_TRUE(
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+#endif
+    struct Step {
+        QStringList args; // FILE stands for the lesson
+        int status;
+        QByteArray after;
+        const char *says; // in out on success, in err otherwise
+    };
+    const Step steps[] = {
+        {{"shift", "FILE"}, 2, original, "needs --by"},
+        {{"shift", "--by", "1"}, 2, original, "needs a FILE"},
+        {{"shift", "FILE", "--by"}, 2, original, "--by needs SECONDS"},
+        {{"shift", "FILE", "--by", "1e3"}, 2, original, "--by needs SECONDS"},
+        {{"shift", "FILE", "--by", "1", "--from", "0"}, 2, original, "--from needs"},
+        {{"shift", "FILE", "--by", "1", "--to", "last"}, 2, original, "--to needs"},
+        {{"shift", "FILE", "--by", "1", "--json"}, 2, original, "unknown option"},
+        {{"shift", "FILE", "--by", "1", "--from", "3"}, 1, original, "no sentence 3"},
+        {{"shift", "FILE", "--by", "1", "--from", "2", "--to", "1"}, 1, original, "2 to 1"},
+        {{"shift", rtf, "--by", "1"}, 1, original, "RTF"},
+        {{"shift", dir.filePath(QStringLiteral("none.dat")), "--by", "1"},
+         1,
+         original,
+         "no such file"},
+        {{"shift", "FILE", "--by", "0.25", "--to", "1"}, 0, later, "shifted 1 sentence in "},
+        {{"shift", "FILE", "--from", "2", "--by", "+0.25"}, 0, bothLater, "shifted 1 sentence"},
+        {{"shift", "FILE", "--by", "-0.25"}, 0, original, "shifted 2 sentences in "},
+    };
+    for (const Step &step : steps) {
+        QStringList args = step.args;
+        args.replaceInStrings(QStringLiteral("FILE"), path);
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.status, step.status);
+        const QString &said = step.status == 0 ? run.out : run.err;
+        EXPECT_TRUE(said.contains(QString::fromUtf8(step.says))) << said.toStdString();
+        EXPECT_EQ(said.count(u'\n'), 1);
+        EXPECT_TRUE((step.status == 0 ? run.err : run.out).isEmpty());
+        if (step.status == 1) {
+            EXPECT_TRUE(run.err.startsWith(QStringLiteral("orvessa-content: %1: ").arg(args[1])));
+        }
+        EXPECT_EQ(contentOf(path), step.after);
+    }
+#ifdef Q_OS_UNIX
+    // Owner, group and others; the "user" bits repeat the owner's for the caller.
+    EXPECT_EQ(QFile::permissions(path) & 0x7077,
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+#endif
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+}
 
 // A complete, correct program directory with two books.
 class ContentToolCheck : public testing::Test {

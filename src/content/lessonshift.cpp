@@ -1,0 +1,200 @@
+#include "lessonshift.h"
+
+#include "lessonfile.h"
+#include "richtext.h"
+#include "textcodec.h"
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Times are exact decimals: a count of 10^-scale seconds, scale being the field's own
+// decimals but at least 3 (milliseconds, the step of a shift). The limits keep every sum
+// inside 64 bits.
+constexpr int maxDecimals = 9;
+constexpr int maxWholeDigits = 9;
+constexpr double maxShiftSeconds = 1e9;
+
+constexpr qint64 powerOfTen(int exponent) {
+    qint64 power = 1;
+    for (int i = 0; i < exponent; ++i) {
+        power *= 10;
+    }
+    return power;
+}
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+struct ExactTime {
+    qint64 units = 0;
+    int scale = 3;
+    int decimals = 0; // as written
+};
+
+// The number of a field parseSeconds() accepts, without its blanks.
+std::optional<ExactTime> exactTime(QStringView number) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (number[i] == u'+' || number[i] == u'-') {
+        negative = number[i] == u'-';
+        ++i;
+    }
+    qint64 whole = 0;
+    int wholeDigits = 0;
+    for (; i < number.size() && number[i] != u'.'; ++i) {
+        whole = whole * 10 + (number[i].unicode() - u'0');
+        if (whole > 0 && ++wholeDigits > maxWholeDigits) {
+            return std::nullopt;
+        }
+    }
+    const QStringView fraction = i < number.size() ? number.sliced(i + 1) : QStringView();
+    if (fraction.size() > maxDecimals) {
+        return std::nullopt;
+    }
+    ExactTime time;
+    time.decimals = int(fraction.size());
+    time.scale = std::max(time.decimals, 3);
+    qint64 part = 0;
+    for (const QChar c : fraction) {
+        part = part * 10 + (c.unicode() - u'0');
+    }
+    time.units = whole * powerOfTen(time.scale) + part * powerOfTen(time.scale - time.decimals);
+    if (negative) {
+        time.units = -time.units;
+    }
+    return time;
+}
+
+bool exactIn(qint64 units, int scale, int decimals) {
+    return units % powerOfTen(scale - decimals) == 0;
+}
+
+// units >= 0, written with its own decimals when they hold it exactly, else the fewest
+// that do (at most 3, as a shift moves by whole milliseconds).
+QByteArray formatTime(qint64 units, int scale, int ownDecimals) {
+    int decimals = ownDecimals;
+    if (!exactIn(units, scale, decimals)) {
+        decimals = 0;
+        while (!exactIn(units, scale, decimals)) {
+            ++decimals;
+        }
+    }
+    const qint64 one = powerOfTen(scale);
+    QByteArray text = QByteArray::number(units / one);
+    if (decimals > 0) {
+        const qint64 fraction = (units % one) / powerOfTen(scale - decimals);
+        text += '.';
+        text += QByteArray::number(fraction).rightJustified(decimals, '0');
+    }
+    return text;
+}
+
+// Where a field's number lies in the field, and what replaces it.
+struct ShiftedField {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    QByteArray number;
+    QString problem; // set when the field cannot be shifted
+};
+
+// A field's text for a message: decoded, on one line, not too long.
+QString quoted(QStringView latin1Field) {
+    QString text = decodeText(latin1Field.toLatin1()).simplified();
+    if (text.size() > 40) {
+        text = text.first(40) + u'…';
+    }
+    return u'"' + text + u'"';
+}
+
+ShiftedField shiftField(QStringView field, qint64 shiftMs) {
+    ShiftedField shifted;
+    shifted.end = field.size();
+    while (shifted.begin < shifted.end && isBlank(field[shifted.begin])) {
+        ++shifted.begin;
+    }
+    while (shifted.end > shifted.begin && isBlank(field[shifted.end - 1])) {
+        --shifted.end;
+    }
+    if (!parseSeconds(field)) {
+        shifted.problem = quoted(field) + QStringLiteral(" is not a number");
+        return shifted;
+    }
+    const QStringView number = field.sliced(shifted.begin, shifted.end - shifted.begin);
+    const std::optional<ExactTime> time = exactTime(number);
+    if (!time) {
+        shifted.problem = quoted(field) + QStringLiteral(" has too many digits");
+        return shifted;
+    }
+    // Below 0 stops at 0: shifting back by the same amount then ends elsewhere.
+    const qint64 units = std::max<qint64>(0, time->units + shiftMs * powerOfTen(time->scale - 3));
+    shifted.number =
+        units == time->units ? number.toLatin1() : formatTime(units, time->scale, time->decimals);
+    return shifted;
+}
+
+ShiftResult failure(QString why) {
+    return {{}, std::move(why), 0};
+}
+
+} // namespace
+
+ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int to) {
+    if (looksLikeRichText(bytes)) {
+        return failure(QStringLiteral("a rich-text (RTF) lesson file; only plain-text ones can "
+                                      "be shifted"));
+    }
+    if (!std::isfinite(seconds) || std::abs(seconds) > maxShiftSeconds) {
+        return failure(QStringLiteral("cannot shift by %1 seconds").arg(seconds));
+    }
+    const qint64 shiftMs = std::llround(seconds * 1000);
+
+    // One character per byte, so that offsets in the text are offsets in the file and the
+    // loader's own record rules cut it.
+    const QString text = QString::fromLatin1(bytes);
+    const std::vector<QStringView> records = splitRecordViews(text);
+    const qsizetype count = qsizetype(records.size());
+    if (count == 0) {
+        return failure(QStringLiteral("holds no sentence"));
+    }
+    const qsizetype last = to == -1 ? count : to;
+    if (from < 1 || from > count) {
+        return failure(QStringLiteral("no sentence %1: the lesson has sentences 1 to %2")
+                           .arg(from)
+                           .arg(count));
+    }
+    if (last < from || last > count) {
+        return failure(QStringLiteral("cannot shift sentences %1 to %2: the lesson has "
+                                      "sentences 1 to %3")
+                           .arg(from)
+                           .arg(to)
+                           .arg(count));
+    }
+
+    QByteArray out;
+    out.reserve(bytes.size() + (last - from + 1) * 2);
+    qsizetype copied = 0;
+    for (qsizetype i = from - 1; i < last; ++i) {
+        const QString sentence = QStringLiteral("sentence %1: ").arg(i + 1);
+        const RecordFieldViews fields = cutRecordViews(records[size_t(i)]);
+        if (!fields.end) {
+            return failure(sentence + QStringLiteral("no Start and End (fewer than four \"#\")"));
+        }
+        for (const auto &[name, field] : {std::pair(QLatin1StringView("Start"), *fields.start),
+                                          std::pair(QLatin1StringView("End"), *fields.end)}) {
+            const ShiftedField shifted = shiftField(field, shiftMs);
+            if (!shifted.problem.isEmpty()) {
+                return failure(sentence + name + u' ' + shifted.problem);
+            }
+            const qsizetype begin = field.data() - text.data() + shifted.begin;
+            out += bytes.sliced(copied, begin - copied);
+            out += shifted.number;
+            copied = field.data() - text.data() + shifted.end;
+        }
+    }
+    out += bytes.sliced(copied);
+    return {std::move(out), {}, int(last - from + 1)};
+}

@@ -1,0 +1,113 @@
+#include "content/lessonshift.h"
+
+#include "contentfixtures.h"
+
+#include <QFile>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+TEST(LessonShift, MovesOnlyTheTimesOfTheRange) {
+    struct Case {
+        const char *name;
+        QByteArray before;
+        double seconds;
+        int from;
+        int to;
+        QByteArray after;
+        int shifted;
+    };
+    const Case cases[] = {
+        {"two decimals, all", "*a#b#0.30#2.69#*c#d#3.27#6.01#*", 0.25, 1, -1,
+         "*a#b#0.55#2.94#*c#d#3.52#6.26#*", 2},
+        {"middle sentence only", "*a#b#1#2#*c#d#3#4#*e#f#5#6#*", 1, 2, 2,
+         "*a#b#1#2#*c#d#4#5#*e#f#5#6#*", 1},
+        {"from to the last", "*a#b#1#2#*c#d#3#4#*e#f#5#6#*", -1, 2, -1,
+         "*a#b#1#2#*c#d#2#3#*e#f#4#5#*", 2},
+        {"more decimals when the own ones cannot hold it", "*a#b#1.5#2#*", 0.25, 1, 1,
+         "*a#b#1.75#2.25#*", 1},
+        {"three decimals stay three", "*a#b#1.250#2.000#*", -0.25, 1, 1, "*a#b#1.000#1.750#*", 1},
+        {"four decimals stay four", "*a#b#1.2345#2.0000#*", 0.001, 1, 1, "*a#b#1.2355#2.0010#*", 1},
+        {"below zero stops at zero", "*a#b#0.10#0.60#*", -0.5, 1, 1, "*a#b#0.00#0.10#*", 1},
+        {"blanks around the number stay", "*a#b# 1.50 #\t2.0\r\n#*", 0.25, 1, 1,
+         "*a#b# 1.75 #\t2.25\r\n#*", 1},
+        {"an unchanged time keeps its bytes", "*a#b#+1.5#4.#*", 0.0004, 1, 1, "*a#b#+1.5#4.#*", 1},
+        {"odd forms rewritten plainly", "*a#b#.5#-0.5#*", 1, 1, 1, "*a#b#1.5#0.5#*", 1},
+        {"extra fields and text outside records stay", "head*a#b#1#2#x#y*tail", 1, 1, 1,
+         "head*a#b#2#3#x#y*tail", 1},
+        {"short records outside the range", "*title*a#b#1#2#*", 1, 2, 2, "*title*a#b#2#3#*", 1},
+        {"an unclosed last record", "*a#b#1#2#*c#d#3#4#", 1, 2, 2, "*a#b#1#2#*c#d#4#5#", 1},
+        {"GBK text untouched", "*Good.#" + gbkYingYu900Ju + "#1.00#2.00#*", 0.5, 1, 1,
+         "*Good.#" + gbkYingYu900Ju + "#1.50#2.50#*", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ShiftResult result = shiftLessonTimes(c.before, c.seconds, c.from, c.to);
+        EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+        EXPECT_EQ(result.bytes, c.after);
+        EXPECT_EQ(result.shifted, c.shifted);
+    }
+}
+
+TEST(LessonShift, RefusesWithOneLineAndNoBytes) {
+    struct Case {
+        QByteArray bytes;
+        double seconds;
+        int from;
+        int to;
+        const char *says;
+    };
+    const QByteArray two = "*a#b#1#2#*c#d#3#4#*";
+    const Case cases[] = {
+        {"{\\rtf1\\ansi *a#b#1#2#*}", 1, 1, -1, "RTF"},
+        {"", 1, 1, -1, "no sentence"},
+        {"a#b#1#2#", 1, 1, -1, "no sentence"},
+        {two, 1, 0, -1, "no sentence 0"},
+        {two, 1, 3, -1, "no sentence 3"},
+        {two, 1, 2, 1, "sentences 2 to 1"},
+        {two, 1, 1, 3, "sentences 1 to 3"},
+        {two, 1, 2, -2, "sentences 2 to -2"},
+        {"*a#b#1#2#*c#d#3#*", 1, 1, -1, "sentence 2: no Start and End"},
+        {"*a#b#1#x\ny#*", 1, 1, -1, "sentence 1: End \"x y\" is not a number"},
+        {"*a#b#1,5#2#*", 1, 1, -1, "sentence 1: Start \"1,5\" is not a number"},
+        {"*a#b#1.0000000001#2#*", 1, 1, -1, "sentence 1: Start \"1.0000000001\" has too many"},
+        {"*a#b#12345678901#2#*", 1, 1, -1, "has too many digits"},
+        {two, std::numeric_limits<double>::quiet_NaN(), 1, -1, "cannot shift by"},
+        {two, 1e12, 1, -1, "cannot shift by"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.says);
+        const ShiftResult result = shiftLessonTimes(c.bytes, c.seconds, c.from, c.to);
+        EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.says))) << result.error.toStdString();
+        EXPECT_FALSE(result.error.contains(u'\n'));
+        EXPECT_TRUE(result.bytes.isEmpty());
+        EXPECT_EQ(result.shifted, 0);
+    }
+}
+
+TEST(LessonShift, ThereAndBackGivesTheSameBytes) {
+    QFile demo(QStringLiteral(ORVESSA_SOURCE_DIR "/content/book/英语900句/1.dat"));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        int sentences;
+    } lessons[] = {
+        {"demo lesson, GBK", demo.readAll(), 9},
+        {"UTF-8 with BOM", contentFixture("lesson_utf8_bom.dat"), 2},
+    };
+    for (const auto &lesson : lessons) {
+        SCOPED_TRACE(lesson.name);
+        const ShiftResult there = shiftLessonTimes(lesson.bytes, 0.25, 1, -1);
+        ASSERT_TRUE(there.error.isEmpty()) << there.error.toStdString();
+        EXPECT_EQ(there.shifted, lesson.sentences);
+        EXPECT_NE(there.bytes, lesson.bytes);
+        const ShiftResult back = shiftLessonTimes(there.bytes, -0.25, 1, -1);
+        ASSERT_TRUE(back.error.isEmpty()) << back.error.toStdString();
+        EXPECT_EQ(back.bytes, lesson.bytes);
+    }
+}
+
+} // namespace
