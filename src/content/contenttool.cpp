@@ -597,8 +597,8 @@ int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
               const AudioTools &audio) {
     ImportRequest request;
     const std::pair<const char16_t *, QString *> options[] = {
-        {u"--book", &request.book},           {u"--name", &request.name},
-        {u"--audio", &request.audio},         {u"--subtitles", &request.subtitles},
+        {u"--book", &request.book},       {u"--name", &request.name},
+        {u"--audio", &request.audio},     {u"--subtitles", &request.subtitles},
         {u"--chinese", &request.chinese},
     };
     auto usageError = [&](const QString &error) {

@@ -113,8 +113,7 @@ public:
         if (!prepareFolder(target))
             return target + QStringLiteral(": cannot create its folder");
         QFile file(stage(target));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-            !file.flush())
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
             return target + QStringLiteral(": ") + file.errorString();
         return {};
     }
@@ -245,10 +244,10 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
         path(ContentFile::soundDir(request.book) + QStringLiteral("/%1.mp3").arg(number));
     for (const QString &target : {lessonPath, soundPath}) {
         if (QFileInfo::exists(target))
-            return failure(target + QStringLiteral(
-                                        ": already there, but the lesson-name list names only "
-                                        "%1 lessons; not overwritten")
-                                        .arg(names.size()));
+            return failure(target +
+                           QStringLiteral(": already there, but the lesson-name list names only "
+                                          "%1 lessons; not overwritten")
+                               .arg(names.size()));
     }
 
     ImportResult result;
@@ -258,8 +257,8 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
                                        "written as UTF-8 with a byte-order mark");
     QStringList allNames = names;
     allNames << request.name;
-    const QString newList = list.text ? appendedEntry(*list.text, request.name)
-                                      : u'^' + request.name + u'^';
+    const QString newList =
+        list.text ? appendedEntry(*list.text, request.name) : u'^' + request.name + u'^';
     // A results file that is missing or out of step gets every lesson, none passed.
     const QString oldResults = results.text ? resultsTextFromFile(*results.text) : QString();
     const QString newResults =

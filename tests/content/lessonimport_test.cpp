@@ -65,8 +65,9 @@ protected:
     }
     QString file(const char *name) { return work.filePath(QString::fromUtf8(name)); }
     ImportRequest request(const char *audio = "audio.mp3", const char *subs = "a.srt") {
-        return {dir.path(), QStringLiteral("播客"), QStringLiteral("第三集"), file(audio),
-                file(subs), {}};
+        return {
+            dir.path(), QStringLiteral("播客"), QStringLiteral("第三集"), file(audio), file(subs),
+            {}};
     }
 
     QTemporaryDir dir, work;
@@ -84,8 +85,9 @@ TEST_F(LessonImport, AddsTheNextLessonOfTheBook) {
         EXPECT_TRUE(result.notes.isEmpty());
     }
     EXPECT_EQ(conversions, 1);
-    EXPECT_EQ(decodeText(read(dir.filePath(QStringLiteral("book/播客/3.dat")))),
-              QStringLiteral("*Hello there.#你好。#1.000#2.500#*How are you?#你好吗？#3.000#4.250#*"));
+    EXPECT_EQ(
+        decodeText(read(dir.filePath(QStringLiteral("book/播客/3.dat")))),
+        QStringLiteral("*Hello there.#你好。#1.000#2.500#*How are you?#你好吗？#3.000#4.250#*"));
     EXPECT_EQ(read(dir.filePath(QStringLiteral("Sound/播客/3.mp3"))), QByteArray("ID3 mp3 bytes"));
     EXPECT_EQ(read(dir.filePath(QStringLiteral("Sound/播客/4.mp3"))), QByteArray("converted mp3"));
     EXPECT_EQ(decodeText(read(dir.filePath(QStringLiteral("SETTING/BookList/播客.dat")))),
@@ -100,11 +102,14 @@ TEST_F(LessonImport, AddsTheNextLessonOfTheBook) {
     const ImportResult result = importLesson(fresh, tools);
     ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
     EXPECT_EQ(result.lessonPath, dir.filePath(QStringLiteral("book/New/1.dat")));
-    EXPECT_TRUE(read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))).startsWith("\xEF\xBB\xBF"));
-    EXPECT_EQ(splitCaretList(decodeText(read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))))),
-              QStringList{fresh.name});
-    EXPECT_EQ(resultsEntries(decodeText(read(dir.filePath(QStringLiteral("SETTING/Results/New.dat"))))),
-              QStringList{QStringLiteral("☆Episode 😀")});
+    EXPECT_TRUE(
+        read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))).startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(
+        splitCaretList(decodeText(read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))))),
+        QStringList{fresh.name});
+    EXPECT_EQ(
+        resultsEntries(decodeText(read(dir.filePath(QStringLiteral("SETTING/Results/New.dat"))))),
+        QStringList{QStringLiteral("☆Episode 😀")});
 }
 
 // Bad input is refused with one line that says what is wrong, and nothing is written.
