@@ -96,12 +96,15 @@ TEST_F(LessonImport, AddsTheNextLessonOfTheBook) {
               QStringLiteral("^☆甲^★乙^☆第三集^☆第三集^"));
 
     // A new book starts its own list and results; text beyond GBK is written as UTF-8.
-    ImportRequest fresh = request();
+    write(file("emoji.srt"), "1\n00:00:01,000 --> 00:00:02,000\nGreat 😀\n");
+    ImportRequest fresh = request("audio.mp3", "emoji.srt");
     fresh.book = QStringLiteral("New");
     fresh.name = QStringLiteral("Episode 😀");
     const ImportResult result = importLesson(fresh, tools);
     ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
     EXPECT_EQ(result.lessonPath, dir.filePath(QStringLiteral("book/New/1.dat")));
+    EXPECT_EQ(result.notes.size(), 1);
+    EXPECT_EQ(read(result.lessonPath), QByteArray("\xEF\xBB\xBF*Great 😀##1.000#2.000#*"));
     EXPECT_TRUE(
         read(dir.filePath(QStringLiteral("SETTING/BookList/New.dat"))).startsWith("\xEF\xBB\xBF"));
     EXPECT_EQ(
