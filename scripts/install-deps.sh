@@ -10,6 +10,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libmpv-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev
+    libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
     fonts-noto-cjk fonts-liberation2
 )
@@ -18,7 +19,8 @@ for arg in "$@"; do
     --test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                        pulseaudio pulseaudio-utils xvfb xauth ffmpeg
                        xdotool x11-utils appstream desktop-file-utils
-                       python3-pyatspi at-spi2-core dbus dbus-daemon gdb playerctl) ;;
+                       python3-pyatspi at-spi2-core dbus dbus-daemon gdb playerctl
+                       espeak-ng sox pocketsphinx-testdata) ;;
     --content) packages+=(espeak-ng sox libsox-fmt-mp3 lame ffmpeg imagemagick) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
     esac

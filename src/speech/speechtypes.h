@@ -1,0 +1,65 @@
+#pragma once
+
+// What the offline feedback on a learner's recording works with and gives back. Qt Core and
+// the standard library only: the analysis runs off the UI thread and knows no widget.
+
+#include <QString>
+#include <cmath>
+#include <vector>
+
+// Mono sound, samples in -1..1.
+struct SpeechAudio {
+    int sampleRate = 16000;
+    std::vector<float> samples;
+
+    double seconds() const { return sampleRate > 0 ? double(samples.size()) / sampleRate : 0.0; }
+};
+
+// One word of the sentence as the recogniser found it in a recording.
+struct AlignedWord {
+    QString text;             // as the sentence writes it, without the punctuation around it
+    bool inDictionary = true; // the recogniser knows how to say it; otherwise it is not checked
+    bool present = true;      // kept by the pass in which every word may be skipped
+    int startMs = 0;          // where the forced alignment put it
+    int endMs = 0;
+    // Aligned acoustic score minus the free phone loop's over the same frames, per frame
+    // (log units, at most about 0; nearer 0 means said as clearly as any phones could be).
+    double confidence = 0;
+};
+
+struct SpeechAnalysis {
+    bool aligned = false; // the forced alignment with the sentence went through
+    std::vector<AlignedWord> words;
+    QString error; // why the recogniser could not run; empty when it ran
+};
+
+// A pitch contour in semitones around the speaker's median pitch, one value per hop; NaN
+// where nothing is voiced.
+struct PitchContour {
+    int hopMs = 10;
+    std::vector<float> semitones;
+
+    static float unvoiced() { return std::nanf(""); }
+};
+
+enum class WordMark { Ok, LeftOut, Unclear, NotChecked };
+enum class Pace { Even, Slower, Faster };
+
+struct WordFeedback {
+    QString text;
+    WordMark mark = WordMark::Ok;
+    Pace pace = Pace::Even; // the word (with the pause before it) against the model's
+    int modelStartMs = 0, modelEndMs = 0;
+    int learnerStartMs = 0, learnerEndMs = 0;
+};
+
+// The whole feedback on one recording of one sentence.
+struct SentenceFeedback {
+    bool judged = false;   // words carry marks
+    bool reRecord = false; // too noisy or silent to judge: "录音不够清楚，请重新录音。"
+    std::vector<WordFeedback> words;
+    QString summary; // one line for the page, e.g. "漏读 1 个词：you"
+    PitchContour modelPitch;
+    PitchContour learnerPitch;
+    double learnerSnrDb = 0;
+};
