@@ -1,6 +1,8 @@
 #include "studyarea.h"
 
 #include "picturelabel.h"
+#include "pitchcontourview.h"
+#include "sentencemarks.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
 #include "study/palette.h"
@@ -8,6 +10,7 @@
 #include "study/trainerstate.h"
 #include "textbutton.h"
 #include "twips.h"
+#include "speech/feedbackjudge.h"
 #include "voicewaveview.h"
 
 #include <QComboBox>
@@ -339,6 +342,12 @@ void StudyArea::buildPages() {
     m_commands[8]->setToolTip(QStringLiteral("录下您读的这一句，最长60秒"));
     m_commands[12]->setToolTip(QStringLiteral("从头播放您的录音"));
     m_commands[9]->setToolTip(QStringLiteral("标准发音与您的录音轮流播放，直到按“停止”"));
+    // The feedback on a recording, in the band between the sentence and the buttons.
+    m_feedbackSummary = label(QString(), 13, QStringLiteral("#4A5664"));
+    m_feedbackSummary->setObjectName(QStringLiteral("FeedbackSummary"));
+    inPicture4(m_feedbackSummary, 600, 1740, 8100, 300);
+    m_contours = new PitchContourView(m_Picture4);
+    Twips::place(m_contours, 600, 2085, 8100, 900);
     m_followNotice = label(QString(), 13, QStringLiteral("#9A5B13"));
     m_followNotice->setObjectName(QStringLiteral("FollowReadNotice"));
     inPicture4(m_followNotice, 1560, 5730, 7140, 330);
@@ -671,7 +680,7 @@ void StudyArea::refresh(const TrainerState &state) {
     // The panels, above the single-sentence view.
     setShown(m_Shape8, v.Shape8Visible);
     setShown(m_panel, v.Picture5Visible);
-    setText(m_Label10, v.Label10.text);
+    showEnglishLine(v.Label10.text);
     setText(m_Label11, v.Label11.text);
     setShown(m_Label11, v.Label11.visible);
     // Wrapped only where ty found the sentence wider than the panel; an auto-sized line
@@ -685,6 +694,28 @@ void StudyArea::refresh(const TrainerState &state) {
     refreshFollowRead(state);
     setShown(m_Picture4, v.Picture4Visible);
     setShown(m_Picture11, v.Picture11Visible);
+}
+
+void StudyArea::showFeedback(const QString &sentence, const SentenceFeedback &feedback,
+                             const QString &status) {
+    m_feedbackSentence = sentence;
+    m_feedback = feedback;
+    const QString summary = status.isEmpty() ? feedback.summary : status;
+    setText(m_feedbackSummary, summary);
+    setShown(m_feedbackSummary, !summary.isEmpty());
+    m_contours->setFeedback(feedback);
+    showEnglishLine(m_Label10->property("sentence").toString());
+}
+
+// The sentence, with the marks of the feedback given for it.
+void StudyArea::showEnglishLine(const QString &text) {
+    const bool marked = m_feedback.judged && text == m_feedbackSentence;
+    const QString shown = marked ? markedSentenceHtml(text, m_feedback.words) : text;
+    m_Label10->setProperty("sentence", text);
+    m_Label10->setTextFormat(marked ? Qt::RichText : Qt::PlainText);
+    setText(m_Label10, shown);
+    m_Label10->setAccessibleName(text);
+    m_Label10->setAccessibleDescription(marked ? accessibleDescription(m_feedback) : QString());
 }
 
 void StudyArea::refreshFollowRead(const TrainerState &state) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "speech/speechtypes.h"
+
 #include "content/programprofile.h"
 
 #include <QHash>
@@ -16,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TextButton;
+class PitchContourView;
 class VoiceWaveView;
 struct TrainerState;
 
@@ -43,6 +46,12 @@ public:
     QComboBox *Combo5() const { return m_Combo5; }
     // The two waveforms of the follow-read page.
     VoiceWaveView *waveView() const { return m_waves; }
+    PitchContourView *contourView() const { return m_contours; }
+    QLabel *feedbackSummary() const { return m_feedbackSummary; }
+    // The feedback on the learner's recording of sentence: its marks on the English line
+    // while that line shows sentence, its summary (or status, when not empty) and contours.
+    void showFeedback(const QString &sentence, const SentenceFeedback &feedback,
+                      const QString &status);
     // "点此试听" on the voice options page.
     TextButton *sampleButton() const { return m_sample; }
     // Command1..7, the follow-read page's Command8..15, Command16, the dictation's
@@ -76,6 +85,7 @@ private:
     void buildDictation();
     void refreshDictation(const TrainerState &state);
     void refreshFollowRead(const TrainerState &state);
+    void showEnglishLine(const QString &text);
     QLabel *label(const QString &text, int pixelSize, const QString &colour);
     void place(QWidget *w, int left, int top, int width, int height);
     QPushButton *button(int number, const QString &caption);
@@ -131,6 +141,10 @@ private:
     QLabel *m_Label11 = nullptr;
     QLabel *m_Label13 = nullptr;
     VoiceWaveView *m_waves = nullptr;
+    PitchContourView *m_contours = nullptr;
+    QLabel *m_feedbackSummary = nullptr;
+    QString m_feedbackSentence;
+    SentenceFeedback m_feedback;
     QLabel *m_followNotice = nullptr;
     QFrame *m_Picture11 = nullptr;
 };

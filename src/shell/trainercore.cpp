@@ -24,7 +24,7 @@ TrainerCore::TrainerCore(Program program, const DataPlaces &places, const TextMe
       m_followRead(m_state, m_playback, recorder,
                    recordLimit ? recordLimit : new QtTicker(FollowReadComparison::limitMs, this),
                    places.preparedWritePath(ContentFile::recorder())),
-      m_followSounds(m_decoder, recorder) {
+      m_followSounds(m_decoder, recorder, m_speechFeedback) {
     wire();
 }
 

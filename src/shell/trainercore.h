@@ -6,6 +6,7 @@
 #include "lessonloader.h"
 #include "study/dictationtest.h"
 #include "study/followreadcomparison.h"
+#include "speech/speechfeedback.h"
 #include "study/followreadsounds.h"
 #include "study/fulltextreader.h"
 #include "study/sentenceplayback.h"
@@ -99,6 +100,7 @@ private:
     FullTextReader m_reader;
     SpeedChoice m_speed;
     SegmentDecoder m_decoder;
+    SpeechFeedback m_speechFeedback;
     FollowReadComparison m_followRead;
     FollowReadSounds m_followSounds;
 };

@@ -546,7 +546,8 @@ void TrainerWindow::refreshFollowRead() {
     }
     const std::optional<SentenceTimes> times = m_state.sentences.times(m_state.currentSentence);
     if (times)
-        m_followSounds.setSentence(m_player.voiceFile, times->start, times->end);
+        m_followSounds.setSentence(m_player.voiceFile, times->start, times->end,
+                                   m_state.view.Label10.text);
     else
         m_followSounds.setSentence(QString(), 0, 0);
 
@@ -560,6 +561,7 @@ void TrainerWindow::refreshFollowRead() {
     if (!m_wavePoll.isActive()) {
         m_wavePoll.start();
         m_recorder.prepare(); // the page has just been opened: 录音 may come next
+        m_followSounds.pageOpened();
     }
     showWavePositions();
 }
@@ -585,6 +587,9 @@ void TrainerWindow::showFollowReadSounds() {
     const bool none = m_followSounds.recording().isEmpty();
     waves->setRecording(m_followSounds.recording(), shape.gain, shape.skipMs,
                         none ? m_waveHint : QString());
+    const bool judging = m_followSounds.judging() == FollowReadSounds::Judging::Running;
+    m_area->showFeedback(m_followSounds.english(), m_followSounds.feedback(),
+                         judging ? QStringLiteral("正在分析您的录音……") : QString());
 }
 
 void TrainerWindow::showWavePositions() {

@@ -3,21 +3,45 @@
 #include "audio/segmentdecoder.h"
 #include "audio/voicerecorder.h"
 #include "audio/voiceshaping.h"
+#include "speech/speechfeedback.h"
+
+namespace {
+
+SpeechAudio speechAudio(const AudioClip &clip) {
+    return {clip.sampleRate, clip.samples};
+}
+
+} // namespace
 
 FollowReadSounds::FollowReadSounds(SegmentDecoder &decoder, VoiceRecorder &recorder,
-                                   QObject *parent)
-    : QObject(parent), m_decoder(decoder), m_recorder(recorder) {
+                                   SpeechFeedback &feedback, QObject *parent)
+    : QObject(parent), m_decoder(decoder), m_recorder(recorder), m_feedback(feedback) {
     m_pool.setMaxThreadCount(1);
     connect(&m_decoder, &SegmentDecoder::decoded, this, &FollowReadSounds::onDecoded);
+    connect(&m_feedback, &SpeechFeedback::feedbackReady, this,
+            [this](quint64 ticket, const SentenceFeedback &feedback) {
+                if (ticket != m_feedbackTicket || m_judging != Judging::Running)
+                    return; // for a recording or sentence that is gone
+                m_feedbackResult = feedback;
+                m_judging = Judging::Done;
+                announce();
+            });
 }
 
 FollowReadSounds::~FollowReadSounds() {
     m_pool.waitForDone();
 }
 
-void FollowReadSounds::setSentence(const QString &audioPath, double startSec, double endSec) {
-    if (audioPath == m_path && startSec == m_start && endSec == m_end)
+void FollowReadSounds::pageOpened() {
+    m_feedback.warmUp();
+}
+
+void FollowReadSounds::setSentence(const QString &audioPath, double startSec, double endSec,
+                                   const QString &english) {
+    if (audioPath == m_path && startSec == m_start && endSec == m_end && english == m_english)
         return;
+    dropFeedback();
+    m_english = english;
     m_path = audioPath;
     m_start = startSec;
     m_end = endSec;
@@ -39,6 +63,7 @@ void FollowReadSounds::onDecoded(quint64 ticket, const AudioClip &clip) {
     m_model = clip;
     m_modelStatus = clip.isEmpty() ? Model::Failed : Model::Ready;
     reshape();
+    judge();
     announce();
 }
 
@@ -65,6 +90,8 @@ void FollowReadSounds::onRecordingRead(quint64 generation, const AudioClip &clip
     m_recording = clip;
     m_shape = shape;
     m_recorder.setPlaybackShape(m_shape);
+    dropFeedback();
+    judge();
     announce();
 }
 
@@ -72,6 +99,7 @@ void FollowReadSounds::recordingDropped() {
     ++m_recordingGeneration;
     if (m_recording.isEmpty() && m_shape.gain == 1.0 && m_shape.skipMs == 0)
         return;
+    dropFeedback();
     m_recording = {};
     reshape();
     announce();
@@ -85,4 +113,22 @@ void FollowReadSounds::reshape() {
 void FollowReadSounds::announce() {
     ++m_revision;
     Q_EMIT changed();
+}
+
+// The recording against the model, once both are there and the sentence has words.
+void FollowReadSounds::judge() {
+    if (m_modelStatus != Model::Ready || m_recording.isEmpty() || m_english.trimmed().isEmpty() ||
+        m_judging != Judging::None)
+        return;
+    m_judging = Judging::Running;
+    m_feedbackTicket =
+        m_feedback.request(m_english, m_ticket, speechAudio(m_model), speechAudio(m_recording));
+}
+
+void FollowReadSounds::dropFeedback() {
+    if (m_judging == Judging::Running)
+        m_feedback.cancel();
+    m_judging = Judging::None;
+    m_feedbackTicket = 0;
+    m_feedbackResult = {};
 }
