@@ -66,19 +66,22 @@ void measurePace(const SpeechAnalysis &model, const SpeechAnalysis &learner,
             compared.push_back(i);
     if (compared.size() < 2)
         return;
-    // Each word's span: from the end of the previous compared word (its own start for the
-    // first) to its end. The spans add up to the whole stretch.
+    // Each word's span: its length, and the pause after the word before it when that one is
+    // compared as well (the gap left by a word skipped or not checked belongs to neither).
     auto span = [&](const SpeechAnalysis &a, size_t k) {
         const AlignedWord &w = a.words[compared[k]];
-        const int from = k == 0 ? w.startMs : a.words[compared[k - 1]].endMs;
-        return double(std::max(0, w.endMs - from));
+        const bool afterCompared = k > 0 && compared[k - 1] + 1 == compared[k];
+        const int from =
+            afterCompared ? std::min(w.startMs, a.words[compared[k - 1]].endMs) : w.startMs;
+        return double(w.endMs - from);
     };
     auto whole = [&](const SpeechAnalysis &a) {
-        return double(a.words[compared.back()].endMs - a.words[compared.front()].startMs);
+        double sum = 0;
+        for (size_t k = 0; k < compared.size(); ++k)
+            sum += span(a, k);
+        return sum;
     };
     const double modelWhole = whole(model), learnerWhole = whole(learner);
-    if (modelWhole <= 0 || learnerWhole <= 0)
-        return;
     for (size_t k = 0; k < compared.size(); ++k) {
         const double modelSpan = span(model, k);
         const double learnerAtModelSpeed = span(learner, k) * modelWhole / learnerWhole;

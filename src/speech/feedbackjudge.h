@@ -30,9 +30,10 @@
 //     word is marked unclear.
 //   - Ok otherwise.
 //
-// Each word's pace (words both said, with times): the word's length plus the pause since the
-// previous such word, as a share of the time from the first of them to the last, learner's
-// share over model's. Slower above 1.6, Faster below 0.6 (about the same step either way), and
+// Each word's pace (words both said, known to the recogniser, with times): the word's length
+// plus the pause after the word before it (when that one is compared too: the gap where a word
+// was skipped counts for nothing), as a share of all these spans together, learner's share
+// over model's. Slower above 1.6, Faster below 0.6 (about the same step either way), and
 // only when the difference comes to 100 ms or more at the model's speed; Even otherwise. A
 // learner slower or faster throughout is Even throughout.
 //
