@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 
 namespace {
@@ -86,15 +87,15 @@ PitchContour pitchContour(const SpeechAudio &audio, int hopMs) {
     const SpeechAudio in = resampledTo16k(audio);
     if (in.samples.empty())
         return contour;
-    const int hop = rate * hopMs / 1000;
-    const auto count = (in.samples.size() + size_t(hop) - 1) / size_t(hop);
-    // Frame i is centred on sample i·hop; silence pads both ends.
-    std::vector<float> padded(count * size_t(hop) + size_t(frameLength));
+    const auto hop = size_t(std::int64_t(rate) * hopMs / 1000);
+    const auto count = (in.samples.size() + hop - 1) / hop;
+    // Frame i starts leadIn samples before sample i·hop; silence pads both ends.
+    std::vector<float> padded(count * hop + size_t(frameLength));
     std::copy(in.samples.begin(), in.samples.end(), padded.begin() + leadIn);
 
     std::vector<double> level(count);
     for (size_t i = 0; i < count; ++i)
-        level[i] = meanSquare(padded.data() + i * size_t(hop), frameLength);
+        level[i] = meanSquare(padded.data() + i * hop, frameLength);
     const double loudest = *std::max_element(level.begin(), level.end());
     const double quietest =
         std::max(std::pow(10.0, quietestDbfs / 10), loudest * std::pow(10.0, -belowLoudestDb / 10));
@@ -103,7 +104,7 @@ PitchContour pitchContour(const SpeechAudio &audio, int hopMs) {
     for (size_t i = 0; i < count; ++i) {
         if (level[i] < quietest)
             continue;
-        const float lag = period(padded.data() + i * size_t(hop));
+        const float lag = period(padded.data() + i * hop);
         if (lag > 0)
             logHz[i] = std::log2(float(rate) / lag);
     }
