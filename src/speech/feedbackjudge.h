@@ -1,0 +1,57 @@
+#pragma once
+
+#include "signalquality.h"
+#include "speechtypes.h"
+
+// The verdict on a learner's recording of a sentence, against the model recording of it. Both
+// analyses come from the same sentence, word for word. Marks are given sparingly: a correct
+// word marked wrong does more harm than a slip left unmarked.
+//
+// Whether to judge at all
+//   - The learner's recording below 15 dB SNR, or without speech: reRecord, not judged, no
+//     words, summary "录音不够清楚，请重新录音。".
+//   - The model's analysis failed (not aligned or an error): "无法分析示范录音。"; the
+//     learner's failed, or the two do not list the same words: "无法分析这段录音。". Not
+//     judged, no words.
+//
+// Each word's mark
+//   - NotChecked when the recogniser does not know the word.
+//   - LeftOut when the model says it and the learner does not (the word was skipped in the
+//     pass where any word may be).
+//   - Unclear by comparison with the model, word against word. For every word both said, the
+//     learner's confidence minus the model's is that word's difference. A voice unlike the
+//     model's lowers all differences together, so the yardstick is the sentence's own: the
+//     word is unclear when its difference lies below
+//         min(median, 0) - max(3 × median absolute deviation, 1.0)
+//     i.e. it stands out from the learner's other words by three times their usual scatter,
+//     and by at least 1 log unit per frame, and is worse than the model's word in any case
+//     (so a learner clearer than the model throughout is not marked where merely as clear).
+//     With fewer than three words to compare there is no telling a voice from a slip, and no
+//     word is marked unclear.
+//   - Ok otherwise.
+//
+// Each word's pace (words both said, known to the recogniser, with times): the word's length
+// plus the pause after the word before it (when that one is compared too: the gap where a word
+// was skipped counts for nothing), as a share of all these spans together, learner's share
+// over model's. Slower above 1.6, Faster below 0.6 (about the same step either way), and
+// only when the difference comes to 100 ms or more at the model's speed; Even otherwise. A
+// learner slower or faster throughout is Even throughout.
+//
+// The summary (one line, plain):
+//   "漏读 2 个词：would, two；1 个词不清楚：book" — the parts present, left out first, joined
+//   by "；", words in sentence order joined by ", ";
+//   "全部读出，没有漏读。" when nothing is left out or unclear;
+//   "这句话没有可以检查的词。" when no word is known to the recogniser;
+//   then, when some words were not checked, "（“Zorblatt”、“Quenby”未检查）".
+// Pace is left to the page's drawing, not the line.
+//
+// The pitch contours are carried into the feedback whatever the verdict.
+SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis &learner,
+                               PitchContour modelPitch, PitchContour learnerPitch,
+                               const SignalQuality &learnerSignal);
+
+// The sentence for a screen reader: its words in order, each followed by what was found, e.g.
+// "I would like to book（不清楚） a room for two（漏读） nights（读得慢）". Marks: 漏读, 不清楚,
+// 未检查; pace: 读得慢, 读得快; several joined by "，". An unjudged recording reads as its
+// summary.
+QString accessibleDescription(const SentenceFeedback &feedback);
