@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double minSnrDb = 15;
 constexpr int minWordsForUnclear = 3;
 constexpr double scatterTimes = 3;
 constexpr double minUnclearGap = 1.0; // log units per frame
@@ -133,7 +132,7 @@ SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis
     feedback.modelPitch = std::move(modelPitch);
     feedback.learnerPitch = std::move(learnerPitch);
     feedback.learnerSnrDb = learnerSignal.snrDb;
-    if (!learnerSignal.hasSpeech || learnerSignal.snrDb < minSnrDb) {
+    if (!learnerSignal.hasSpeech || learnerSignal.snrDb < minimumSnrDb) {
         feedback.reRecord = true;
         feedback.summary = unclearRecording;
         return feedback;

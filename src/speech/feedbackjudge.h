@@ -3,6 +3,9 @@
 #include "signalquality.h"
 #include "speechtypes.h"
 
+// Below this signal-to-noise ratio (dB) a recording is not judged.
+inline constexpr double minimumSnrDb = 15;
+
 // The verdict on a learner's recording of a sentence, against the model recording of it. Both
 // analyses come from the same sentence, word for word. Marks are given sparingly: a correct
 // word marked wrong does more harm than a slip left unmarked.

@@ -1,6 +1,7 @@
 #include "audio/fakevoicerecorder.h"
 #include "audio/segmentdecoder.h"
 #include "audio/wavheader.h"
+#include "speech/speechfeedback.h"
 #include "study/followreadsounds.h"
 
 #include <QCoreApplication>
@@ -47,7 +48,8 @@ TEST(FollowReadSounds, ModelRecordingAndShapeFollowThePage) {
     writeWave(take, 700, 1500, 0.05); // a late, quiet learner
     SegmentDecoder decoder;
     FakeVoiceRecorder recorder;
-    FollowReadSounds sounds(decoder, recorder);
+    SpeechFeedback feedback;
+    FollowReadSounds sounds(decoder, recorder, feedback);
     using Model = FollowReadSounds::Model;
 
     // A sentence, then at once another: only the second one's model arrives.
@@ -85,6 +87,43 @@ TEST(FollowReadSounds, ModelRecordingAndShapeFollowThePage) {
     sounds.setSentence(dir.filePath(QStringLiteral("missing.mp3")), 0, 1);
     ASSERT_TRUE(waitFor([&] { return sounds.modelStatus() != Model::Reading; }));
     EXPECT_EQ(sounds.modelStatus(), Model::Failed);
+}
+
+// Once the model and a recording are there the recording is judged, off the UI thread; a
+// verdict for a recording that was dropped, or for another sentence, never shows.
+TEST(FollowReadSounds, TheRecordingIsJudgedOnceModelAndRecordingAreThere) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString lesson = dir.filePath(QStringLiteral("lesson.wav"));
+    const QString take = dir.filePath(QStringLiteral("Recorder.wav"));
+    writeWave(lesson, 500, 2000, 0.5);
+    writeWave(take, 700, 1500, 0.3);
+    SegmentDecoder decoder;
+    FakeVoiceRecorder recorder;
+    SpeechFeedback feedback;
+    FollowReadSounds sounds(decoder, recorder, feedback);
+    using Judging = FollowReadSounds::Judging;
+
+    // The recording comes first: judging waits for the model.
+    sounds.recordingMade(take);
+    ASSERT_TRUE(waitFor([&] { return !sounds.recording().isEmpty(); }));
+    EXPECT_EQ(sounds.judging(), Judging::None);
+    sounds.setSentence(lesson, 0.5, 2.0, QStringLiteral("Good morning."));
+    EXPECT_EQ(sounds.judging(), Judging::None) << "a new sentence drops nothing it has not got";
+    ASSERT_TRUE(waitFor([&] { return sounds.judging() != Judging::None; }));
+    ASSERT_TRUE(waitFor([&] { return sounds.judging() == Judging::Done; }));
+    EXPECT_FALSE(sounds.feedback().summary.isEmpty());
+    EXPECT_EQ(sounds.english(), QStringLiteral("Good morning."));
+
+    // Dropped while judged: nothing arrives later.
+    sounds.recordingMade(take);
+    ASSERT_TRUE(waitFor([&] { return sounds.judging() == Judging::Running; }));
+    sounds.recordingDropped();
+    EXPECT_EQ(sounds.judging(), Judging::None);
+    for (int i = 0; i < 100; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(sounds.judging(), Judging::None);
+    EXPECT_TRUE(sounds.feedback().summary.isEmpty());
 }
 
 } // namespace

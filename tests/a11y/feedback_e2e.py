@@ -1,0 +1,155 @@
+#!/usr/bin/python3
+"""The follow-read page judging a recording, driven and read through AT-SPI.
+
+Usage: feedback_e2e.py BIN_DIR SOURCE_DIR
+
+A learner's take of the demo's first sentence that leaves out "you" is made with espeak-ng
+in another voice than the model's. orvessa runs on a copy of BIN_DIR against a private
+PulseAudio null sink whose monitor is the default source: 录音 is pressed, the take is played
+into the sink (so the recorder hears it), 停止 is pressed, and the page must say that "you"
+was left out, in its summary line and in the sentence line's description. Exits 77 when a
+tool it needs is missing.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import atspi_e2e as base  # noqa: E402
+
+SKIP = 77
+INNER = "ORVESSA_FEEDBACK_INNER"
+TAKE_TEXT = "Good morning! How are today?"
+
+
+def missing_tools():
+    missing = base.missing_tools()
+    if missing:
+        return missing
+    for tool in ("pulseaudio", "pactl", "paplay", "espeak-ng", "sox"):
+        if not shutil.which(tool):
+            return tool
+    return None
+
+
+def make_take(work):
+    """The learner's take: another voice, a little slower, "you" left out, 16 kHz mono."""
+    raw = os.path.join(work, "take-raw.wav")
+    take = os.path.join(work, "take.wav")
+    subprocess.run(["espeak-ng", "-v", "en-us+m3", "-s", "140", "-w", raw, TAKE_TEXT],
+                   check=True)
+    subprocess.run(["sox", raw, "-r", "16000", "-c", "1", take, "pad", "0.3", "0.5"],
+                   check=True)
+    return take
+
+
+def check_page(app, take, server):
+    import pyatspi
+    tree = base.Tree(app)
+    base.press(tree.find("跟读对比", pyatspi.ROLE_PUSH_BUTTON))
+    record = base.wait_for("录音", lambda: tree.find("录音", pyatspi.ROLE_PUSH_BUTTON))
+    # The model is read before anything is recorded, so the recording is judged at once.
+    base.wait_for("the model's waveform", lambda: [
+        w for w in tree.all_of(pyatspi.ROLE_IMAGE)
+        if w.name == "标准发音与您的发音的波形" and "正在读取" not in w.description], 30)
+    time.sleep(1.0)  # the recogniser loads when the page opens
+    base.press(record)
+    stop = base.wait_for("停止 to be enabled", lambda: [
+        b for b in tree.all_of(pyatspi.ROLE_PUSH_BUTTON)
+        if b.name == "停止" and b.getState().contains(pyatspi.STATE_ENABLED)], 10)[0]
+    time.sleep(0.5)
+    subprocess.run(["paplay", "--server", server, take], check=True)
+    time.sleep(0.3)
+    base.press(stop)
+
+    def summary():
+        for label in tree.all_of(pyatspi.ROLE_LABEL):
+            if "漏读" in label.name or "全部读出" in label.name or "录音不够清楚" in label.name \
+                    or "无法分析" in label.name:
+                return label.name
+        return None
+
+    said = base.wait_for("the feedback's summary line", summary, 30)
+    print("the page says:", said)
+    line = [label for label in tree.all_of(pyatspi.ROLE_LABEL)
+            if label.name == "Good morning! How are you today?"]
+    description = line[0].description if line else ""
+    print("the sentence line reads:", description)
+    failures = []
+    if "you" not in said.split("：")[-1] or not said.startswith("漏读"):
+        failures.append("the summary does not name \"you\" as left out: %r" % said)
+    if "you（漏读）" not in description:
+        failures.append("the sentence line does not mark \"you\": %r" % description)
+    if not [w for w in tree.all_of(pyatspi.ROLE_IMAGE) if w.name.endswith("音高曲线")]:
+        failures.append("no pitch contours on the page")
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+def inner(bin_dir, source_dir):
+    work = tempfile.mkdtemp(prefix="orvessa-feedback-")
+    sink = os.path.join(work, "sink")
+    nullsink = os.path.join(source_dir, "tests", "support", "nullsink.sh")
+    xvfb = launcher = program = None
+    try:
+        program_dir = os.path.join(work, "bin")
+        shutil.copytree(bin_dir, program_dir)
+        take = make_take(work)
+        subprocess.run([nullsink, "start", sink], check=True, stdout=subprocess.DEVNULL)
+        server = "unix:" + os.path.join(sink, "native")
+        xvfb, display = base.start_xvfb()
+        launcher = subprocess.Popen([base.BUS_LAUNCHER, "--launch-immediately"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=work,
+                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", PULSE_SERVER=server)
+        os.environ["DISPLAY"] = display
+        program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        import pyatspi
+
+        def the_app():
+            if program.poll() is not None:
+                raise AssertionError("orvessa exited with %d" % program.returncode)
+            return base.application("orvessa", lambda tree: tree.find(
+                "跟读对比", pyatspi.ROLE_PUSH_BUTTON))
+
+        app = base.wait_for("orvessa on the accessibility bus", the_app, 60)
+        return check_page(app, take, server)
+    finally:
+        for process in (program, launcher, xvfb):
+            if process is not None and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        subprocess.run([nullsink, "stop", sink], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    bin_dir, source_dir = (os.path.abspath(arg) for arg in sys.argv[1:])
+    if os.environ.get(INNER):
+        return inner(bin_dir, source_dir)
+    missing = missing_tools()
+    if missing:
+        print("skipped: %s is not installed" % missing)
+        return SKIP
+    env = dict(os.environ, **{INNER: "1"})
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    env.pop("AT_SPI_BUS_ADDRESS", None)
+    return subprocess.call(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
+                            bin_dir, source_dir], env=env)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
