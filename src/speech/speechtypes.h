@@ -23,7 +23,8 @@ struct AlignedWord {
     int startMs = 0;          // where the forced alignment put it
     int endMs = 0;
     // Aligned acoustic score minus the free phone loop's over the same frames, per frame
-    // (log units, at most about 0; nearer 0 means said as clearly as any phones could be).
+    // (nats per 10 ms frame, about 0 or a little above; nearer 0 means said as clearly as any
+    // phones could be; NaN when not measured).
     double confidence = 0;
 };
 

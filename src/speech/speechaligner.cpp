@@ -1,0 +1,418 @@
+#include "speechaligner.h"
+
+#include "speechaudio.h"
+
+#include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
+#include <sphinxbase/cmd_ln.h>
+#include <sphinxbase/fsg_model.h>
+#include <sphinxbase/logmath.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+// How the passes are run
+// ----------------------
+// One decoder holds three searches. The two grammars are finite-state graphs built here from
+// dictionary words (nothing is parsed, so no sentence can break them); the decoder adds a
+// pause (<sil>) and noise fillers as self-loops on every state, and a word's other
+// pronunciations as parallel arcs.
+// - forced: states 0..n, word i from state i to i+1. A path with all n words is the alignment;
+//   no hypothesis, or one with fewer words, counts as no alignment.
+// - optional: the same graph with a skip (null arc) beside every word.
+// - phones: a free loop of the context-independent phones without a phone language model,
+//   so that its scores are acoustic only and it is the best any phone string could do over a
+//   stretch of frames. (With the phone model its segment scores mix in the model's weights,
+//   and it runs twice as long.)
+//
+// Confidence of a word over its frames f..g of a pass:
+//     (ascr(word) - sum over phone segments p of ascr(p) * overlap(p, f..g) / frames(p))
+//       / (g - f + 1)
+// where ascr is the acoustic score the decoder gives a segment (log likelihood of the
+// frames along its best path, transitions included). A phone segment that only partly
+// overlaps the word counts in proportion to the frames they share. The phone loop is
+// unconstrained, so the result is about 0 for a word said as well as any phones could be, and
+// falls by about as much per frame as the word's sounds fit worse than the best phones. The
+// forced pass has context-dependent phones, which may fit better than the loop's, so clear
+// words come out a little above 0 (up to about +1.2 on the test recordings).
+// Units: the decoder keeps its scores in its log base (1.0001) shifted right by 10 bits, so
+// one unit is 1024 * ln(1.0001) nats; the confidence is in nats per 10 ms frame. (Checked on
+// the pause penalty, which comes out as lw * ln(silprob) / (1024 ln 1.0001) = -337 units.)
+//
+// Speed: the acoustic model is scored on every other frame (-ds 2), the frames between reuse
+// the scores; word boundaries move by at most a frame or two and the whole analysis takes
+// about 60 % of the time (see bench/speech_bench.cpp). The default beams are kept: narrower
+// ones did not make the phone loop faster (its few dozen phones stay alive anyway). Fewer
+// Gaussians per frame (-topn 2) saved another quarter but lost the alignment under noise and
+// words next to an unknown one.
+
+namespace {
+
+constexpr int frameMs = 10;
+constexpr int scoreShift = 10;
+constexpr char forcedSearch[] = "forced";
+constexpr char optionalSearch[] = "optional";
+constexpr char phoneSearch[] = "phones";
+// Probability of taking a word rather than skipping it in the optional pass. At even odds a
+// word whose sounds are missing is dropped rather than squeezed in.
+constexpr double optionalWordProb = 0.5;
+
+// The model's phones, each also a one-phone word of the dictionary (added at load) for the
+// loop that stands in for a word outside it.
+constexpr const char *phoneWords[] = {
+    "#aa", "#ae", "#ah", "#ao", "#aw", "#ay", "#b",  "#ch", "#d", "#dh", "#eh", "#er", "#ey",
+    "#f",  "#g",  "#hh", "#ih", "#iy", "#jh", "#k",  "#l",  "#m", "#n",  "#ng", "#ow", "#oy",
+    "#p",  "#r",  "#s",  "#sh", "#t",  "#th", "#uh", "#uw", "#v", "#w",  "#y",  "#z",  "#zh",
+};
+// Cost of each phone in that loop (ln 0.02 * lw, about -25 nats): the loop matches speech
+// better than any word does, so it must cost enough not to take the words around it, yet
+// less than forcing those words over the unknown one.
+constexpr double unknownPhoneProb = 0.02;
+
+double notMeasured() {
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+struct Segment {
+    QByteArray word; // as the decoder names it: "to(3)", "<sil>", "AY"
+    int first = 0;   // frames, inclusive
+    int last = 0;
+    int ascr = 0;
+};
+
+// The dictionary word a segment stands for: without the "(2)" of another pronunciation.
+QByteArray baseWord(const QByteArray &word) {
+    const qsizetype paren = word.indexOf('(');
+    return paren > 0 ? word.left(paren) : word;
+}
+
+bool isFiller(const QByteArray &word) {
+    // <sil>, [NOISE], [SPEECH], "(NULL)" where the optional pass skipped a word, and the
+    // phones standing in for a word outside the dictionary.
+    return word.startsWith('<') || word.startsWith('[') || word.startsWith('(') ||
+           word.startsWith('#');
+}
+
+// Runs the named search over the whole recording; nothing when it gave no hypothesis.
+std::optional<std::vector<Segment>> decode(ps_decoder_t *ps, const char *search,
+                                           const std::vector<short> &pcm) {
+    if (ps_set_search(ps, search) < 0 || ps_start_utt(ps) < 0)
+        return std::nullopt;
+    ps_process_raw(ps, pcm.data(), pcm.size(), FALSE, TRUE);
+    ps_end_utt(ps);
+    if (!ps_get_hyp(ps, nullptr))
+        return std::nullopt;
+    // The iterator frees itself at the end. (The decoder leaks about 1 KB in it when the
+    // optional pass skipped a word; nothing to free from here.)
+    std::vector<Segment> segments;
+    for (ps_seg_t *seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+        Segment s;
+        s.word = ps_seg_word(seg);
+        ps_seg_frames(seg, &s.first, &s.last);
+        int32 ascr = 0, lscr = 0, lback = 0;
+        ps_seg_prob(seg, &ascr, &lscr, &lback);
+        s.ascr = ascr;
+        if (s.last >= s.first)
+            segments.push_back(s);
+    }
+    return segments;
+}
+
+// The words of the grammar as a chain of states; every word may be skipped when optional.
+// States listed in unchecked get a loop of single phones, where the sentence has words the
+// recogniser cannot say: whatever the learner said there is taken by the loop instead of
+// being forced onto the words around it.
+fsg_model_t *chain(ps_decoder_t *ps, const char *name, const std::vector<QByteArray> &words,
+                   const std::vector<int> &unchecked, bool optional) {
+    logmath_t *lmath = ps_get_logmath(ps);
+    const auto lw = float32(cmd_ln_float32_r(ps_get_config(ps), "-lw"));
+    const int n = int(words.size());
+    fsg_model_t *fsg = fsg_model_init(name, lmath, lw, n + 1);
+    fsg->start_state = 0;
+    fsg->final_state = n;
+    const int say = optional ? int(logmath_log(lmath, optionalWordProb) * lw) : 0;
+    const int skip = int(logmath_log(lmath, 1 - optionalWordProb) * lw);
+    for (int i = 0; i < n; ++i) {
+        fsg_model_trans_add(fsg, i, i + 1, say, fsg_model_word_add(fsg, words[size_t(i)]));
+        if (optional)
+            fsg_model_null_trans_add(fsg, i, i + 1, skip);
+    }
+    const int phone = int(logmath_log(lmath, unknownPhoneProb) * lw);
+    for (const char *p : phoneWords) {
+        const int wid = fsg_model_word_add(fsg, p);
+        for (const int state : unchecked)
+            fsg_model_trans_add(fsg, state, state, phone, wid);
+    }
+    if (optional)
+        glist_free(fsg_model_null_trans_closure(fsg, nullptr));
+    return fsg;
+}
+
+// Prorated phone-loop score over frames first..last (see the top of the file).
+double loopScore(const std::vector<Segment> &phones, int first, int last) {
+    double sum = 0;
+    for (const Segment &p : phones) {
+        const int from = std::max(first, p.first), to = std::min(last, p.last);
+        if (to >= from)
+            sum += double(p.ascr) * (to - from + 1) / (p.last - p.first + 1);
+    }
+    return sum;
+}
+
+// Which grammar word each kept segment stands for. The optional pass keeps the words in the
+// sentence's order, but a word said twice ("to be ... to be") can match either place: the
+// places chosen are those whose forced-alignment frames overlap the kept words most.
+std::vector<int> placesOf(const std::vector<Segment> &kept, const std::vector<QByteArray> &words,
+                          const std::vector<Segment> *forced) {
+    const size_t m = kept.size(), n = words.size();
+    constexpr long long impossible = std::numeric_limits<long long>::min() / 2;
+    // best[j][i]: most overlap with the first j kept words placed among the first i words.
+    std::vector<std::vector<long long>> best(m + 1, std::vector<long long>(n + 1, impossible));
+    std::fill(best[0].begin(), best[0].end(), 0);
+    for (size_t j = 1; j <= m; ++j) {
+        for (size_t i = 1; i <= n; ++i) {
+            best[j][i] = best[j][i - 1];
+            if (baseWord(kept[j - 1].word) != words[i - 1] || best[j - 1][i - 1] == impossible)
+                continue;
+            long long overlap = 0;
+            if (forced) {
+                const Segment &f = (*forced)[i - 1];
+                overlap = std::max(0, std::min(f.last, kept[j - 1].last) -
+                                          std::max(f.first, kept[j - 1].first) + 1);
+            }
+            best[j][i] = std::max(best[j][i], best[j - 1][i - 1] + overlap + 1);
+        }
+    }
+    std::vector<int> places(m, -1);
+    if (m == 0 || best[m][n] == impossible)
+        return places;
+    for (size_t j = m, i = n; j > 0 && i > 0; --i) {
+        if (best[j][i] != best[j][i - 1]) {
+            places[j - 1] = int(i - 1);
+            --j;
+        }
+    }
+    return places;
+}
+
+bool grammarSafe(const QString &spelled) {
+    static const QRegularExpression plain(QStringLiteral("^[a-z]+('[a-z]+)*$"));
+    return plain.match(spelled).hasMatch();
+}
+
+} // namespace
+
+QString SpeechAligner::defaultModelDir() {
+    const QString fromEnv = qEnvironmentVariable("ORVESSA_SPEECH_MODEL");
+    return fromEnv.isEmpty() ? QStringLiteral("/usr/share/pocketsphinx/model/en-us") : fromEnv;
+}
+
+std::unique_ptr<SpeechAligner> SpeechAligner::create(QString *error, const QString &modelDir) {
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return std::unique_ptr<SpeechAligner>();
+    };
+    const QDir dir(modelDir);
+    const QString hmm = dir.filePath(QStringLiteral("en-us"));
+    const QString dict = dir.filePath(QStringLiteral("cmudict-en-us.dict"));
+    if (!QFileInfo(hmm + QStringLiteral("/mdef")).isFile())
+        return fail(QStringLiteral("no acoustic model in %1").arg(hmm));
+    if (!QFileInfo(dict).isFile())
+        return fail(QStringLiteral("no pronunciation dictionary at %1").arg(dict));
+    const QByteArray hmmPath = QFile::encodeName(hmm), dictPath = QFile::encodeName(dict);
+    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE,                    //
+                                   "-hmm", hmmPath.constData(),                 //
+                                   "-dict", dictPath.constData(),               //
+                                   "-logfn", "/dev/null",                       //
+                                   "-remove_silence", "no", /* frames = time */ //
+                                   "-bestpath", "no",     /* segments as found */
+                                   "-allphone_ci", "yes", //
+                                   "-ds", "2",            //
+                                   nullptr);
+    if (!config)
+        return fail(QStringLiteral("the recogniser's settings were refused"));
+    ps_decoder_t *ps = ps_init(config);
+    cmd_ln_free_r(config);
+    if (!ps)
+        return fail(QStringLiteral("the speech model in %1 did not load").arg(modelDir));
+    for (const char *word : phoneWords) {
+        const QByteArray phone = QByteArray(word + 1).toUpper();
+        if (ps_add_word(ps, word, phone.constData(),
+                        word == phoneWords[std::size(phoneWords) - 1]) < 0) {
+            ps_free(ps);
+            return fail(QStringLiteral("the model has no phone %1").arg(QLatin1StringView(phone)));
+        }
+    }
+    if (ps_set_allphone(ps, phoneSearch, nullptr) < 0) {
+        ps_free(ps);
+        return fail(QStringLiteral("the phone loop could not be set up"));
+    }
+    std::unique_ptr<SpeechAligner> aligner(new SpeechAligner);
+    aligner->m_ps = ps;
+    aligner->m_natsPerUnit =
+        std::log(logmath_get_base(ps_get_logmath(ps))) * double(1 << scoreShift);
+    return aligner;
+}
+
+SpeechAligner::~SpeechAligner() {
+    if (m_ps)
+        ps_free(m_ps);
+}
+
+std::vector<SentenceWord> SpeechAligner::words(const QString &sentence) {
+    static const QRegularExpression separators(
+        QStringLiteral("[\\s\\-\\x{2010}-\\x{2015}\\x{2212}/]+"));
+    std::vector<SentenceWord> out;
+    for (const QString &token : sentence.split(separators, Qt::SkipEmptyParts)) {
+        auto isCore = [](QChar c) { return c.isLetterOrNumber(); };
+        qsizetype from = 0, to = token.size();
+        while (from < to && !isCore(token[from]))
+            ++from;
+        while (to > from && !isCore(token[to - 1]))
+            --to;
+        if (from == to)
+            continue;
+        SentenceWord w;
+        w.text = token.mid(from, to - from);
+        for (qsizetype i = 0; i < w.text.size(); ++i) {
+            const QChar c = w.text[i];
+            if (c.isLetterOrNumber()) {
+                w.spelled += c.toLower();
+            } else if (c == u'\'' || c == u'\u2019' || c == u'\u02bc') {
+                w.spelled += u'\'';
+            } else if ((c == u'.' || c == u',') && i > 0 && i + 1 < w.text.size() &&
+                       w.text[i - 1].isDigit() && w.text[i + 1].isDigit()) {
+                w.spelled += c; // 3.5, 1,000
+            }
+        }
+        out.push_back(w);
+    }
+    return out;
+}
+
+SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &sentence) {
+    SpeechAnalysis result;
+    std::vector<int> checked; // indexes into result.words of the words in the grammars
+    std::vector<QByteArray> grammar;
+    std::vector<int> unchecked; // grammar states where a word the recogniser cannot say sits
+    for (const SentenceWord &w : words(sentence)) {
+        AlignedWord word;
+        word.text = w.text;
+        word.confidence = notMeasured();
+        word.inDictionary = false;
+        if (grammarSafe(w.spelled)) {
+            const QByteArray spelled = w.spelled.toLatin1();
+            if (char *phones = ps_lookup_word(m_ps, spelled.constData())) {
+                ckd_free(phones);
+                word.inDictionary = true;
+                checked.push_back(int(result.words.size()));
+                grammar.push_back(spelled);
+            }
+        }
+        if (!word.inDictionary && (unchecked.empty() || unchecked.back() != int(grammar.size())))
+            unchecked.push_back(int(grammar.size()));
+        result.words.push_back(word);
+    }
+    auto refuse = [&result](const QString &why) {
+        for (AlignedWord &w : result.words)
+            w.present = !w.inDictionary;
+        result.error = why;
+        return result;
+    };
+    if (grammar.empty())
+        return refuse(QStringLiteral("no word of the sentence is in the recogniser's dictionary"));
+    if (audio.sampleRate != 16000)
+        return refuse(QStringLiteral("the recogniser needs 16 kHz audio"));
+    const std::vector<short> pcm = pcm16(audio);
+    if (pcm.size() < size_t(16000 / 10))
+        return refuse(QStringLiteral("the recording is too short"));
+    // Exact or near digital silence (a muted microphone) is not decoded: on it every model
+    // scores alike and the optional pass keeps a word stretched over the whole recording.
+    constexpr int silentPeak = 32; // about -60 dBFS
+    if (std::all_of(pcm.begin(), pcm.end(), [](short s) { return std::abs(s) < silentPeak; }))
+        return refuse(QStringLiteral("the recording is silent"));
+
+    fsg_model_t *forcedFsg = chain(m_ps, forcedSearch, grammar, unchecked, false);
+    fsg_model_t *optionalFsg = chain(m_ps, optionalSearch, grammar, unchecked, true);
+    const bool ready = ps_set_fsg(m_ps, forcedSearch, forcedFsg) == 0 &&
+                       ps_set_fsg(m_ps, optionalSearch, optionalFsg) == 0;
+    fsg_model_free(forcedFsg);
+    fsg_model_free(optionalFsg);
+    if (!ready)
+        return refuse(QStringLiteral("the sentence's grammar was refused"));
+
+    // The forced pass's word segments, one per grammar word when it went through.
+    std::optional<std::vector<Segment>> forced = decode(m_ps, forcedSearch, pcm);
+    if (forced) {
+        std::erase_if(*forced, [](const Segment &s) { return isFiller(s.word); });
+        const bool complete =
+            forced->size() == grammar.size() &&
+            std::equal(forced->begin(), forced->end(), grammar.begin(),
+                       [](const Segment &s, const QByteArray &w) { return baseWord(s.word) == w; });
+        if (!complete)
+            forced.reset();
+    }
+    result.aligned = forced.has_value();
+    std::optional<std::vector<Segment>> kept = decode(m_ps, optionalSearch, pcm);
+    const std::vector<Segment> phones =
+        decode(m_ps, phoneSearch, pcm).value_or(std::vector<Segment>());
+
+    auto measure = [&](AlignedWord &word, const Segment &s) {
+        word.startMs = s.first * frameMs;
+        word.endMs = (s.last + 1) * frameMs;
+        if (!phones.empty()) {
+            const double diff = double(s.ascr) - loopScore(phones, s.first, s.last);
+            word.confidence = diff / (s.last - s.first + 1) * m_natsPerUnit;
+        }
+    };
+
+    for (const int i : checked)
+        result.words[size_t(i)].present = false;
+    if (kept) {
+        std::erase_if(*kept, [](const Segment &s) { return isFiller(s.word); });
+        const std::vector<int> places = placesOf(*kept, grammar, forced ? &*forced : nullptr);
+        for (size_t j = 0; j < places.size(); ++j) {
+            if (places[j] < 0)
+                continue;
+            AlignedWord &word = result.words[size_t(checked[size_t(places[j])])];
+            word.present = true;
+            if (!forced)
+                measure(word, (*kept)[j]);
+        }
+    }
+    if (forced) {
+        for (size_t k = 0; k < checked.size(); ++k)
+            measure(result.words[size_t(checked[k])], (*forced)[k]);
+    }
+
+    // A word the recogniser cannot check sits in the gap between its neighbours.
+    for (size_t i = 0; i < result.words.size(); ++i) {
+        AlignedWord &word = result.words[i];
+        if (word.inDictionary)
+            continue;
+        int start = 0, end = 0;
+        for (size_t k = i; k-- > 0;) {
+            if (result.words[k].inDictionary && result.words[k].endMs > 0) {
+                start = result.words[k].endMs;
+                break;
+            }
+        }
+        for (size_t k = i + 1; k < result.words.size(); ++k) {
+            if (result.words[k].inDictionary && result.words[k].endMs > 0) {
+                end = result.words[k].startMs;
+                break;
+            }
+        }
+        if (end == 0)
+            end = int(audio.seconds() * 1000);
+        word.startMs = start;
+        word.endMs = std::max(start, end);
+    }
+    return result;
+}
