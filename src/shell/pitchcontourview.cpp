@@ -15,7 +15,7 @@ const QColor modelColour(0x2F, 0x7B, 0xEA);
 const QColor voiceColour(0x2E, 0x9C, 0x74);
 const QColor noteColour(0xA8, 0x6B, 0x1E); // a calm amber for the marks
 
-constexpr int captionWidth = 64; // as the waveform lanes, so that the two line up
+constexpr int captionWidth = 64;   // as the waveform lanes, so that the two line up
 constexpr float semitoneRange = 7; // half the height of a row, in semitones
 
 // The speaker's pitch over [fromMs, toMs), as values between -1 and 1 (NaN unvoiced).
@@ -123,9 +123,9 @@ void PitchContourView::paintEvent(QPaintEvent *) {
     const QRectF area(captionWidth, 0.5, width() - captionWidth - 1.5,
                       height() - labelHeight - 1.0);
     const double rowHeight = (area.height() - 4) / 2;
-    const QRectF rows[2] = {QRectF(area.left(), area.top(), area.width(), rowHeight),
-                            QRectF(area.left(), area.top() + rowHeight + 4, area.width(),
-                                   rowHeight)};
+    const QRectF rows[2] = {
+        QRectF(area.left(), area.top(), area.width(), rowHeight),
+        QRectF(area.left(), area.top() + rowHeight + 4, area.width(), rowHeight)};
     const QString captions[2] = {QStringLiteral("标准音高"), QStringLiteral("您的音高")};
     for (int r = 0; r < 2; ++r) {
         p.setPen(rowBorder);
@@ -155,8 +155,8 @@ void PitchContourView::paintEvent(QPaintEvent *) {
                 p.drawLine(QPointF(x, rows[r].top() + 2), QPointF(x, rows[r].bottom() - 2));
             }
             if (r == 0)
-                drawContour(p, stretch(m_feedback.modelPitch, w.modelStartMs, w.modelEndMs),
-                            slot, modelColour);
+                drawContour(p, stretch(m_feedback.modelPitch, w.modelStartMs, w.modelEndMs), slot,
+                            modelColour);
             else if (w.mark != WordMark::LeftOut)
                 drawContour(p, stretch(m_feedback.learnerPitch, w.learnerStartMs, w.learnerEndMs),
                             slot, voiceColour);

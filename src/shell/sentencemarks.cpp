@@ -45,8 +45,8 @@ QString markedSentenceHtml(const QString &sentence, const std::vector<WordFeedba
         const QString mark = markText(w.mark);
         if (mark.isEmpty())
             continue;
-        const QString colour = w.mark == WordMark::LeftOut ? QStringLiteral("#A8641E")
-                                                           : QStringLiteral("#7A6A2E");
+        const QString colour =
+            w.mark == WordMark::LeftOut ? QStringLiteral("#A8641E") : QStringLiteral("#7A6A2E");
         html += sentence.mid(done, at - done).toHtmlEscaped();
         html += QStringLiteral("<span style=\"color:%1; text-decoration:underline;\">%2</span>"
                                "<span style=\"color:%1; font-size:small;\">(%3)</span>")

@@ -3,6 +3,7 @@
 #include "picturelabel.h"
 #include "pitchcontourview.h"
 #include "sentencemarks.h"
+#include "speech/feedbackjudge.h"
 #include "study/fonts.h"
 #include "study/lessonpanel.h"
 #include "study/palette.h"
@@ -10,7 +11,6 @@
 #include "study/trainerstate.h"
 #include "textbutton.h"
 #include "twips.h"
-#include "speech/feedbackjudge.h"
 #include "voicewaveview.h"
 
 #include <QComboBox>
@@ -715,7 +715,7 @@ void StudyArea::showEnglishLine(const QString &text) {
     m_Label10->setTextFormat(marked ? Qt::RichText : Qt::PlainText);
     setText(m_Label10, shown);
     m_Label10->setAccessibleName(text);
-    m_Label10->setAccessibleDescription(marked ? accessibleDescription(m_feedback) : QString());
+    m_Label10->setAccessibleDescription(marked ? ::accessibleDescription(m_feedback) : QString());
 }
 
 void StudyArea::refreshFollowRead(const TrainerState &state) {

@@ -96,8 +96,8 @@ void SpeechFeedback::warmUp() {
     QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->warmUp(); });
 }
 
-quint64 SpeechFeedback::request(const QString &sentence, quint64 modelKey,
-                                const SpeechAudio &model, const SpeechAudio &recording) {
+quint64 SpeechFeedback::request(const QString &sentence, quint64 modelKey, const SpeechAudio &model,
+                                const SpeechAudio &recording) {
     if (!m_thread.isRunning())
         m_thread.start(QThread::LowPriority);
     const quint64 ticket = m_latest->load() + 1;

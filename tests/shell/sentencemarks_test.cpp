@@ -25,7 +25,8 @@ TEST(MarkedSentenceHtml, MarksTheJudgedWordsInPlace) {
         std::vector<WordFeedback> words;
         QString html;
     } cases[] = {
-        {"How are you?", {word("How"), word("are"), word("you", WordMark::LeftOut)},
+        {"How are you?",
+         {word("How"), word("are"), word("you", WordMark::LeftOut)},
          "How are " + leftOut.arg("you") + "?"},
         {"To be or not to be.",
          {word("To"), word("be"), word("or"), word("not"), word("to", WordMark::Unclear),
@@ -35,9 +36,12 @@ TEST(MarkedSentenceHtml, MarksTheJudgedWordsInPlace) {
          {word("I'd", WordMark::LeftOut), word("say"), word("a"), word("b"),
           word("Zorblatt", WordMark::NotChecked)},
          leftOut.arg("I'd") + " say a &lt; b, Zorblatt."},
-        {"Hello there.", {word("nowhere", WordMark::LeftOut), word("there", WordMark::LeftOut)},
+        {"Hello there.",
+         {word("nowhere", WordMark::LeftOut), word("there", WordMark::LeftOut)},
          "Hello " + leftOut.arg("there") + "."},
-        {"An apple a day.", {word("a", WordMark::LeftOut)}, "An apple " + leftOut.arg("a") + " day."},
+        {"An apple a day.",
+         {word("a", WordMark::LeftOut)},
+         "An apple " + leftOut.arg("a") + " day."},
     };
     for (const Case &c : cases)
         EXPECT_EQ(markedSentenceHtml(c.sentence, c.words), c.html) << c.sentence.toStdString();
