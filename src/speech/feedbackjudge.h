@@ -14,8 +14,9 @@ inline constexpr double minimumSnrDb = 15;
 //   - The learner's recording below 15 dB SNR, or without speech: reRecord, not judged, no
 //     words, summary "录音不够清楚，请重新录音。".
 //   - The model's analysis failed (not aligned or an error): "无法分析示范录音。"; the
-//     learner's failed, or the two do not list the same words: "无法分析这段录音。". Not
-//     judged, no words.
+//     learner's failed (an error), or the two do not list the same words: "无法分析这段录音。".
+//     Not judged, no words. A take the sentence could not be forced onto (often one with a
+//     word left out) is judged from the pass in which words may be skipped.
 //
 // Each word's mark
 //   - NotChecked when the recogniser does not know the word.

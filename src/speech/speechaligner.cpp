@@ -58,9 +58,11 @@ constexpr int scoreShift = 10;
 constexpr char forcedSearch[] = "forced";
 constexpr char optionalSearch[] = "optional";
 constexpr char phoneSearch[] = "phones";
-// Probability of taking a word rather than skipping it in the optional pass. At even odds a
-// word whose sounds are missing is dropped rather than squeezed in.
-constexpr double optionalWordProb = 0.5;
+// Probability of taking a word rather than skipping it in the optional pass. A word whose
+// sounds are missing is still dropped rather than squeezed in (squeezing costs far more than
+// the skip), while a word merely said unlike the model is kept: at even odds the pass also
+// dropped words a model voice had said clearly, and then nothing could be judged of them.
+constexpr double optionalWordProb = 0.99;
 
 // The model's phones, each also a one-phone word of the dictionary (added at load) for the
 // loop that stands in for a word outside it.

@@ -3,10 +3,10 @@
 
 Usage: feedback_e2e.py BIN_DIR SOURCE_DIR
 
-A learner's take of the demo's first sentence that leaves out "you" is made with espeak-ng
-in another voice than the model's. orvessa runs on a copy of BIN_DIR against a private
+A learner's take of the demo's first sentence that leaves out "morning" is made with espeak-ng,
+a little slower than the model. orvessa runs on a copy of BIN_DIR against a private
 PulseAudio null sink whose monitor is the default source: 录音 is pressed, the take is played
-into the sink (so the recorder hears it), 停止 is pressed, and the page must say that "you"
+into the sink (so the recorder hears it), 停止 is pressed, and the page must say that "morning"
 was left out, in its summary line and in the sentence line's description. Exits 77 when a
 tool it needs is missing.
 """
@@ -23,7 +23,7 @@ import atspi_e2e as base  # noqa: E402
 
 SKIP = 77
 INNER = "ORVESSA_FEEDBACK_INNER"
-TAKE_TEXT = "Good morning! How are today?"
+TAKE_TEXT = "Good! How are you today?"
 
 
 def missing_tools():
@@ -37,10 +37,10 @@ def missing_tools():
 
 
 def make_take(work):
-    """The learner's take: another voice, a little slower, "you" left out, 16 kHz mono."""
+    """The learner's take: "morning" left out, a little slower than the model, 16 kHz mono."""
     raw = os.path.join(work, "take-raw.wav")
     take = os.path.join(work, "take.wav")
-    subprocess.run(["espeak-ng", "-v", "en-us+m3", "-s", "140", "-w", raw, TAKE_TEXT],
+    subprocess.run(["espeak-ng", "-v", "en-us", "-s", "140", "-w", raw, TAKE_TEXT],
                    check=True)
     subprocess.run(["sox", raw, "-r", "16000", "-c", "1", take, "pad", "0.3", "0.5"],
                    check=True)
@@ -75,15 +75,19 @@ def check_page(app, take, server):
 
     said = base.wait_for("the feedback's summary line", summary, 30)
     print("the page says:", said)
-    line = [label for label in tree.all_of(pyatspi.ROLE_LABEL)
-            if label.name == "Good morning! How are you today?"]
-    description = line[0].description if line else ""
+    # The sentence study view's line has the same name; the page's carries the description.
+    description = " ".join(label.description for label in tree.all_of(pyatspi.ROLE_LABEL)
+                           if label.name == "Good morning! How are you today?").strip()
     print("the sentence line reads:", description)
     failures = []
-    if "you" not in said.split("：")[-1] or not said.startswith("漏读"):
-        failures.append("the summary does not name \"you\" as left out: %r" % said)
-    if "you（漏读）" not in description:
-        failures.append("the sentence line does not mark \"you\": %r" % description)
+    # The word next to the gap may be marked too (the recogniser hears its start run into the
+    # pause); words further on, said as the model says them, are not.
+    if not said.startswith("漏读") or "morning" not in said.split("；")[0]:
+        failures.append("the summary does not name \"morning\" as left out: %r" % said)
+    if "morning（漏读）" not in description:
+        failures.append("the sentence line does not mark \"morning\": %r" % description)
+    if "you（" in description or "today（漏读" in description or "today（不清楚" in description:
+        failures.append("words said as the model says them are marked: %r" % description)
     if not [w for w in tree.all_of(pyatspi.ROLE_IMAGE) if w.name.endswith("音高曲线")]:
         failures.append("no pitch contours on the page")
     for failure in failures:
@@ -130,7 +134,10 @@ def inner(bin_dir, source_dir):
                     process.kill()
         subprocess.run([nullsink, "stop", sink], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        shutil.rmtree(work, ignore_errors=True)
+        if os.environ.get("ORVESSA_KEEP_WORK"):
+            print("kept", work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
 
 
 def main():

@@ -66,6 +66,8 @@ TEST(JudgeSentence, JudgesOnlyCleanRecordingsThatBothAnalysesCover) {
         {"noisy", {14.9, true}, none, again},
         {"no speech", {40, false}, none, again},
         {"noisy and not aligned", {5, true}, [](auto &, auto &l) { l.aligned = false; }, again},
+        {"take not forced, words from the optional pass", clean,
+         [](auto &, auto &l) { l.aligned = false; }, allRead, true},
         {"model not aligned", clean, [](auto &m, auto &) { m.aligned = false; },
          "无法分析示范录音。"},
         {"model's recogniser failed", clean, [](auto &m, auto &) { m.error = "no model"; },
