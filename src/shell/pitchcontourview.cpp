@@ -119,7 +119,7 @@ void PitchContourView::paintEvent(QPaintEvent *) {
     QFont small = font();
     small.setPixelSize(11);
     p.setFont(small);
-    const int labelHeight = 14;
+    const int labelHeight = 16;
     const QRectF area(captionWidth, 0.5, width() - captionWidth - 1.5,
                       height() - labelHeight - 1.0);
     const double rowHeight = (area.height() - 4) / 2;
@@ -163,7 +163,9 @@ void PitchContourView::paintEvent(QPaintEvent *) {
         }
         // The word under its slot, and what is to be said about it.
         const QRectF label(x, area.bottom() + 1, slotWidth, labelHeight);
-        QString note = w.mark == WordMark::LeftOut ? QStringLiteral("漏读") : paceText(w.pace);
+        QString note = w.mark == WordMark::LeftOut   ? QStringLiteral("漏读")
+                       : w.mark == WordMark::Unclear ? QStringLiteral("不清楚")
+                                                     : paceText(w.pace);
         p.setPen(note.isEmpty() ? captionColour : noteColour);
         const QString text = note.isEmpty() ? w.text : w.text + u' ' + note;
         p.drawText(label, Qt::AlignHCenter | Qt::AlignTop,

@@ -49,7 +49,7 @@ QString markedSentenceHtml(const QString &sentence, const std::vector<WordFeedba
             w.mark == WordMark::LeftOut ? QStringLiteral("#A8641E") : QStringLiteral("#7A6A2E");
         html += sentence.mid(done, at - done).toHtmlEscaped();
         html += QStringLiteral("<span style=\"color:%1; text-decoration:underline;\">%2</span>"
-                               "<span style=\"color:%1; font-size:small;\">(%3)</span>")
+                               "<sup style=\"color:%1;\">%3</sup>")
                     .arg(colour, w.text.toHtmlEscaped(), mark);
         done = after;
     }

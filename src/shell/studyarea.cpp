@@ -41,6 +41,8 @@ constexpr int panelTop = 1455;
 constexpr int panelWidth = 8775;
 constexpr int panelHeight = 5818;
 
+constexpr int markedLineWidth = 8000; // twips: the follow-read page's sentence width
+
 const QString cardStyle =
     QStringLiteral("QFrame { background: white; border: 1px solid #DCE3EB; border-radius: 10px; }");
 
@@ -347,7 +349,7 @@ void StudyArea::buildPages() {
     m_feedbackSummary->setObjectName(QStringLiteral("FeedbackSummary"));
     inPicture4(m_feedbackSummary, 600, 1740, 8100, 300);
     m_contours = new PitchContourView(m_Picture4);
-    Twips::place(m_contours, 600, 2085, 8100, 900);
+    Twips::place(m_contours, 600, 2040, 8100, 990);
     m_followNotice = label(QString(), 13, QStringLiteral("#9A5B13"));
     m_followNotice->setObjectName(QStringLiteral("FollowReadNotice"));
     inPicture4(m_followNotice, 1560, 5730, 7140, 330);
@@ -680,13 +682,13 @@ void StudyArea::refresh(const TrainerState &state) {
     // The panels, above the single-sentence view.
     setShown(m_Shape8, v.Shape8Visible);
     setShown(m_panel, v.Picture5Visible);
-    showEnglishLine(v.Label10.text);
     setText(m_Label11, v.Label11.text);
     setShown(m_Label11, v.Label11.visible);
     // Wrapped only where ty found the sentence wider than the panel; an auto-sized line
     // keeps its one line at its natural width.
     m_Label10->setWordWrap(!v.Label10.autoSize);
     Twips::place(m_Label10, v.Label10.left, v.Label10.top, v.Label10.width, v.Label10.height);
+    showEnglishLine(v.Label10.text);
     Twips::place(m_Label11, v.Label11.left, v.Label11.top, 8000, std::max(300, v.Label11.height));
     m_Label24->setCaption(v.Label24.caption);
     m_Label24->setPicture(picture(v.Image13.path), v.Image13.path);
@@ -714,6 +716,9 @@ void StudyArea::showEnglishLine(const QString &text) {
     m_Label10->setProperty("sentence", text);
     m_Label10->setTextFormat(marked ? Qt::RichText : Qt::PlainText);
     setText(m_Label10, shown);
+    // The marks make the line longer: it may take the page's width.
+    if (marked && m_Label10->width() < markedLineWidth / Twips::perPixel)
+        m_Label10->resize(markedLineWidth / Twips::perPixel, m_Label10->height());
     m_Label10->setAccessibleName(text);
     m_Label10->setAccessibleDescription(marked ? ::accessibleDescription(m_feedback) : QString());
 }

@@ -15,11 +15,10 @@ WordFeedback word(const char *text, WordMark mark = WordMark::Ok) {
 // they were judged, text is escaped, and words the sentence does not hold are passed over.
 TEST(MarkedSentenceHtml, MarksTheJudgedWordsInPlace) {
     const QString leftOut = QStringLiteral("<span style=\"color:#A8641E; text-decoration:underline;"
-                                           "\">%1</span><span style=\"color:#A8641E; "
-                                           "font-size:small;\">(漏读)</span>");
-    const QString unclear = QStringLiteral("<span style=\"color:#7A6A2E; text-decoration:underline;"
-                                           "\">%1</span><span style=\"color:#7A6A2E; "
-                                           "font-size:small;\">(不清楚)</span>");
+                                           "\">%1</span><sup style=\"color:#A8641E;\">漏读</sup>");
+    const QString unclear =
+        QStringLiteral("<span style=\"color:#7A6A2E; text-decoration:underline;"
+                       "\">%1</span><sup style=\"color:#7A6A2E;\">不清楚</sup>");
     struct Case {
         QString sentence;
         std::vector<WordFeedback> words;

@@ -1,0 +1,83 @@
+// The whole feedback as the page gets it: recordings made for the tests, judged on the
+// feedback's own thread against their model.
+
+#include "speech/speechfeedback.h"
+#include "testwav.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace {
+
+SpeechAudio fixture(const char *name) {
+    return readTestWav(QStringLiteral(ORVESSA_TEST_DATA_DIR "/speech/") + QString::fromUtf8(name));
+}
+
+QStringList marked(const SentenceFeedback &f, WordMark mark) {
+    QStringList words;
+    for (const WordFeedback &w : f.words) {
+        if (w.mark == mark)
+            words << w.text;
+    }
+    return words;
+}
+
+TEST(SpeechFeedback, MarksWhatTheRecordingsLackAndAsksAgainWhenTooNoisy) {
+    const QString booking = QStringLiteral("I would like to book a room for two nights.");
+    const QString unknown = QStringLiteral("Please ask Zorblatt to call me tomorrow.");
+    struct Case {
+        const char *model;
+        const char *take;
+        QString sentence;
+        QStringList leftOut;
+        QStringList notChecked;
+        bool reRecord;
+    } cases[] = {
+        {"intact.wav", "intact.wav", booking, {}, {}, false},
+        {"intact.wav", "cut_two.wav", booking, {"two"}, {}, false},
+        {"intact.wav", "noisy_0db.wav", booking, {}, {}, true},
+        {"unknown.wav", "unknown.wav", unknown, {}, {"Zorblatt"}, false},
+    };
+    SpeechFeedback feedback;
+    std::optional<SentenceFeedback> got;
+    quint64 wanted = 0;
+    QObject::connect(&feedback, &SpeechFeedback::feedbackReady,
+                     [&](quint64 ticket, const SentenceFeedback &f) {
+                         if (ticket == wanted)
+                             got = f;
+                     });
+    quint64 modelKey = 0;
+    for (const Case &c : cases) {
+        got.reset();
+        wanted = feedback.request(c.sentence, ++modelKey, fixture(c.model), fixture(c.take));
+        QElapsedTimer clock;
+        clock.start();
+        while (!got && clock.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(got) << c.take << ": no feedback";
+        EXPECT_EQ(got->reRecord, c.reRecord) << c.take << ": " << got->summary.toStdString();
+        EXPECT_EQ(got->judged, !c.reRecord) << c.take;
+        EXPECT_EQ(marked(*got, WordMark::LeftOut), c.leftOut) << c.take;
+        EXPECT_EQ(marked(*got, WordMark::NotChecked), c.notChecked) << c.take;
+        if (c.reRecord) {
+            EXPECT_EQ(got->summary, QStringLiteral("录音不够清楚，请重新录音。"));
+        }
+    }
+
+    // A newer request passes over one still waiting: only the newest is answered.
+    got.reset();
+    const quint64 first =
+        feedback.request(booking, 1, fixture("intact.wav"), fixture("cut_two.wav"));
+    wanted = feedback.request(booking, 1, fixture("intact.wav"), fixture("intact.wav"));
+    EXPECT_GT(wanted, first);
+    QElapsedTimer clock;
+    clock.start();
+    while (!got && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(got);
+    EXPECT_TRUE(marked(*got, WordMark::LeftOut).isEmpty());
+}
+
+} // namespace
