@@ -1,5 +1,8 @@
 #include "pitchcontourview.h"
 
+#include "lanestyle.h"
+#include "speech/pitchtrack.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -7,26 +10,16 @@
 
 namespace {
 
-const QColor rowBackground(0xF7, 0xF9, 0xFC);
-const QColor rowBorder(0xE1, 0xE7, 0xEE);
 const QColor slotLine(0xE6, 0xEB, 0xF1);
-const QColor captionColour(0x5B, 0x67, 0x73);
-const QColor modelColour(0x2F, 0x7B, 0xEA);
-const QColor voiceColour(0x2E, 0x9C, 0x74);
 const QColor noteColour(0xA8, 0x6B, 0x1E); // a calm amber for the marks
 
-constexpr int captionWidth = 64;   // as the waveform lanes, so that the two line up
 constexpr float semitoneRange = 7; // half the height of a row, in semitones
 
 // The speaker's pitch over [fromMs, toMs), as values between -1 and 1 (NaN unvoiced).
 std::vector<float> stretch(const PitchContour &pitch, int fromMs, int toMs) {
-    std::vector<float> values;
-    if (pitch.hopMs <= 0 || toMs <= fromMs)
-        return values;
-    const auto first = size_t(std::max(0, fromMs / pitch.hopMs));
-    const auto last = std::min(pitch.semitones.size(), size_t(toMs / pitch.hopMs));
-    for (size_t i = first; i < last; ++i)
-        values.push_back(std::clamp(pitch.semitones[i] / semitoneRange, -1.0f, 1.0f));
+    std::vector<float> values = contourBetween(pitch, fromMs, toMs);
+    for (float &v : values)
+        v = std::clamp(v / semitoneRange, -1.0f, 1.0f);
     return values;
 }
 
@@ -120,7 +113,7 @@ void PitchContourView::paintEvent(QPaintEvent *) {
     small.setPixelSize(11);
     p.setFont(small);
     const int labelHeight = 16;
-    const QRectF area(captionWidth, 0.5, width() - captionWidth - 1.5,
+    const QRectF area(lanestyle::captionWidth, 0.5, width() - lanestyle::captionWidth - 1.5,
                       height() - labelHeight - 1.0);
     const double rowHeight = (area.height() - 4) / 2;
     const QRectF rows[2] = {
@@ -128,11 +121,11 @@ void PitchContourView::paintEvent(QPaintEvent *) {
         QRectF(area.left(), area.top() + rowHeight + 4, area.width(), rowHeight)};
     const QString captions[2] = {QStringLiteral("标准音高"), QStringLiteral("您的音高")};
     for (int r = 0; r < 2; ++r) {
-        p.setPen(rowBorder);
-        p.setBrush(rowBackground);
+        p.setPen(lanestyle::border);
+        p.setBrush(lanestyle::background);
         p.drawRoundedRect(rows[r], 4, 4);
-        p.setPen(captionColour);
-        p.drawText(QRectF(0, rows[r].top(), captionWidth - 8, rows[r].height()),
+        p.setPen(lanestyle::caption);
+        p.drawText(QRectF(0, rows[r].top(), lanestyle::captionWidth - 8, rows[r].height()),
                    Qt::AlignRight | Qt::AlignVCenter, captions[r]);
     }
 
@@ -156,17 +149,17 @@ void PitchContourView::paintEvent(QPaintEvent *) {
             }
             if (r == 0)
                 drawContour(p, stretch(m_feedback.modelPitch, w.modelStartMs, w.modelEndMs), slot,
-                            modelColour);
+                            lanestyle::model);
             else if (w.mark != WordMark::LeftOut)
                 drawContour(p, stretch(m_feedback.learnerPitch, w.learnerStartMs, w.learnerEndMs),
-                            slot, voiceColour);
+                            slot, lanestyle::voice);
         }
         // The word under its slot, and what is to be said about it.
         const QRectF label(x, area.bottom() + 1, slotWidth, labelHeight);
         QString note = w.mark == WordMark::LeftOut   ? QStringLiteral("漏读")
                        : w.mark == WordMark::Unclear ? QStringLiteral("不清楚")
                                                      : paceText(w.pace);
-        p.setPen(note.isEmpty() ? captionColour : noteColour);
+        p.setPen(note.isEmpty() ? lanestyle::caption : noteColour);
         const QString text = note.isEmpty() ? w.text : w.text + u' ' + note;
         p.drawText(label, Qt::AlignHCenter | Qt::AlignTop,
                    p.fontMetrics().elidedText(text, Qt::ElideRight, int(slotWidth)));

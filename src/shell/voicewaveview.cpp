@@ -1,6 +1,7 @@
 #include "voicewaveview.h"
 
 #include "audio/waveformpeaks.h"
+#include "lanestyle.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -8,16 +9,10 @@
 
 namespace {
 
-const QColor laneBackground(0xF7, 0xF9, 0xFC);
-const QColor laneBorder(0xE1, 0xE7, 0xEE);
 const QColor axisColour(0xD5, 0xDD, 0xE6);
-const QColor captionColour(0x5B, 0x67, 0x73);
 const QColor emptyColour(0x8A, 0x96, 0xA3);
-const QColor modelColour(0x2F, 0x7B, 0xEA);
-const QColor voiceColour(0x2E, 0x9C, 0x74);
 const QColor positionColour(0xE0, 0x6C, 0x2F);
 
-constexpr int captionWidth = 64; // pixels left of each lane for its caption
 constexpr int laneGap = 8;
 
 // A clip as heard: skipMs dropped from its start, every sample times gain (clipped).
@@ -74,8 +69,8 @@ double VoiceWaveView::spanSeconds() const {
 
 QRect VoiceWaveView::laneRect(int lane) const {
     const int laneHeight = std::max(1, (height() - laneGap) / 2);
-    return QRect(captionWidth, lane * (laneHeight + laneGap), std::max(1, width() - captionWidth),
-                 laneHeight);
+    return QRect(lanestyle::captionWidth, lane * (laneHeight + laneGap),
+                 std::max(1, width() - lanestyle::captionWidth), laneHeight);
 }
 
 void VoiceWaveView::rebuildColumns() {
@@ -104,16 +99,16 @@ void VoiceWaveView::paintEvent(QPaintEvent *) {
     QFont small = font();
     small.setPixelSize(12);
     painter.setFont(small);
-    const QColor colours[2] = {modelColour, voiceColour};
+    const QColor colours[2] = {lanestyle::model, lanestyle::voice};
     for (int i = 0; i < 2; ++i) {
         const Lane &lane = m_lanes[i];
         const QRect r = laneRect(i);
-        painter.setPen(captionColour);
-        painter.drawText(QRect(0, r.top(), captionWidth - 8, r.height()),
+        painter.setPen(lanestyle::caption);
+        painter.drawText(QRect(0, r.top(), lanestyle::captionWidth - 8, r.height()),
                          Qt::AlignRight | Qt::AlignVCenter, lane.caption);
         painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(laneBorder);
-        painter.setBrush(laneBackground);
+        painter.setPen(lanestyle::border);
+        painter.setBrush(lanestyle::background);
         painter.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
         painter.setRenderHint(QPainter::Antialiasing, false);
         const int mid = r.center().y();

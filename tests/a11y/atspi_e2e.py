@@ -231,48 +231,66 @@ def check_strip(trainer):
         os.kill(strip.get_process_id(), 15)
 
 
+def start_trainer(work, bin_dir, pulse_server, processes):
+    """orvessa on a copy of bin_dir in work, on a private Xvfb with the accessibility bus;
+    returns its application once the window is there. What it starts goes into processes,
+    for stop_all(), even when it fails on the way."""
+    import pyatspi
+    program_dir = os.path.join(work, "bin")
+    shutil.copytree(bin_dir, program_dir)
+    xvfb, display = start_xvfb()
+    processes.append(xvfb)
+    processes.append(subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=work,
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", PULSE_SERVER=pulse_server)
+    os.environ["DISPLAY"] = display
+    program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    processes.append(program)
+
+    def the_app():
+        if program.poll() is not None:
+            raise AssertionError("orvessa exited with %d" % program.returncode)
+        # The window is there once the function menu is.
+        return application("orvessa",
+                           lambda tree: tree.find("句子学习", pyatspi.ROLE_PUSH_BUTTON))
+
+    return wait_for("orvessa on the accessibility bus", the_app, 60)
+
+
+def stop_all(processes):
+    for process in reversed(processes):
+        if process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+
+
+def run_on_private_bus(script, args, inner_flag):
+    """script args again, inside a private session bus that the accessibility bus and the
+    program live and die with."""
+    env = dict(os.environ, **{inner_flag: "1"})
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    env.pop("AT_SPI_BUS_ADDRESS", None)
+    return subprocess.call(["dbus-run-session", "--", sys.executable, os.path.abspath(script)]
+                           + args, env=env)
+
+
 def inner(bin_dir, dump):
     work = tempfile.mkdtemp(prefix="orvessa-atspi-")
-    xvfb = launcher = program = None
+    processes = []
     try:
-        program_dir = os.path.join(work, "bin")
-        shutil.copytree(bin_dir, program_dir)
-        xvfb, display = start_xvfb()
-        launcher = subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=work,
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   PULSE_SERVER="unix:" + os.path.join(work, "no-sound-server"))
-        os.environ["DISPLAY"] = display
-        import pyatspi
-        program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-        def the_app():
-            if program.poll() is not None:
-                raise AssertionError("orvessa exited with %d" % program.returncode)
-            desktop = pyatspi.Registry.getDesktop(0)
-            for i in range(desktop.childCount):
-                app = desktop.getChildAtIndex(i)
-                if app is not None and app.name == "orvessa":
-                    # The window is there once the function menu is.
-                    if Tree(app).find("句子学习", pyatspi.ROLE_PUSH_BUTTON):
-                        return app
-            return None
-
-        app = wait_for("orvessa on the accessibility bus", the_app, 60)
+        app = start_trainer(work, bin_dir, "unix:" + os.path.join(work, "no-sound-server"),
+                            processes)
         if dump:
             print(Tree(app).dump())
             return 0
         return check_window(app) or check_strip(app)
     finally:
-        for process in (program, launcher, xvfb):
-            if process is not None and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
+        stop_all(processes)
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -293,12 +311,7 @@ def main():
     if not os.access(os.path.join(bin_dir, "orvessa"), os.X_OK):
         print("no orvessa in", bin_dir)
         return 1
-    # A private session bus: the accessibility bus and the program live and die with it.
-    env = dict(os.environ, **{INNER: "1"})
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    env.pop("AT_SPI_BUS_ADDRESS", None)
-    return subprocess.call(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
-                            bin_dir] + (["--dump"] if dump else []), env=env)
+    return run_on_private_bus(__file__, [bin_dir] + (["--dump"] if dump else []), INNER)
 
 
 if __name__ == "__main__":

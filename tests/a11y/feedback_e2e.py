@@ -99,39 +99,15 @@ def inner(bin_dir, source_dir):
     work = tempfile.mkdtemp(prefix="orvessa-feedback-")
     sink = os.path.join(work, "sink")
     nullsink = os.path.join(source_dir, "tests", "support", "nullsink.sh")
-    xvfb = launcher = program = None
+    processes = []
     try:
-        program_dir = os.path.join(work, "bin")
-        shutil.copytree(bin_dir, program_dir)
         take = make_take(work)
         subprocess.run([nullsink, "start", sink], check=True, stdout=subprocess.DEVNULL)
         server = "unix:" + os.path.join(sink, "native")
-        xvfb, display = base.start_xvfb()
-        launcher = subprocess.Popen([base.BUS_LAUNCHER, "--launch-immediately"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=work,
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", PULSE_SERVER=server)
-        os.environ["DISPLAY"] = display
-        program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        import pyatspi
-
-        def the_app():
-            if program.poll() is not None:
-                raise AssertionError("orvessa exited with %d" % program.returncode)
-            return base.application("orvessa", lambda tree: tree.find(
-                "跟读对比", pyatspi.ROLE_PUSH_BUTTON))
-
-        app = base.wait_for("orvessa on the accessibility bus", the_app, 60)
+        app = base.start_trainer(work, bin_dir, server, processes)
         return check_page(app, take, server)
     finally:
-        for process in (program, launcher, xvfb):
-            if process is not None and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
+        base.stop_all(processes)
         subprocess.run([nullsink, "stop", sink], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         if os.environ.get("ORVESSA_KEEP_WORK"):
@@ -151,11 +127,7 @@ def main():
     if missing:
         print("skipped: %s is not installed" % missing)
         return SKIP
-    env = dict(os.environ, **{INNER: "1"})
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    env.pop("AT_SPI_BUS_ADDRESS", None)
-    return subprocess.call(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
-                            bin_dir, source_dir], env=env)
+    return base.run_on_private_bus(__file__, [bin_dir, source_dir], INNER)
 
 
 if __name__ == "__main__":
