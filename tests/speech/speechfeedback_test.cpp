@@ -27,6 +27,8 @@ QStringList marked(const SentenceFeedback &f, WordMark mark) {
 TEST(SpeechFeedback, MarksWhatTheRecordingsLackAndAsksAgainWhenTooNoisy) {
     const QString booking = QStringLiteral("I would like to book a room for two nights.");
     const QString unknown = QStringLiteral("Please ask Zorblatt to call me tomorrow.");
+    const QString read = QStringLiteral(
+        "Unless to be rather cold-hearted and rather selfish is to be ill-disposed.");
     struct Case {
         const char *model;
         const char *take;
@@ -39,6 +41,9 @@ TEST(SpeechFeedback, MarksWhatTheRecordingsLackAndAsksAgainWhenTooNoisy) {
         {"intact.wav", "cut_two.wav", booking, {"two"}, {}, false},
         {"intact.wav", "noisy_0db.wav", booking, {}, {}, true},
         {"unknown.wav", "unknown.wav", unknown, {}, {"Zorblatt"}, false},
+        // Real read speech, whole and with a word cut out.
+        {"illdisposed.wav", "illdisposed.wav", read, {}, {}, false},
+        {"illdisposed.wav", "cut_selfish.wav", read, {"selfish"}, {}, false},
     };
     SpeechFeedback feedback;
     std::optional<SentenceFeedback> got;

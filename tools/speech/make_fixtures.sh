@@ -48,3 +48,8 @@ sox_r -m -v 1 "$out/intact.wav" -v 1 "$tmp/white_scaled.wav" -b 16 "$out/noisy_0
 sox_r -t raw -r 16000 -e signed -b 16 -c 1 "$testdata/goforward.raw" "$out/goforward.wav"
 sox_r "$testdata/librivox/sense_and_sensibility_01_austen_64kb-0890.wav" -r 16000 -c 1 -b 16 \
     "$out/illdisposed.wav"
+
+# "selfish" cut out of the real sentence, where its forced alignment puts it (2.78-3.59 s).
+sox_r "$out/illdisposed.wav" "$tmp/before.wav" trim 0 =2.78
+sox_r "$out/illdisposed.wav" "$tmp/after.wav" trim =3.59
+sox_r "$tmp/before.wav" "$tmp/after.wav" -b 16 "$out/cut_selfish.wav"
