@@ -160,7 +160,10 @@ void PitchContourView::paintEvent(QPaintEvent *) {
                        : w.mark == WordMark::Unclear ? QStringLiteral("不清楚")
                                                      : paceText(w.pace);
         p.setPen(note.isEmpty() ? lanestyle::caption : noteColour);
-        const QString text = note.isEmpty() ? w.text : w.text + u' ' + note;
+        QString text = note.isEmpty() ? w.text : w.text + u' ' + note;
+        // Where both do not fit the mark is what counts: the word stands in the line above.
+        if (!note.isEmpty() && p.fontMetrics().horizontalAdvance(text) > slotWidth)
+            text = note;
         p.drawText(label, Qt::AlignHCenter | Qt::AlignTop,
                    p.fontMetrics().elidedText(text, Qt::ElideRight, int(slotWidth)));
         x += slotWidth;
