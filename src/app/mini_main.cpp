@@ -21,6 +21,10 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("orvessa-mini"));
     // Qt sets the C locale from the environment; the media player parses numbers with it.
     std::setlocale(LC_NUMERIC, "C");
+    // One strip: a second start (迷你模式 pressed again, the menu entry) brings the running
+    // strip to the front instead of playing a second one over it.
+    if (MprisPlayer::raiseRunning(MiniMedia::serviceSuffix))
+        return 0;
     installFontSubstitutions();
     PaintedControlAccessible::install();
 

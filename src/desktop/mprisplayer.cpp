@@ -143,6 +143,19 @@ MprisPlayer::~MprisPlayer() {
     bus.unregisterObject(objectPath);
 }
 
+bool MprisPlayer::raiseRunning(const QString &serviceSuffix, const QDBusConnection &bus) {
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const QString service = QStringLiteral("org.mpris.MediaPlayer2.") + serviceSuffix;
+    if (!bus.interface()->isServiceRegistered(service).value())
+        return false;
+    const QDBusMessage raise = QDBusMessage::createMethodCall(
+        service, objectPath, QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
+    // The events keep flowing while it waits: the player may live in this very process.
+    const QDBusMessage reply = QDBusConnection(bus).call(raise, QDBus::BlockWithGui, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
 void MprisPlayer::run(const std::function<void()> &control) {
     if (control)
         control();

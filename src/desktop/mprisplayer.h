@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -31,6 +32,12 @@ public:
     ~MprisPlayer() override;
 
     bool registered() const { return m_registered; }
+
+    // When another process already plays as org.mpris.MediaPlayer2.<serviceSuffix> on bus,
+    // asks it to come to the front and returns true (the caller then need not start a second
+    // one); false without a bus or such a player. Waits for the answer, at most 2 s.
+    static bool raiseRunning(const QString &serviceSuffix,
+                             const QDBusConnection &bus = QDBusConnection::sessionBus());
     QString serviceName() const { return m_serviceName; }
 
     void setPlaybackStatus(Status status);

@@ -4,8 +4,7 @@
 
 MiniMedia::MiniMedia(MiniWindow &window, QObject *parent)
     : QObject(parent), m_window(window),
-      m_mpris(QStringLiteral("orvessa_mini"), QStringLiteral("Orvessa Mini"),
-              QStringLiteral("orvessa-mini"),
+      m_mpris(serviceSuffix, QStringLiteral("Orvessa Mini"), QStringLiteral("orvessa-mini"),
               MprisControls{[this] {
                                 m_window.togglePause();
                                 update();
@@ -31,8 +30,9 @@ MiniMedia::MiniMedia(MiniWindow &window, QObject *parent)
                                 update();
                             },
                             [this] {
-                                m_window.show();
+                                m_window.showNormal();
                                 m_window.raise();
+                                m_window.activateWindow();
                             },
                             [this] { m_window.close(); }}) {
     if (!m_mpris.registered())

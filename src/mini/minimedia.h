@@ -21,6 +21,7 @@ public:
     MprisPlayer &mpris() { return m_mpris; }
 
     static constexpr int pollMs = 250;
+    static inline const QString serviceSuffix = QStringLiteral("orvessa_mini");
 
 private:
     MiniWindow &m_window;

@@ -66,6 +66,13 @@ TEST(MiniMediaTest, TheDesktopPausesContinuesAndStepsTheStrip) {
                 metadata("comment").toStringList().join(u' ').contains(s.view.Label1.text));
     call(playerInterface, QStringLiteral("Previous"), {}, strip);
     EXPECT_EQ(s.currentSentence, before);
+
+    // A second start finds the strip and brings it back instead of playing a second one.
+    window.showMinimized();
+    EXPECT_TRUE(MprisPlayer::raiseRunning(MiniMedia::serviceSuffix, client()));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_FALSE(MprisPlayer::raiseRunning(QStringLiteral("orvessa_nobody"), client()));
 }
 
 } // namespace
