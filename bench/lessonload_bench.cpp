@@ -5,6 +5,7 @@
 #include "audio/fakevoicebackend.h"
 #include "audio/voiceplayer.h"
 #include "content/textcodec.h"
+#include "ratioreporter.h"
 #include "shell/lessonloader.h"
 #include "study/fontmeasurer.h"
 #include "study/fonts.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -129,18 +131,6 @@ void loadLesson(benchmark::State &bench, int count) {
     if (fixture->state.sentenceCount != count)
         bench.SkipWithError("the lesson did not load whole");
 }
-
-// Keeps the mean time per iteration of every run, by name, for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs)
-            if (run.iterations > 0 && run.run_type == Run::RT_Iteration)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 

@@ -11,11 +11,13 @@
 
 #include "audio/segmentdecoder.h"
 #include "audio/waveformpeaks.h"
+#include "ratioreporter.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -84,18 +86,6 @@ void peaks(benchmark::State &bench) {
     for (auto _ : bench)
         benchmark::DoNotOptimize(waveformPeaks(clip, 0, sentenceSeconds, waveformColumns));
 }
-
-// Keeps the mean time per iteration of every run, by name, for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs)
-            if (run.iterations > 0 && run.run_type == Run::RT_Iteration && !run.error_occurred)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 

@@ -9,19 +9,18 @@
 //
 //   speech_bench [benchmark flags]
 
+#include "ratioreporter.h"
 #include "speech/speechaligner.h"
 #include "speech/speechaudio.h"
-
 #include "speech/testwav.h"
-
-#include <pocketsphinx.h>
-#include <sphinxbase/cmd_ln.h>
 
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <pocketsphinx.h>
+#include <sphinxbase/cmd_ln.h>
 
 namespace {
 
@@ -100,19 +99,6 @@ void forcedPass(benchmark::State &state, const Recording *r) {
     perAudioSecond(state, audio.seconds());
 }
 
-// Keeps the mean time per iteration of every run, by name, for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs)
-            if (run.iterations > 0 && run.run_type == Run::RT_Iteration && !run.error_occurred)
-                seconds[run.run_name.function_name] =
-                    run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -141,9 +127,10 @@ int main(int argc, char **argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     for (const Recording &r : recordings) {
-        const auto base = reporter.seconds.find(std::string("forced_pass/") + r.file);
-        const auto ours = reporter.seconds.find(std::string("analyse/") + r.file);
-        if (base == reporter.seconds.end() || ours == reporter.seconds.end() || base->second <= 0)
+        const auto base = reporter.secondsByFunction.find(std::string("forced_pass/") + r.file);
+        const auto ours = reporter.secondsByFunction.find(std::string("analyse/") + r.file);
+        if (base == reporter.secondsByFunction.end() || ours == reporter.secondsByFunction.end() ||
+            base->second <= 0)
             continue;
         const double audioSeconds = load(r).seconds();
         std::printf("analyse/forced pass %s: %.2fx (analyse %.1f ms = %.3f s per audio s, "
