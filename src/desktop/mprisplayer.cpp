@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QTimer>
+#include <QWidget>
 
 namespace {
 
@@ -141,6 +142,16 @@ MprisPlayer::~MprisPlayer() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.unregisterService(m_serviceName);
     bus.unregisterObject(objectPath);
+}
+
+MprisControls withWindowControls(MprisControls controls, QWidget &window) {
+    controls.raise = [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    };
+    controls.quit = [&window] { window.close(); };
+    return controls;
 }
 
 bool MprisPlayer::raiseRunning(const QString &serviceSuffix, const QDBusConnection &bus) {

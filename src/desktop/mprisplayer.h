@@ -12,6 +12,12 @@ struct MprisControls {
     std::function<void()> playPause, play, pause, next, previous, raise, quit;
 };
 
+class QWidget;
+
+// controls with the Raise and Quit of a program that is one window: the window shown normal,
+// raised and activated; closed the normal way (which saves). window must outlive them.
+MprisControls withWindowControls(MprisControls controls, QWidget &window);
+
 // The program as an MPRIS 2 media player on the session bus (org.mpris.MediaPlayer2.<suffix>
 // at /org/mpris/MediaPlayer2), so that media keys, panel widgets and playerctl control it
 // without its window. It knows nothing of what is played: the program hands it the controls

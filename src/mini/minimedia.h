@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 class MiniWindow;
 
@@ -24,6 +25,10 @@ public:
     static inline const QString serviceSuffix = QStringLiteral("orvessa_mini");
 
 private:
+    void act(const std::function<void()> &control);
+    void setPaused(bool paused);
+    void step(bool forward);
+
     MiniWindow &m_window;
     MprisPlayer m_mpris;
     QTimer m_poll;

@@ -437,13 +437,8 @@ void MiniWindow::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    const SaveResult saved =
-        saveSettingsRecord(m_places.preparedWritePath(ContentFile::settings(true)),
-                           miniSettingsRecord(liveSettings()));
-    if (!saved.ok())
-        messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
     m_timers.Timer3->stop();
-    m_core.endPlayback();
+    m_core.unload(miniSettingsRecord(liveSettings()));
 }
 
 // Any press on the strip outside the title opens the menu.

@@ -706,21 +706,25 @@ void StudyArea::showFeedback(const QString &sentence, const SentenceFeedback &fe
     setText(m_feedbackSummary, summary);
     setShown(m_feedbackSummary, !summary.isEmpty());
     m_contours->setFeedback(feedback);
-    showEnglishLine(m_Label10->property("sentence").toString());
+    showEnglishLine(m_englishLine);
 }
 
 // The sentence, with the marks of the feedback given for it.
 void StudyArea::showEnglishLine(const QString &text) {
     const bool marked = m_feedback.judged && text == m_feedbackSentence;
     const QString shown = marked ? markedSentenceHtml(text, m_feedback.words) : text;
-    m_Label10->setProperty("sentence", text);
+    m_englishLine = text;
     m_Label10->setTextFormat(marked ? Qt::RichText : Qt::PlainText);
     setText(m_Label10, shown);
     // The marks make the line longer: it may take the page's width.
     if (marked && m_Label10->width() < markedLineWidth / Twips::perPixel)
         m_Label10->resize(markedLineWidth / Twips::perPixel, m_Label10->height());
-    m_Label10->setAccessibleName(text);
-    m_Label10->setAccessibleDescription(marked ? ::accessibleDescription(m_feedback) : QString());
+    // Each change is announced to assistive technology: only what changed is set.
+    if (m_Label10->accessibleName() != text)
+        m_Label10->setAccessibleName(text);
+    const QString description = marked ? ::accessibleDescription(m_feedback) : QString();
+    if (m_Label10->accessibleDescription() != description)
+        m_Label10->setAccessibleDescription(description);
 }
 
 void StudyArea::refreshFollowRead(const TrainerState &state) {

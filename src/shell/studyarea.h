@@ -143,6 +143,7 @@ private:
     VoiceWaveView *m_waves = nullptr;
     PitchContourView *m_contours = nullptr;
     QLabel *m_feedbackSummary = nullptr;
+    QString m_englishLine; // Label10's sentence as written (its text may carry marks)
     QString m_feedbackSentence;
     SentenceFeedback m_feedback;
     QLabel *m_followNotice = nullptr;

@@ -4,6 +4,7 @@
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
 #include "content/contentpaths.h"
+#include "content/settingsfile.h"
 
 WindowTimers WindowTimers::makeQt(QObject *parent) {
     const PlaybackTimers playback = PlaybackTimers::makeQt(parent);
@@ -14,7 +15,7 @@ WindowTimers WindowTimers::makeQt(QObject *parent) {
 TrainerCore::TrainerCore(Program program, const DataPlaces &places, const TextMeasurer &measurer,
                          VoicePlayer &player, ShortSoundPlayer &sounds, VoiceRecorder &recorder,
                          PlaybackTimers timers, Ticker *recordLimit, QObject *parent)
-    : QObject(parent), m_timers(timers), m_player(player), m_recorder(recorder),
+    : QObject(parent), m_places(places), m_timers(timers), m_player(player), m_recorder(recorder),
       m_state(TrainerState::forProgram(program)), m_measurer(measurer),
       m_loader(m_state, player, m_measurer),
       m_view(m_state, player, sounds, m_measurer, places.programDir()),
@@ -80,6 +81,15 @@ void TrainerCore::wire() {
             [this] { m_followSounds.recordingMade(m_followRead.recordingPath()); });
     connect(&m_followRead, &FollowReadComparison::recordingDropped, &m_followSounds,
             &FollowReadSounds::recordingDropped);
+}
+
+void TrainerCore::unload(const QString &settingsRecord) {
+    const bool mini = m_state.program == Program::Mini;
+    const SaveResult saved =
+        saveSettingsRecord(m_places.preparedWritePath(ContentFile::settings(mini)), settingsRecord);
+    if (!saved.ok())
+        messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
+    endPlayback();
 }
 
 void TrainerCore::endPlayback() {

@@ -62,10 +62,11 @@ public:
 
     CoreSurface &surface() { return m_surface; }
 
-    // The program ends: a recording under way is completed (its file stays a readable wave
-    // file), the recording's playback and the sentence timers stop and the player pauses, so
-    // nothing plays on while the program closes.
-    void endPlayback();
+    // The program ends: the window's settings record is saved where this program keeps it
+    // (set.dat or mnset.dat; a failure is said in a message box), then a recording under way
+    // is completed (its file stays a readable wave file), the recording's playback and the
+    // sentence timers stop and the player pauses, so nothing plays on while the program closes.
+    void unload(const QString &settingsRecord);
 
     TrainerState &state() { return m_state; }
     const TrainerState &state() const { return m_state; }
@@ -86,8 +87,10 @@ private:
     void focusCombo4();
     void focusTypingBox();
     void messageBox(const QString &text, const QString &title, MessageIcon icon);
+    void endPlayback();
 
     CoreSurface m_surface;
+    DataPlaces m_places;
     PlaybackTimers m_timers;
     VoicePlayer &m_player;
     VoiceRecorder &m_recorder;

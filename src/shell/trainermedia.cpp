@@ -9,14 +9,14 @@
 TrainerMedia::TrainerMedia(TrainerWindow &window, QObject *parent)
     : QObject(parent), m_window(window),
       m_mpris(QStringLiteral("orvessa"), QStringLiteral("Orvessa"), QStringLiteral("orvessa"),
-              MprisControls{[this] { playPause(); }, [this] { play(); }, [this] { pause(); },
-                            [this] { next(); }, [this] { previous(); },
-                            [this] {
-                                m_window.showNormal();
-                                m_window.raise();
-                                m_window.activateWindow();
-                            },
-                            [this] { m_window.close(); }}) {
+              withWindowControls(MprisControls{[this] { playPause(); },
+                                               [this] { play(); },
+                                               [this] { pause(); },
+                                               [this] { next(); },
+                                               [this] { previous(); },
+                                               {},
+                                               {}},
+                                 window)) {
     if (!m_mpris.registered())
         return; // nobody to tell
     update();

@@ -365,15 +365,10 @@ void TrainerWindow::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    const SaveResult saved =
-        saveSettingsRecord(m_places.preparedWritePath(ContentFile::settings(false)),
-                           orvessaSettingsRecord(liveSettings()));
-    if (!saved.ok())
-        messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
     m_wavePoll.stop();
     if (m_timers.Timer3)
         m_timers.Timer3->stop();
-    m_core.endPlayback();
+    m_core.unload(orvessaSettingsRecord(liveSettings()));
 }
 
 void TrainerWindow::loadlesson() {

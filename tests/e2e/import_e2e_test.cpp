@@ -3,13 +3,10 @@
 // shows and checks it, and the trainer lists the book, loads the lesson and plays its second
 // sentence into the null sink.
 
-#include "audio/shortsound.h"
-#include "audio/voicebackendfactory.h"
-#include "audio/voiceplayer.h"
-#include "audio/voicerecorder.h"
 #include "content/sentencetable.h"
 #include "content/textcodec.h"
 #include "e2ehelpers.h"
+#include "livewindow.h"
 #include "shell/catalogueview.h"
 #include "shell/programdirfixture.h"
 #include "shell/trainerwindow.h"
@@ -107,19 +104,11 @@ TEST(ImportE2E, SubtitledAudioBecomesALessonTheTrainerPlays) {
     EXPECT_EQ(checked.status, 0) << checked.out.toStdString();
 
     // The trainer lists the book after the catalogue and plays the lesson's second sentence.
-    std::unique_ptr<VoiceBackend> engine = createMpvBackend(true);
-    ASSERT_TRUE(engine) << "the media player could not open the null sink";
-    VoicePlayer player(Program::Orvessa, std::move(engine));
-    player.WmpEnable = 1;
-    RecordingShortSoundPlayer sounds;
-    const std::unique_ptr<VoiceRecorder> recorder = createSystemVoiceRecorder();
-    QObject timerOwner;
-    TrainerWindow window(DataPlaces::portable(dir.path()), player, sounds, *recorder,
-                         WindowTimers::makeQt(&timerOwner));
-    QStringList messages;
-    window.messageSink = [&](const QString &text, const QString &, MessageIcon) {
-        messages << text;
-    };
+    LiveWindow<TrainerWindow> live(Program::Orvessa, dir.path());
+    ASSERT_TRUE(live.window) << "the media player could not open the null sink";
+    TrainerWindow &window = *live.window;
+    const VoicePlayer &player = *live.player;
+    const QStringList &messages = live.messages;
     window.startup();
     QComboBox *books = window.catalogue()->Combo1();
     const int index = books->findText(book);

@@ -2,12 +2,9 @@
 // plays sentence after sentence into the null sink by itself, and after the last sentence of
 // the end lesson goes on with the start lesson.
 
-#include "audio/shortsound.h"
-#include "audio/voicebackendfactory.h"
-#include "audio/voiceplayer.h"
-#include "audio/voicerecorder.h"
 #include "content/settingsfile.h"
 #include "e2ehelpers.h"
+#include "livewindow.h"
 #include "mini/miniwindow.h"
 #include "shell/programdirfixture.h"
 #include "soundcapture.h"
@@ -35,19 +32,10 @@ TEST(MiniE2E, PlaysOnByItselfAndWrapsToTheStartLesson) {
     s.bookTitle = demoBook;
     writeFile(dir.filePath(QStringLiteral("SETTING/mnset.dat")), gbk(miniSettingsRecord(s)));
 
-    std::unique_ptr<VoiceBackend> engine = createMpvBackend(true);
-    ASSERT_TRUE(engine) << "the media player could not open the null sink";
-    VoicePlayer player(Program::Mini, std::move(engine));
-    player.WmpEnable = 1;
-    RecordingShortSoundPlayer sounds;
-    const std::unique_ptr<VoiceRecorder> recorder = createSystemVoiceRecorder();
-    QObject timerOwner;
-    MiniWindow window(DataPlaces::portable(dir.path()), player, sounds, *recorder,
-                      WindowTimers::makeQt(&timerOwner));
-    QStringList messages;
-    window.messageSink = [&](const QString &text, const QString &, MessageIcon) {
-        messages << text;
-    };
+    LiveWindow<MiniWindow> live(Program::Mini, dir.path());
+    ASSERT_TRUE(live.window) << "the media player could not open the null sink";
+    MiniWindow &window = *live.window;
+    const QStringList &messages = live.messages;
     SoundCapture capture;
     ASSERT_TRUE(capture.start());
     window.startup();
