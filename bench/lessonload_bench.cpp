@@ -6,9 +6,9 @@
 #include "audio/voiceplayer.h"
 #include "content/textcodec.h"
 #include "ratioreporter.h"
-#include "shell/lessonloader.h"
-#include "study/fontmeasurer.h"
-#include "study/fonts.h"
+#include "study/lessonloader.h"
+#include "text/fontmeasurer.h"
+#include "text/fonts.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,8 +9,8 @@
 //
 //   segmentdecode_bench [benchmark flags]
 
-#include "audio/segmentdecoder.h"
-#include "audio/waveformpeaks.h"
+#include "media/segmentdecoder.h"
+#include "media/waveformpeaks.h"
 #include "ratioreporter.h"
 
 #include <QCoreApplication>

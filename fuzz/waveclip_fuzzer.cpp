@@ -1,5 +1,5 @@
-#include "audio/voiceshaping.h"
-#include "audio/waveformpeaks.h"
+#include "media/voiceshaping.h"
+#include "media/waveformpeaks.h"
 
 #include "fuzzcheck.h"
 

@@ -4,10 +4,10 @@
 #include "audio/voicerecorder.h"
 #include "content/dataplaces.h"
 #include "desktop/paintedcontrolaccessible.h"
+#include "desktop/quitsignals.h"
 #include "mini/minimedia.h"
 #include "mini/miniwindow.h"
-#include "shell/quitsignals.h"
-#include "study/fonts.h"
+#include "text/fonts.h"
 
 #include <QApplication>
 #include <clocale>

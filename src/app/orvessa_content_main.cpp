@@ -1,5 +1,5 @@
-#include "audio/audioimport.h"
 #include "content/contenttool.h"
+#include "media/audioimport.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

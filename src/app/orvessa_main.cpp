@@ -1,8 +1,8 @@
 #include "audio/qtshortsoundplayer.h"
 #include "desktop/paintedcontrolaccessible.h"
-#include "shell/quitsignals.h"
+#include "desktop/quitsignals.h"
 #include "shell/trainerprogram.h"
-#include "study/fonts.h"
+#include "text/fonts.h"
 
 #include <QApplication>
 #include <clocale>

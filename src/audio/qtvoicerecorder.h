@@ -1,7 +1,7 @@
 #pragma once
 
+#include "media/wavheader.h"
 #include "voicerecorder.h"
-#include "wavheader.h"
 
 #include <QAudioFormat>
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playbackshape.h"
+#include "media/playbackshape.h"
 
 #include <QObject>
 #include <QString>

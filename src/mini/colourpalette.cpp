@@ -1,7 +1,7 @@
 #include "colourpalette.h"
 
-#include "shell/twips.h"
-#include "study/palette.h"
+#include "widgets/palette.h"
+#include "widgets/twips.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "colourswatch.h"
 
-#include "study/palette.h"
+#include "widgets/palette.h"
 
 #include <QMouseEvent>
 #include <QPainter>

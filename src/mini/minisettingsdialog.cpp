@@ -4,10 +4,10 @@
 #include "colourswatch.h"
 #include "content/caretlist.h"
 #include "minisettingshost.h"
-#include "shell/chromebutton.h"
-#include "shell/shellicon.h"
-#include "shell/windowstyle.h"
-#include "study/fonts.h"
+#include "text/fonts.h"
+#include "widgets/chromebutton.h"
+#include "widgets/shellicon.h"
+#include "widgets/windowstyle.h"
 
 #include <QComboBox>
 #include <QGridLayout>

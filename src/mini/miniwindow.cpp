@@ -10,9 +10,9 @@
 #include "content/richtext.h"
 #include "minisettingsdialog.h"
 #include "minisettingshost.h"
-#include "shell/twips.h"
-#include "study/fonts.h"
 #include "study/pure/lessonrange.h"
+#include "text/fonts.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QApplication>

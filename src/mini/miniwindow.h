@@ -2,8 +2,8 @@
 
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
-#include "shell/trainercore.h"
-#include "study/fontmeasurer.h"
+#include "study/trainercore.h"
+#include "text/fontmeasurer.h"
 
 #include <QColor>
 #include <QPoint>

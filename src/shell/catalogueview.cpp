@@ -6,9 +6,9 @@
 #include "content/contentpaths.h"
 #include "content/richtext.h"
 #include "lessontree.h"
-#include "study/fonts.h"
-#include "study/palette.h"
-#include "twips.h"
+#include "text/fonts.h"
+#include "widgets/palette.h"
+#include "widgets/twips.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,12 +1,12 @@
 #include "functionmenu.h"
 
-#include "chromebutton.h"
 #include "desktop/accessiblecontrol.h"
-#include "shellicon.h"
-#include "study/fonts.h"
-#include "study/palette.h"
-#include "textbutton.h"
-#include "twips.h"
+#include "text/fonts.h"
+#include "widgets/chromebutton.h"
+#include "widgets/palette.h"
+#include "widgets/shellicon.h"
+#include "widgets/textbutton.h"
+#include "widgets/twips.h"
 
 #include <QLabel>
 #include <QMouseEvent>

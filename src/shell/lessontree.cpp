@@ -1,6 +1,6 @@
 #include "lessontree.h"
 
-#include "study/palette.h"
+#include "widgets/palette.h"
 
 #include <QPainter>
 

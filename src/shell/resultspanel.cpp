@@ -1,9 +1,9 @@
 #include "resultspanel.h"
 
-#include "chromebutton.h"
 #include "content/resultstext.h"
-#include "study/fonts.h"
-#include "study/palette.h"
+#include "text/fonts.h"
+#include "widgets/chromebutton.h"
+#include "widgets/palette.h"
 
 #include <QButtonGroup>
 #include <QGraphicsDropShadowEffect>

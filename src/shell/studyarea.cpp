@@ -1,17 +1,17 @@
 #include "studyarea.h"
 
-#include "picturelabel.h"
-#include "pitchcontourview.h"
 #include "sentencemarks.h"
 #include "speech/feedbackjudge.h"
-#include "study/fonts.h"
-#include "study/lessonpanel.h"
-#include "study/palette.h"
 #include "study/pure/dictationscore.h"
 #include "study/trainerstate.h"
-#include "textbutton.h"
-#include "twips.h"
-#include "voicewaveview.h"
+#include "text/fonts.h"
+#include "widgets/lessonpanel.h"
+#include "widgets/palette.h"
+#include "widgets/picturelabel.h"
+#include "widgets/pitchcontourview.h"
+#include "widgets/textbutton.h"
+#include "widgets/twips.h"
+#include "widgets/voicewaveview.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "audio/voicebackendfactory.h"
+#include "desktop/programlauncher.h"
 #include "displaycheck.h"
-#include "programlauncher.h"
 #include "trainermedia.h"
 #include "trainerwindow.h"
 

@@ -2,11 +2,11 @@
 
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
-#include "programlauncher.h"
-#include "study/fontmeasurer.h"
+#include "desktop/programlauncher.h"
 #include "study/resultsstore.h"
 #include "study/reviewlist.h"
-#include "trainercore.h"
+#include "study/trainercore.h"
+#include "text/fontmeasurer.h"
 
 #include <QTimer>
 #include <QWidget>

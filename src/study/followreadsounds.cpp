@@ -1,8 +1,8 @@
 #include "followreadsounds.h"
 
-#include "audio/segmentdecoder.h"
 #include "audio/voicerecorder.h"
-#include "audio/voiceshaping.h"
+#include "media/segmentdecoder.h"
+#include "media/voiceshaping.h"
 #include "speech/speechfeedback.h"
 
 namespace {

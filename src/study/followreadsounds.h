@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/audioclip.h"
-#include "audio/playbackshape.h"
+#include "media/audioclip.h"
+#include "media/playbackshape.h"
 #include "speech/speechtypes.h"
 
 #include <QObject>

@@ -11,14 +11,6 @@ namespace {
 constexpr int arrowStep = 500; // twips, as the arrows move the canvas
 } // namespace
 
-ReadingCaptions readingCaptions(Program program) {
-    if (program == Program::Mini)
-        return {QStringLiteral(" 全文朗读(&R)"), QStringLiteral(" 停止朗读(&S)"),
-                QStringLiteral(" 暂停朗读(&P)"), QStringLiteral(" 继续朗读(&A)")};
-    return {QStringLiteral("全文朗读"), QStringLiteral("停止朗读"), QStringLiteral("暂停朗读"),
-            QStringLiteral("继续朗读")};
-}
-
 FullTextReader::FullTextReader(TrainerState &state, SentencePlayback &playback, QObject *parent)
     : QObject(parent), m_state(state), m_playback(playback) {
     connect(&m_playback, &SentencePlayback::repeatsFinished, this,
@@ -111,12 +103,6 @@ void FullTextReader::keepInView(int r) {
         panel.canvasTop = geometry.viewportHeight - panel.canvasHeight;
     panel.canvasTop = std::min(panel.canvasTop, 0);
     placeThumb(panel, geometry);
-}
-
-void FullTextReader::scrollPanelToTop(TrainerState &state) {
-    state.panel.canvasTop = 0;
-    state.panel.thumbTop = state.panelGeometry.thumbTopMost;
-    state.panel.VScroll1.value = 0;
 }
 
 void FullTextReader::onCommand32() {

@@ -1,22 +1,10 @@
 #pragma once
 
-#include "content/programprofile.h"
-
 #include <QObject>
 #include <QString>
 
 class SentencePlayback;
 struct TrainerState;
-
-// The captions of the reading button (Command6) and the pause button (Command7). The
-// captions are the reading state; handlers compare them as strings.
-struct ReadingCaptions {
-    QString start;  // reading off: the button starts it
-    QString stop;   // reading on: the button stops it
-    QString pause;  // playing: the button pauses
-    QString resume; // paused: the button resumes
-};
-ReadingCaptions readingCaptions(Program program);
 
 // Full-text reading: plays the lesson from its first sentence to its last, each sentence
 // with the repeat count and pause of sentence playback, underlining the sentence being read
@@ -49,8 +37,6 @@ public:
     // Moves the panel so that sentence r's English line comes into view when it ends below
     // the viewport: half a viewport up, or until the canvas's bottom meets the viewport's.
     void keepInView(int r);
-    // Canvas top 0, thumb at the top of its track, scroll bar value 0.
-    static void scrollPanelToTop(TrainerState &state);
 
     static constexpr int keyUp = 38;
     static constexpr int keyDown = 40;

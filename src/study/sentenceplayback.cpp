@@ -5,7 +5,6 @@
 #include "audio/voiceplayer.h"
 #include "content/contentpaths.h"
 #include "content/settingsrecord.h"
-#include "study/fulltextreader.h"
 #include "study/trainerstate.h"
 
 #include <algorithm>
@@ -192,7 +191,7 @@ int SentencePlayback::pauseInterval(QStringView pauseText) {
 void SentencePlayback::resetPlayback() {
     call(m_hooks.focusCombo4);
     stopPlayback();
-    FullTextReader::scrollPanelToTop(m_state);
+    scrollPanelToTop(m_state);
     call(m_hooks.panelChanged);
 }
 

@@ -58,3 +58,17 @@ void setSentenceButtons(TrainerState &state) {
     state.Command2.enabled = state.Command13.enabled = state.AR2.enabled = hasPrevious;
     state.Command1.enabled = state.Command14.enabled = state.AR3.enabled = hasNext;
 }
+
+ReadingCaptions readingCaptions(Program program) {
+    if (program == Program::Mini)
+        return {QStringLiteral(" 全文朗读(&R)"), QStringLiteral(" 停止朗读(&S)"),
+                QStringLiteral(" 暂停朗读(&P)"), QStringLiteral(" 继续朗读(&A)")};
+    return {QStringLiteral("全文朗读"), QStringLiteral("停止朗读"), QStringLiteral("暂停朗读"),
+            QStringLiteral("继续朗读")};
+}
+
+void scrollPanelToTop(TrainerState &state) {
+    state.panel.canvasTop = 0;
+    state.panel.thumbTop = state.panelGeometry.thumbTopMost;
+    state.panel.VScroll1.value = 0;
+}

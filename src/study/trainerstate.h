@@ -97,3 +97,16 @@ void placeProgressKnob(TrainerState &state);
 // Previous buttons enabled after sentence 1, next buttons before the last sentence
 // (Command1/Command14/AR3 and Command2/Command13/AR2 together).
 void setSentenceButtons(TrainerState &state);
+
+// The captions of the reading button (Command6) and the pause button (Command7). The
+// captions are the reading state; handlers compare them as strings.
+struct ReadingCaptions {
+    QString start;  // reading off: the button starts it
+    QString stop;   // reading on: the button stops it
+    QString pause;  // playing: the button pauses
+    QString resume; // paused: the button resumes
+};
+ReadingCaptions readingCaptions(Program program);
+// The lesson panel at its top: canvas top 0, thumb at the top of its track, scroll bar
+// value 0.
+void scrollPanelToTop(TrainerState &state);

@@ -1,6 +1,6 @@
 #include "audio/fakevoicebackend.h"
-#include "audio/qstringprinter.h"
 #include "audio/voiceplayer.h"
+#include "support/qstringprinter.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

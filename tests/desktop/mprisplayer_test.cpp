@@ -1,6 +1,6 @@
-#include "audio/qstringprinter.h"
-#include "busclient.h"
 #include "desktop/mprisplayer.h"
+#include "support/busclient.h"
+#include "support/qstringprinter.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>

@@ -6,12 +6,12 @@
 #include "audio/voicebackendfactory.h"
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
-#include "audio/voiceshaping.h"
 #include "e2ehelpers.h"
-#include "shell/programdirfixture.h"
+#include "media/voiceshaping.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
 #include "soundcapture.h"
+#include "support/programdirfixture.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -8,9 +8,9 @@
 #include "e2ehelpers.h"
 #include "livewindow.h"
 #include "shell/catalogueview.h"
-#include "shell/programdirfixture.h"
 #include "shell/trainerwindow.h"
 #include "soundcapture.h"
+#include "support/programdirfixture.h"
 
 #include <QComboBox>
 #include <QJsonArray>

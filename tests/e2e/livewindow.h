@@ -5,7 +5,7 @@
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
 #include "content/dataplaces.h"
-#include "shell/trainercore.h"
+#include "study/trainercore.h"
 
 #include <QObject>
 #include <QStringList>

@@ -6,8 +6,8 @@
 #include "e2ehelpers.h"
 #include "livewindow.h"
 #include "mini/miniwindow.h"
-#include "shell/programdirfixture.h"
 #include "soundcapture.h"
+#include "support/programdirfixture.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

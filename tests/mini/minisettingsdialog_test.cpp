@@ -3,7 +3,7 @@
 #include "mini/colourpalette.h"
 #include "mini/colourswatch.h"
 #include "mini/minisettingsdialog.h"
-#include "shell/twips.h"
+#include "widgets/twips.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -7,9 +7,9 @@
 #include "content/settingsfile.h"
 #include "mini/minisettingsdialog.h"
 #include "mini/miniwindow.h"
-#include "shell/programdirfixture.h"
-#include "study/fonts.h"
 #include "study/pure/lessonrange.h"
+#include "support/programdirfixture.h"
+#include "text/fonts.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
-#include "shell/programdirfixture.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
+#include "support/programdirfixture.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -5,9 +5,9 @@
 #include "audio/voiceplayer.h"
 #include "desktop/paintedcontrolaccessible.h"
 #include "shell/functionmenu.h"
-#include "shell/programdirfixture.h"
 #include "shell/trainerwindow.h"
-#include "study/fonts.h"
+#include "support/programdirfixture.h"
+#include "text/fonts.h"
 
 #include <QAccessible>
 #include <QApplication>

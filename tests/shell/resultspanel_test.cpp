@@ -6,11 +6,11 @@
 #include "content/contentpaths.h"
 #include "content/richtext.h"
 #include "shell/catalogueview.h"
-#include "shell/programdirfixture.h"
 #include "shell/resultspanel.h"
 #include "shell/trainerwindow.h"
-#include "study/fonts.h"
 #include "study/pure/lettercheck.h"
+#include "support/programdirfixture.h"
+#include "text/fonts.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -7,16 +7,16 @@
 #include "shell/catalogueview.h"
 #include "shell/functionmenu.h"
 #include "shell/keycapture.h"
-#include "shell/picturelabel.h"
-#include "shell/programdirfixture.h"
 #include "shell/resultspanel.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
-#include "study/fontmeasurer.h"
-#include "study/fonts.h"
-#include "study/lessonpanel.h"
 #include "study/pure/lettercheck.h"
-#include "study/sentencecanvas.h"
+#include "support/programdirfixture.h"
+#include "text/fontmeasurer.h"
+#include "text/fonts.h"
+#include "widgets/lessonpanel.h"
+#include "widgets/picturelabel.h"
+#include "widgets/sentencecanvas.h"
 
 #include <QApplication>
 #include <QComboBox>

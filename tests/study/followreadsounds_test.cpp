@@ -1,6 +1,6 @@
 #include "audio/fakevoicerecorder.h"
-#include "audio/segmentdecoder.h"
-#include "audio/wavheader.h"
+#include "media/segmentdecoder.h"
+#include "media/wavheader.h"
 #include "speech/speechfeedback.h"
 #include "study/followreadsounds.h"
 

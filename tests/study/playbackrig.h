@@ -9,11 +9,11 @@
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "content/sentencetable.h"
-#include "fakemeasurer.h"
 #include "study/fulltextreader.h"
 #include "study/sentenceplayback.h"
 #include "study/speedchoice.h"
 #include "study/trainerstate.h"
+#include "support/fakemeasurer.h"
 
 #include <QString>
 #include <QStringList>

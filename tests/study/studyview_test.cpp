@@ -2,10 +2,10 @@
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
-#include "fakemeasurer.h"
-#include "shell/lessonloader.h"
+#include "study/lessonloader.h"
 #include "study/sentenceplayback.h"
 #include "study/studyview.h"
+#include "support/fakemeasurer.h"
 
 #include <gtest/gtest.h>
 

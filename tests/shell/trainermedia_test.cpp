@@ -1,15 +1,15 @@
 #include "audio/fakevoicebackend.h"
 #include "audio/fakevoicerecorder.h"
-#include "audio/qstringprinter.h"
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
-#include "busclient.h"
 #include "shell/catalogueview.h"
-#include "shell/programdirfixture.h"
 #include "shell/trainermedia.h"
 #include "shell/trainerwindow.h"
-#include "study/fonts.h"
+#include "support/busclient.h"
+#include "support/programdirfixture.h"
+#include "support/qstringprinter.h"
+#include "text/fonts.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "boxtextwrap.h"
 #include "content/rowlayout.h"
 #include "desktop/accessiblecontrol.h"
+#include "text/boxtextwrap.h"
 
 #include <QHash>
 #include <QWidget>

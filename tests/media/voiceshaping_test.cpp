@@ -1,4 +1,4 @@
-#include "audio/voiceshaping.h"
+#include "media/voiceshaping.h"
 
 #include <QFile>
 #include <QTemporaryDir>

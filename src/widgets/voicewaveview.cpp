@@ -1,7 +1,7 @@
 #include "voicewaveview.h"
 
-#include "audio/waveformpeaks.h"
 #include "lanestyle.h"
+#include "media/waveformpeaks.h"
 
 #include <QPainter>
 #include <algorithm>

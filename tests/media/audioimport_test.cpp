@@ -1,8 +1,8 @@
-#include "audio/audioimport.h"
-#include "audio/segmentdecoder.h"
-#include "audio/wavheader.h"
+#include "media/audioimport.h"
+#include "media/segmentdecoder.h"
+#include "media/wavheader.h"
 
-#include "qstringprinter.h"
+#include "support/qstringprinter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "audio/segmentdecoder.h"
+#include "media/segmentdecoder.h"
 
 #include <QCoreApplication>
 #include <QDir>

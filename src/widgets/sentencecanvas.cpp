@@ -1,8 +1,8 @@
 #include "sentencecanvas.h"
 
-#include "fontmeasurer.h"
-#include "fonts.h"
 #include "palette.h"
+#include "text/fontmeasurer.h"
+#include "text/fonts.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

@@ -2,7 +2,7 @@
 
 #include "content/programprofile.h"
 #include "content/rowlayout.h"
-#include "pure/lessonpanelstate.h"
+#include "study/pure/lessonpanelstate.h"
 
 #include <QWidget>
 #include <vector>

@@ -3,11 +3,11 @@
 #include "audio/shortsound.h"
 #include "audio/ticker.h"
 #include "audio/voiceplayer.h"
-#include "busclient.h"
 #include "mini/minimedia.h"
 #include "mini/miniwindow.h"
-#include "shell/programdirfixture.h"
-#include "study/fonts.h"
+#include "support/busclient.h"
+#include "support/programdirfixture.h"
+#include "text/fonts.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "picturelabel.h"
 
-#include "study/fonts.h"
+#include "text/fonts.h"
 
 #include <QMouseEvent>
 #include <QPainter>

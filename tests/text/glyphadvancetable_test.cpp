@@ -1,6 +1,6 @@
-#include "study/boxtextwrap.h"
-#include "study/fonts.h"
-#include "study/glyphadvancetable.h"
+#include "text/boxtextwrap.h"
+#include "text/fonts.h"
+#include "text/glyphadvancetable.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

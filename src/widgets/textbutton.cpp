@@ -1,8 +1,8 @@
 #include "textbutton.h"
 
-#include "study/fonts.h"
-#include "study/palette.h"
+#include "text/fonts.h"
 #include "twips.h"
+#include "widgets/palette.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "study/fonts.h"
-#include "study/lessonpanel.h"
-#include "study/sentencecanvas.h"
+#include "text/fonts.h"
+#include "widgets/lessonpanel.h"
+#include "widgets/sentencecanvas.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "audio/wavclip.h"
-#include "audio/wavheader.h"
+#include "media/wavheader.h"
 
 #include <QBuffer>
 #include <QtEndian>

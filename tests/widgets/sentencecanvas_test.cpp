@@ -1,6 +1,6 @@
-#include "study/fontmeasurer.h"
-#include "study/fonts.h"
-#include "study/sentencecanvas.h"
+#include "text/fontmeasurer.h"
+#include "text/fonts.h"
+#include "widgets/sentencecanvas.h"
 
 #include <QApplication>
 #include <QImage>

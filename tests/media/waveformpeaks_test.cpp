@@ -1,4 +1,4 @@
-#include "audio/waveformpeaks.h"
+#include "media/waveformpeaks.h"
 
 #include <gtest/gtest.h>
 

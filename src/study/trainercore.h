@@ -1,9 +1,9 @@
 #pragma once
 
-#include "audio/segmentdecoder.h"
 #include "content/dataplaces.h"
 #include "content/rowlayout.h"
 #include "lessonloader.h"
+#include "media/segmentdecoder.h"
 #include "speech/speechfeedback.h"
 #include "study/dictationtest.h"
 #include "study/followreadcomparison.h"

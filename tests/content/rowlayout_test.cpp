@@ -1,5 +1,5 @@
 #include "content/rowlayout.h"
-#include "fakemeasurer.h"
+#include "support/fakemeasurer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/audioclip.h"
 #include "desktop/accessiblecontrol.h"
+#include "media/audioclip.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "audio/fakevoicebackend.h"
 #include "audio/voiceplayer.h"
-#include "shell/lessonloader.h"
-#include "study/fakemeasurer.h"
+#include "study/lessonloader.h"
+#include "support/fakemeasurer.h"
 
 #include <QDir>
 #include <QFile>
