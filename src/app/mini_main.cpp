@@ -5,6 +5,7 @@
 #include "content/dataplaces.h"
 #include "desktop/paintedcontrolaccessible.h"
 #include "desktop/quitsignals.h"
+#include "desktop/singleinstance.h"
 #include "mini/minimedia.h"
 #include "mini/miniwindow.h"
 #include "text/fonts.h"
@@ -22,9 +23,13 @@ int main(int argc, char **argv) {
     // Qt sets the C locale from the environment; the media player parses numbers with it.
     std::setlocale(LC_NUMERIC, "C");
     // One strip: a second start (迷你模式 pressed again, the menu entry) brings the running
-    // strip to the front instead of playing a second one over it.
-    if (MprisPlayer::raiseRunning(MiniMedia::serviceSuffix))
+    // strip to the front instead of playing a second one over it. The lock is taken before
+    // anything else, so that a strip still starting up counts too.
+    const SingleInstance one(QStringLiteral("orvessa-mini"));
+    if (!one.claimed()) {
+        MprisPlayer::raiseRunning(MiniMedia::serviceSuffix);
         return 0;
+    }
     installFontSubstitutions();
     PaintedControlAccessible::install();
 

@@ -37,8 +37,8 @@ QStringList ownBookTitles(const DataPlaces &places) {
         const QStringList folders =
             QDir(root + QStringLiteral("/book")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         for (const QString &title : folders) {
-            if (isSafeBookTitle(title) && !catalogue.contains(title) && !titles.contains(title) &&
-                QFileInfo::exists(places.readPath(ContentFile::bookList(title))))
+            if (!catalogue.contains(title) && !titles.contains(title) &&
+                isBookInstalled(places, title))
                 titles << title;
         }
     }
@@ -47,6 +47,11 @@ QStringList ownBookTitles(const DataPlaces &places) {
     std::sort(titles.begin(), titles.end(),
               [&](const QString &a, const QString &b) { return pinyin.compare(a, b) < 0; });
     return titles;
+}
+
+bool isBookInstalled(const DataPlaces &places, const QString &title) {
+    return isSafeBookTitle(title) &&
+           QFileInfo(places.readPath(ContentFile::bookList(title))).isFile();
 }
 
 QStringList bookSelectorTitles(Program program, const DataPlaces &places) {

@@ -21,5 +21,9 @@ inline QString initialBookTitle() {
 // collation order (pinyin), each once.
 QStringList ownBookTitles(const DataPlaces &places);
 
+// Whether a book can be studied here: its lesson-name list is in one of the places (the
+// catalogue names books this copy may not ship).
+bool isBookInstalled(const DataPlaces &places, const QString &title);
+
 // The book selector's entries: the catalogue first, unchanged, then the own books.
 QStringList bookSelectorTitles(Program program, const DataPlaces &places);

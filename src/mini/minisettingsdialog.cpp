@@ -9,6 +9,7 @@
 #include "widgets/shellicon.h"
 #include "widgets/windowstyle.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,14 +19,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace {
-
-// The book list's own entry; the books a learner added follow it.
-const QStringList books{QStringLiteral("新概念英语第一册")};
 
 QStringList repeatCounts() {
     QStringList counts;
@@ -77,6 +76,20 @@ QComboBox *list(const QString &name, QWidget *parent) {
     combo->setAccessibleName(name);
     combo->setMaxVisibleItems(12);
     return combo;
+}
+
+// Greys out the books without lessons here: the list still names them, but they cannot be
+// chosen by click, wheel or arrow keys, and a screen reader hears why.
+void markUninstalled(QComboBox *list, const MiniSettingsHost &host) {
+    auto *model = qobject_cast<QStandardItemModel *>(list->model());
+    for (int i = 0; model && i < list->count(); ++i) {
+        if (host.isBookInstalled(list->itemText(i)))
+            continue;
+        QStandardItem *item = model->item(i);
+        item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+        item->setData(QStringLiteral("未安装"), Qt::AccessibleDescriptionRole);
+        item->setToolTip(QStringLiteral("未安装"));
+    }
 }
 
 } // namespace
@@ -221,7 +234,8 @@ void MiniSettingsDialog::reload() {
     m_dragging = false;
     m_backgroundSwatch->setColour(m_host.background());
     m_textSwatch->setColour(m_host.textColour());
-    fillShowing(m_book, books + m_host.ownBooks(), m_host.bookText());
+    fillShowing(m_book, m_host.bookChoices(), m_host.bookText());
+    markUninstalled(m_book, m_host);
     fillShowing(m_repeat, repeatCounts(), m_host.repeatText());
     fillShowing(m_pause, pauses(), m_host.pauseText());
     fillLessons();
@@ -246,6 +260,8 @@ void MiniSettingsDialog::fillLessons() {
 void MiniSettingsDialog::bookChosen() {
     m_host.fwa(m_book->currentText());
     fillLessons();
+    // The switch has acted: the range is the whole new book.
+    m_endLesson->setCurrentIndex(m_endLesson->count() - 1);
 }
 
 void MiniSettingsDialog::startLessonChosen(int index) {
@@ -335,7 +351,13 @@ void MiniSettingsDialog::keyPressEvent(QKeyEvent *event) {
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        accept();
+        // Enter presses the button that has the focus (取消 must not apply anything); 确定
+        // only when no button has it.
+        if (auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+            button && isAncestorOf(button))
+            button->click();
+        else
+            accept();
         break;
     default:
         QWidget::keyPressEvent(event);

@@ -8,8 +8,12 @@ class MiniSettingsHost {
 public:
     virtual ~MiniSettingsHost() = default;
     // Read when the dialog opens (and after fwa for the lesson lists).
-    virtual QString bookText() const = 0;         // the book selector's text
-    virtual QStringList ownBooks() const = 0;     // books added beside the catalogue
+    virtual QString bookText() const = 0; // the book selector's text
+    // The books the dialog offers, in order: its own entry, the installed books of the
+    // catalogue and the learner's. The current book is added by the dialog when missing.
+    virtual QStringList bookChoices() const = 0;
+    // Whether a book has its lesson-name list here; others are shown but cannot be chosen.
+    virtual bool isBookInstalled(const QString &title) const = 0;
     virtual QString lessonListBuffer() const = 0; // the book's "^"-separated lesson names
     virtual int HN() const = 0;                   // 0-based start lesson of the range
     virtual QString endLessonText() const = 0;    // the end-lesson box
@@ -18,7 +22,8 @@ public:
     virtual QColor background() const = 0;
     virtual QColor textColour() const = 0; // the English line's
     // Choices that act at once.
-    virtual void fwa(const QString &bookText) = 0; // a book chosen: the window reloads its list
+    // A book chosen: the window reloads its list, and the range becomes the whole new book.
+    virtual void fwa(const QString &bookText) = 0;
     virtual void setnum(const QString &repeatText) = 0;
     virtual void settime(const QString &pauseText) = 0;
     // 确定, steps 1 to 7 in their order, as one call: book text, lesson list position :=

@@ -15,6 +15,7 @@
 #include "widgets/twips.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -55,7 +56,18 @@ class WindowHost : public MiniSettingsHost {
 public:
     explicit WindowHost(MiniWindow &window) : m_window(window) {}
     QString bookText() const override { return m_window.bookText(); }
-    QStringList ownBooks() const override { return ownBookTitles(m_window.places()); }
+    QStringList bookChoices() const override {
+        // The dialog's own entry first, then every book that has lessons here.
+        QStringList titles{QStringLiteral("新概念英语第一册")};
+        for (const QString &title : bookSelectorTitles(Program::Orvessa, m_window.places())) {
+            if (!titles.contains(title) && isBookInstalled(title))
+                titles << title;
+        }
+        return titles;
+    }
+    bool isBookInstalled(const QString &title) const override {
+        return ::isBookInstalled(m_window.places(), title);
+    }
     QString lessonListBuffer() const override { return m_window.lessonListBuffer(); }
     int HN() const override { return m_window.HN; }
     QString endLessonText() const override { return m_window.endLesson; }
@@ -88,6 +100,7 @@ MiniWindow::MiniWindow(const DataPlaces &places, VoicePlayer &player, ShortSound
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
+    m_chineseLeft = chineseLeft;
     resize(startWidthTwips / Twips::perPixel, startHeightTwips / Twips::perPixel);
 
     m_title = new QLabel(QStringLiteral("Orvessa"), this);
@@ -150,8 +163,13 @@ void MiniWindow::buildMenu() {
                                           [this] { m_core.speed().onMenuSpeedChosen(true); });
     m_slowPlay = m_speedMenu->addAction(QStringLiteral("慢速"), this,
                                         [this] { m_core.speed().onMenuSpeedChosen(false); });
-    for (QAction *speed : {m_normalPlay, m_slowPlay})
+    // One tick, on the speed in force.
+    auto *speeds = new QActionGroup(m_speedMenu);
+    speeds->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction *speed : {m_normalPlay, m_slowPlay}) {
         speed->setCheckable(true);
+        speeds->addAction(speed);
+    }
     m_normalPlay->setChecked(true);
     m_AR10 = m_menu->addAction(QStringLiteral("暂停"), this, &MiniWindow::togglePause);
     m_menu->addSeparator();
@@ -164,6 +182,7 @@ void MiniWindow::buildMenu() {
     m_menu->addAction(QStringLiteral("缩小字体"), this, [this] { changeFontSize(-3); });
     m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("退出(&E)"), this, &QWidget::close);
+    connect(m_menu, &QMenu::aboutToShow, this, &MiniWindow::syncPauseCaption);
 }
 
 void MiniWindow::wire() {
@@ -180,6 +199,7 @@ void MiniWindow::wire() {
     connect(m_timers.Timer3, &Ticker::timeout, this, [this] {
         m_timers.Timer3->stop();
         loadlesson();
+        passOverUnplayable();
     });
     // The desktop ending the program closes the window the normal way, which saves.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &MiniWindow::unload);
@@ -203,11 +223,12 @@ void MiniWindow::startup() {
     pb.repeatCount = 0;
     m_timers.Timer2->setInterval(SentencePlayback::pauseInterval(pb.Combo3Text));
     applyHints(); // 9
-    // 10. The texts each mode keeps.
-    pb.studyRepeats = m_fields.studyRepeats.value_or(pb.studyRepeats);
-    pb.studyPause = m_fields.studyPause.value_or(pb.studyPause);
-    pb.browseRepeats = m_fields.browseRepeats.value_or(pb.browseRepeats);
-    pb.browsePause = m_fields.browsePause.value_or(pb.browsePause);
+    // 10. The texts each mode keeps; without a record, those of the shipped one (one play, no
+    // pause), as empty texts would read as no play at all and the strip would stop.
+    pb.studyRepeats = m_fields.studyRepeats.value_or(QStringLiteral("1"));
+    pb.studyPause = m_fields.studyPause.value_or(QStringLiteral("0"));
+    pb.browseRepeats = m_fields.browseRepeats.value_or(QStringLiteral("1"));
+    pb.browsePause = m_fields.browsePause.value_or(QStringLiteral("0"));
     readLessonList(); // 12
     // 13. The list's place and the range.
     setLessonPosition(m_fields.lessonIndex.value_or(-1));
@@ -216,6 +237,7 @@ void MiniWindow::startup() {
     show(); // 14
     loadlesson();
     m_core.followRead().prepare();
+    passOverUnplayable();
     applyHints(); // 15
     // 16. Normal speed; no speed menu without the media player.
     m_slowPlay->setChecked(false);
@@ -246,6 +268,8 @@ void MiniWindow::setLessonPosition(int position) {
 }
 
 void MiniWindow::loadlesson() {
+    m_notice.clear();
+    m_loadedBook = m_bookText;
     LessonSelection selection;
     selection.places = m_places;
     selection.bookTitle = m_bookText;
@@ -257,18 +281,54 @@ void MiniWindow::loadlesson() {
 
 // The strip plays on by itself: the next sentence, else the next lesson of the range.
 void MiniWindow::onRepeatsFinished() {
+    do {
+        if (!stepOn())
+            return;
+    } while (!currentPlayable());
+}
+
+// One step of the endless range; false when a whole round of the range had nothing to play.
+// The move plays the sentence when the repeat count is above 0. With 0 the strip steps on
+// and waits: the learner plays each sentence with 朗读, as in the trainer.
+bool MiniWindow::stepOn() {
     TrainerState &s = m_core.state();
     if (s.Command1.enabled) {
         m_core.view().nextSentence();
-    } else {
-        const LessonRangeStep step = nextInLessonRange(
-            m_position, int(m_lessons.size()),
-            m_position >= 0 ? m_lessons.at(m_position) : QString(), endLesson, HN);
-        setLessonPosition(step.position);
-        loadlesson();
+        return true;
     }
-    // The move plays the sentence when the repeat count is above 0. With 0 the strip steps
-    // on and waits: the learner plays each sentence with 朗读, as in the trainer.
+    // A lesson of a book switched away from in the dialog ends: the new book's range starts.
+    const bool otherBook = m_loadedBook != m_bookText;
+    const LessonRangeStep step =
+        otherBook ? LessonRangeStep{std::clamp(HN, 0, std::max(0, int(m_lessons.size()) - 1))}
+                  : nextInLessonRange(m_position, int(m_lessons.size()),
+                                      m_position >= 0 ? m_lessons.at(m_position) : QString(),
+                                      endLesson, HN);
+    if (m_lessons.isEmpty() || ++m_lessonsWithoutSound > int(m_lessons.size()) + 1) {
+        // Said once on the strip; the strip waits for another choice.
+        m_lessonsWithoutSound = 0;
+        m_notice = QStringLiteral("所选课文都没有可播放的句子，请右键单击此处选择其他课程");
+        m_core.playback().stopPlayback();
+        refresh();
+        return false;
+    }
+    setLessonPosition(step.position);
+    loadlesson();
+    return true;
+}
+
+// The current sentence has times to play (a lesson without sentences has none).
+bool MiniWindow::currentPlayable() {
+    const TrainerState &s = m_core.state();
+    const bool playable = s.sentenceCount > 0 && m_core.playback().hasTimes(s.currentSentence);
+    if (playable)
+        m_lessonsWithoutSound = 0;
+    return playable;
+}
+
+// After a load the strip passes over what cannot play, as the advance does.
+void MiniWindow::passOverUnplayable() {
+    if (!m_lessons.isEmpty() && m_position >= 0 && !currentPlayable())
+        onRepeatsFinished();
 }
 
 void MiniWindow::nextLesson() {
@@ -277,9 +337,18 @@ void MiniWindow::nextLesson() {
     // Past the last lesson it starts again with the first.
     setLessonPosition(m_position + 1 < m_lessons.size() ? m_position + 1 : 0);
     loadlesson();
+    passOverUnplayable();
+}
+
+// The pause item reads "继续" only while the learner holds the strip: a sentence started
+// since (a new lesson, 朗读, a key) puts it back to "暂停".
+void MiniWindow::syncPauseCaption() {
+    if (m_player.backend().isPlaying())
+        m_AR10->setText(QStringLiteral("暂停"));
 }
 
 void MiniWindow::togglePause() {
+    syncPauseCaption();
     if (m_AR10->text() != QStringLiteral("暂停")) {
         m_AR10->setText(QStringLiteral("暂停"));
         m_timers.Timer1->start();
@@ -293,7 +362,7 @@ void MiniWindow::togglePause() {
 }
 
 bool MiniWindow::pausedByLearner() const {
-    return m_AR10->text() != QStringLiteral("暂停");
+    return m_AR10->text() != QStringLiteral("暂停") && !m_player.backend().isPlaying();
 }
 
 void MiniWindow::toggleChinese() {
@@ -305,6 +374,7 @@ void MiniWindow::changeFontSize(int points) {
     // Below 1 point a line cannot be read, nor set back by the other item: it stops there.
     m_englishPoints = std::max(1.0, m_englishPoints + points);
     m_chinesePoints = std::max(1.0, m_chinesePoints + points);
+    m_chineseLeft = englishLeft; // the two lines start at one edge from the first step on
     m_core.view().ty();
     refresh();
 }
@@ -313,6 +383,10 @@ void MiniWindow::fwa(const QString &bookText) {
     m_bookText = bookText;
     readLessonList();
     setLessonPosition(m_lessons.isEmpty() ? -1 : 0);
+    // The switch is a choice that has acted: the range becomes the whole new book at once,
+    // so that a range of the old book never runs on (and is never saved) against this one.
+    HN = 0;
+    endLesson = m_lessons.isEmpty() ? QString() : m_lessons.constLast();
 }
 
 void MiniWindow::openSettings() {
@@ -334,6 +408,7 @@ void MiniWindow::applySettings(const QString &bookText, int startPosition,
     endLesson = endLessonText;
     HN = startPosition;
     setColours(background, textColour);
+    passOverUnplayable();
 }
 
 void MiniWindow::setnum(const QString &repeatText) {
@@ -362,17 +437,24 @@ void MiniWindow::setColours(const QColor &background, const QColor &text) {
 void MiniWindow::refresh() {
     const StudyViewState &v = m_core.state().view;
     // Before any lesson (no settings yet, or a book without lessons) the strip says what to do.
-    m_english->setText(m_core.state().sentenceCount == 0 ? QStringLiteral("右键单击此处，选择课程")
-                                                         : v.Label1.text);
+    const bool noSentence = m_core.state().sentenceCount == 0;
+    m_english->setText(!m_notice.isEmpty() ? m_notice
+                       : noSentence        ? QStringLiteral("右键单击此处，选择课程")
+                                           : v.Label1.text);
     m_chinese->setText(v.Label2.text);
     m_english->setToolTip(v.sentenceToolTip);
     m_chinese->setToolTip(v.sentenceToolTip);
-    m_english->setVisible(v.Check1.value == 1);
+    // The view decides (the F9 hint shows a hidden line); what to do next always shows.
+    m_english->setVisible(v.Label1.visible || noSentence || !m_notice.isEmpty());
     const bool chinese = v.Check2.value == 1;
     m_chinese->setVisible(chinese);
     m_chineseAction->setChecked(chinese);
     m_AR2->setEnabled(m_core.state().AR2.enabled);
     m_AR3->setEnabled(m_core.state().AR3.enabled);
+    const bool slow = m_core.state().playback.rate < 1.0;
+    m_slowPlay->setChecked(slow);
+    m_normalPlay->setChecked(!slow);
+    syncPauseCaption();
     layoutStrip();
 }
 
@@ -390,11 +472,11 @@ void MiniWindow::layoutStrip() {
     m_english->move(englishLeft / Twips::perPixel, englishTop / Twips::perPixel);
     // Larger type pushes the Chinese line down rather than under the English one.
     const int chineseAt = std::max(chineseTop, englishTop + twipsOf(m_english->height()));
-    m_chinese->move(chineseLeft / Twips::perPixel, chineseAt / Twips::perPixel);
+    m_chinese->move(m_chineseLeft / Twips::perPixel, chineseAt / Twips::perPixel);
     const int height = withChinese ? chineseAt + twipsOf(m_chinese->height()) + 110
                                    : englishTop + twipsOf(m_english->height()) + 130;
     const int widest = std::max(englishLeft + twipsOf(m_english->width()),
-                                chineseLeft + twipsOf(m_chinese->width()));
+                                m_chineseLeft + twipsOf(m_chinese->width()));
     const int width = std::max(narrowestTwips, widest + rightRoom);
     setFixedSize(width / Twips::perPixel, height / Twips::perPixel);
     m_Command22->adjustSize();

@@ -26,7 +26,8 @@ struct FakeSettingsHost : MiniSettingsHost {
     QColor backgroundColour{29, 56, 91};
     QColor textColourValue{255, 255, 0};
 
-    QStringList own; // books added beside the catalogue
+    QStringList choices{QStringLiteral("新概念英语第一册")}; // the books offered
+    QStringList uninstalled;                                 // of those, the ones without lessons
     QStringList booksLoaded;
     QStringList repeatsSet;
     QStringList pausesSet;
@@ -35,7 +36,10 @@ struct FakeSettingsHost : MiniSettingsHost {
     QString bufferAfterFwa = QStringLiteral("^Lesson A^Lesson B^");
 
     QString bookText() const override { return book; }
-    QStringList ownBooks() const override { return own; }
+    QStringList bookChoices() const override { return choices; }
+    bool isBookInstalled(const QString &title) const override {
+        return !uninstalled.contains(title);
+    }
     QString lessonListBuffer() const override { return buffer; }
     int HN() const override { return hn; }
     QString endLessonText() const override { return endLesson; }

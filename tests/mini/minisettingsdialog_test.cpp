@@ -90,7 +90,7 @@ TEST_F(MiniSettingsDialogTest, OpeningReadsEveryFieldFromTheWindowEachTime) {
     host.endLesson = QStringLiteral("Lesson 2");
     host.repeat = QStringLiteral("7");
     host.backgroundColour = Qt::white;
-    host.own = QStringList{QStringLiteral("我的播客")};
+    host.choices << QStringLiteral("我的播客");
     host.book = QStringLiteral("英语900句");
     dialog->open();
     EXPECT_EQ(entries(dialog->bookList()),
@@ -155,6 +155,52 @@ TEST_F(MiniSettingsDialogTest, ChoosingTheStartMovesTheEndAlong) {
     }
 }
 
+// Books without lessons here stay in the list, greyed, and cannot be chosen; the current book
+// is always there.
+TEST_F(MiniSettingsDialogTest, BooksWithoutLessonsAreShownButCannotBeChosen) {
+    host.choices = {QStringLiteral("新概念英语第一册"), QStringLiteral("英语900句")};
+    host.uninstalled = {QStringLiteral("新概念英语第一册"), QStringLiteral("商务英语900句")};
+    host.book = QStringLiteral("商务英语900句");
+    dialog->open();
+    QComboBox *books = dialog->bookList();
+    EXPECT_EQ(entries(books), (QStringList{"新概念英语第一册", "英语900句", "商务英语900句"}));
+    for (int i = 0; i < books->count(); ++i) {
+        const bool installed = books->itemText(i) == QStringLiteral("英语900句");
+        const auto flags = books->model()->flags(books->model()->index(i, 0));
+        EXPECT_EQ(bool(flags & Qt::ItemIsEnabled), installed) << i;
+        EXPECT_EQ(books->itemData(i, Qt::AccessibleDescriptionRole).toString(),
+                  installed ? QString() : QStringLiteral("未安装"));
+    }
+    // The arrow keys pass over a greyed entry.
+    books->setCurrentIndex(1);
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QApplication::sendEvent(books, &up);
+    EXPECT_EQ(books->currentIndex(), 1);
+}
+
+// Enter presses the focused button, and 确定 only when no button has the focus.
+TEST_F(MiniSettingsDialogTest, EnterPressesTheFocusedButton) {
+    struct Case {
+        const char *focus;
+        bool applied;
+    } cases[] = {{"cancel", false}, {"close", false}, {"ok", true}, {"list", true}};
+    for (const Case &c : cases) {
+        host.applied.reset();
+        dialog->open();
+        const QString focus = QString::fromLatin1(c.focus);
+        QWidget *target = focus == u"cancel"  ? static_cast<QWidget *>(dialog->cancelButton())
+                          : focus == u"close" ? static_cast<QWidget *>(dialog->closeButton())
+                          : focus == u"ok"    ? static_cast<QWidget *>(dialog->okButton())
+                                              : static_cast<QWidget *>(dialog->repeatList());
+        target->setFocus();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(dialog->focusWidget() ? dialog->focusWidget() : dialog.get(),
+                                &enter);
+        EXPECT_EQ(host.applied.has_value(), c.applied) << c.focus;
+        EXPECT_FALSE(dialog->isVisible()) << c.focus;
+    }
+}
+
 TEST_F(MiniSettingsDialogTest, ABookActsAtOnceAndCancelDoesNotApply) {
     choose(dialog->bookList(), 0);
     EXPECT_EQ(host.booksLoaded, QStringList{QStringLiteral("新概念英语第一册")});
@@ -162,7 +208,8 @@ TEST_F(MiniSettingsDialogTest, ABookActsAtOnceAndCancelDoesNotApply) {
     EXPECT_EQ(entries(dialog->startLessonList()), lessons);
     EXPECT_EQ(entries(dialog->endLessonList()), lessons);
     EXPECT_EQ(dialog->startLessonList()->currentIndex(), 0);
-    EXPECT_EQ(dialog->endLessonList()->currentIndex(), 0);
+    // The switch has acted: the range is the whole new book.
+    EXPECT_EQ(dialog->endLessonList()->currentIndex(), 1);
 
     dialog->cancelButton()->click();
     EXPECT_FALSE(dialog->isVisible());

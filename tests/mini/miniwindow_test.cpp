@@ -14,10 +14,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -259,6 +262,116 @@ TEST_F(MiniWindowTest, KeysStepPlayAndHint) {
                             "请在“显示英文句子”处于未选中状态时使用此功能（快捷键F9）。")});
 }
 
+// The dialog offers every book with lessons here, whatever the current one; switching books
+// makes the whole new book the range at once, also after 取消 and across a restart, and the
+// lesson playing at the switch plays on before the new book's first lesson.
+TEST_F(MiniWindowTest, ABookSwitchTakesTheWholeNewBookAndLosesNoBook) {
+    addDemoBookAs(dir.path(), dir.path(), QStringLiteral("第二本"), QStringLiteral("^甲^乙^丙^"));
+    start();
+    window->action(QStringLiteral("选择课程(&S)"))->trigger();
+    MiniSettingsDialog *dialog = window->settingsDialog();
+    QComboBox *books = dialog->bookList();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_GE(books->findText(demoBook), 0) << "round " << round;
+        EXPECT_GE(books->findText(QStringLiteral("第二本")), 0) << "round " << round;
+        const int other = books->findText(QStringLiteral("新概念英语第一册"));
+        ASSERT_GE(other, 0);
+        EXPECT_FALSE(books->model()->flags(books->model()->index(other, 0)) & Qt::ItemIsEnabled);
+        books->setCurrentIndex(books->findText(QStringLiteral("第二本")));
+        Q_EMIT books->activated(books->currentIndex());
+        dialog->cancelButton()->click();
+        window->action(QStringLiteral("选择课程(&S)"))->trigger();
+    }
+    EXPECT_EQ(window->HN, 0);
+    EXPECT_EQ(window->endLesson, QStringLiteral("丙"));
+    EXPECT_EQ(dialog->endLessonList()->currentText(), QStringLiteral("丙"));
+    dialog->cancelButton()->click();
+
+    lastSentence();
+    Q_EMIT window->core().playback().repeatsFinished();
+    EXPECT_EQ(player->bookTitle, QStringLiteral("第二本"));
+    EXPECT_EQ(window->core().state().lessonIndex, 0);
+    EXPECT_TRUE(backend().isPlaying());
+
+    window->close();
+    const MiniSettingsFields saved =
+        parseMiniSettings(readSettingsFile(dir.filePath(QStringLiteral("SETTING/mnset.dat"))));
+    EXPECT_EQ(saved.bookTitle, QStringLiteral("第二本"));
+    EXPECT_EQ(saved.HN, 0);
+    EXPECT_EQ(saved.endLesson, QStringLiteral("丙"));
+}
+
+// What the menu and the strip show follows what is in force: one speed tick, the pause item
+// after a new lesson started, the English line the F9 hint shows, the two lines' edge.
+TEST_F(MiniWindowTest, TheStripShowsWhatIsInForce) {
+    start();
+    QAction *normal = window->action(QStringLiteral("常速"));
+    QAction *slow = window->action(QStringLiteral("慢速"));
+    for (QAction *chosen : {slow, normal, normal, slow}) {
+        chosen->trigger();
+        EXPECT_TRUE(chosen->isChecked());
+        EXPECT_NE(normal->isChecked(), slow->isChecked());
+    }
+
+    QAction *pause = window->action(QStringLiteral("暂停"));
+    window->togglePause();
+    EXPECT_TRUE(window->pausedByLearner());
+    window->nextLesson();
+    ASSERT_TRUE(backend().isPlaying());
+    EXPECT_EQ(pause->text(), QStringLiteral("暂停"));
+    EXPECT_FALSE(window->pausedByLearner());
+
+    window->core().view().setCheckValue(1, 0);
+    EXPECT_FALSE(window->englishLine()->isVisible());
+    QKeyEvent f9(QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &f9);
+    EXPECT_TRUE(window->englishLine()->isVisible());
+
+    window->changeFontSize(3);
+    EXPECT_EQ(window->chineseLine()->x(), window->englishLine()->x());
+}
+
+// The endless range passes over a lesson without sentences and a sentence without times; a
+// range with nothing to play says so once on the strip instead of hanging. Without mnset.dat
+// each sentence plays once, as the shipped record has it.
+TEST_F(MiniWindowTest, TheRangeNeverStopsOnWhatCannotPlay) {
+    const QString book = dir.filePath(QStringLiteral("book/") + demoBook + u'/');
+    QFile lesson3(book + QStringLiteral("3.dat"));
+    ASSERT_TRUE(lesson3.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = lesson3.readAll().split('\n');
+    lesson3.close();
+    QList<QByteArray> fields = lines[1].split('#');
+    fields[2] = fields[3] = QByteArray(); // sentence 2 of lesson 3 loses its times
+    lines[1] = fields.join('#');
+    writeFile(book + QStringLiteral("3.dat"), lines.join('\n'));
+    writeFile(book + QStringLiteral("4.dat"), QByteArray()); // lesson 4 has no sentences
+    start();
+    ASSERT_EQ(window->core().state().lessonIndex, 2);
+    Q_EMIT window->core().playback().repeatsFinished();
+    EXPECT_EQ(window->core().state().currentSentence, 3) << "sentence 2 passed over";
+    lastSentence();
+    Q_EMIT window->core().playback().repeatsFinished();
+    EXPECT_EQ(window->core().state().lessonIndex, 4) << "lesson 4 passed over";
+    EXPECT_TRUE(backend().isPlaying());
+
+    for (const QString &name : QDir(book).entryList({QStringLiteral("*.dat")}))
+        writeFile(book + name, QByteArray());
+    window->nextLesson();
+    EXPECT_TRUE(window->englishLine()->text().contains(QStringLiteral("没有可播放的句子")))
+        << window->englishLine()->text().toStdString();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+
+    window.reset();
+    QFile::remove(dir.filePath(QStringLiteral("SETTING/mnset.dat")));
+    QDir(book).removeRecursively();
+    copyDemoContent(dir.path());
+    start();
+    window->applySettings(demoBook, 0, lessons.at(0), window->background(), Qt::black);
+    Q_EMIT window->core().playback().repeatsFinished();
+    EXPECT_EQ(window->core().state().currentSentence, 2);
+    EXPECT_TRUE(backend().isPlaying()) << "one play of each sentence without mnset.dat";
+}
+
 TEST_F(MiniWindowTest, TheSpeedMenuNeedsTheMediaPlayer) {
     start();
     QAction *speed = window->action(QStringLiteral("播放速度"));
@@ -273,6 +386,39 @@ TEST_F(MiniWindowTest, TheSpeedMenuNeedsTheMediaPlayer) {
     window->startup();
     EXPECT_EQ(player->playerKind, 1);
     EXPECT_FALSE(window->action(QStringLiteral("播放速度"))->isVisible());
+}
+
+// Two starts of the strip, the second while the first runs (without a session bus): only
+// one strip plays; the second start leaves at once.
+TEST(MiniProgram, ASecondStartLeavesTheFirstStripAlone) {
+    QTemporaryDir programDir, runtime;
+    ASSERT_TRUE(programDir.isValid() && runtime.isValid());
+    copyDemoContent(programDir.path());
+    const QString mini = programDir.filePath(QStringLiteral("mini"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVESSA_BIN_DIR "/mini"), mini));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               QStringLiteral("unix:path=/nonexistent"));
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+    QProcess first, second;
+    for (QProcess *p : {&first, &second}) {
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    first.start(mini);
+    ASSERT_TRUE(first.waitForStarted());
+    const QString lock = runtime.filePath(QStringLiteral("orvessa-mini.lock"));
+    for (int i = 0; i < 200 && !QFile::exists(lock); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(lock));
+    second.start(mini);
+    EXPECT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.terminate();
+    EXPECT_TRUE(first.waitForFinished(10000));
 }
 
 } // namespace
