@@ -66,10 +66,13 @@ QString resultsTextFromFile(QString plainText) {
     const qsizetype last = plainText.lastIndexOf(u'^');
     if (last < 0)
         return plainText;
-    for (qsizetype p = last + 1; p < plainText.size(); ++p) {
-        if (!plainText[p].isSpace())
-            return plainText;
-    }
-    plainText.truncate(last + 1);
+    // Line breaks at the end belong to no entry: kept, each save would add one more to the
+    // last entry, which would then never match its lesson's name.
+    qsizetype end = plainText.size();
+    while (end > last + 1 && plainText[end - 1].isSpace())
+        --end;
+    plainText.truncate(end);
+    if (end > last + 1)
+        plainText += u'^'; // the last entry's own end
     return plainText;
 }

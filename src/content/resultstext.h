@@ -27,6 +27,7 @@ QString clearedResults(QStringView text);
 // A results text with every lesson of the list not passed; empty for an empty list.
 QString freshResults(const QStringList &lessonNames);
 
-// The text as the store keeps it: the line break an RTF reading adds after the last "^"
-// is dropped, so that a text saved and read again does not grow.
+// The text as the store keeps it, its end made whole before anything is compared: line
+// breaks at the end (an RTF reading adds one) are dropped and a missing final "^" is
+// supplied, so that a text saved and read again neither grows nor stops matching.
 QString resultsTextFromFile(QString plainText);

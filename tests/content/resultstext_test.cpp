@@ -56,7 +56,12 @@ TEST(ResultsText, ClearFreshAndFileText) {
     EXPECT_EQ(freshResults({s("第1课"), s("Lesson 10")}), s("^☆第1课^☆Lesson 10^"));
     EXPECT_EQ(freshResults({}), QString());
     EXPECT_EQ(resultsTextFromFile(s("^★A^\r\n")), s("^★A^"));
-    EXPECT_EQ(resultsTextFromFile(s("^★A^☆B\r\n")), s("^★A^☆B\r\n"));
+    // Without its final "^" the last entry is closed, and its break is not kept to grow.
+    EXPECT_EQ(resultsTextFromFile(s("^★A^☆B\r\n")), s("^★A^☆B^"));
+    EXPECT_EQ(resultsTextFromFile(s("^★A^☆B\r\n\r\n")), s("^★A^☆B^"));
+    EXPECT_EQ(resultsTextFromFile(s("^★A^☆B")), s("^★A^☆B^"));
+    EXPECT_EQ(markedPassed(resultsTextFromFile(s("^★A^☆B\r\n")), s("B")), s("^★A^★B^"));
+    EXPECT_EQ(resultsTextFromFile(s("no entries\r\n")), s("no entries\r\n"));
 }
 
 TEST(ReviewFile, RoundTripAndDamagedLines) {

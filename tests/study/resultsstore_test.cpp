@@ -50,6 +50,9 @@ TEST(WrongWord, NamesTheWordOfTheFirstWrongOrMissingLetter) {
         {"wrong inside an apostrophe word", "I don't know.", "i dob", "don't"},
         {"hyphen joins", "It is twenty-one.", "it is twentyx", "twenty-one"},
         {"surplus past the end", "Hi.", "hix", ""},
+        {"an extra letter shifts no blame", "Thank you.", "thanks you", "Thank"},
+        {"a word left out", "Thank you very much.", "thank very much", "you"},
+        {"words run together", "Good morning, sir.", "goodmornink", "morning"},
         {"right", "Hi.", "hi", ""},
     };
     for (const Case &c : cases) {

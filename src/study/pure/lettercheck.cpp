@@ -12,6 +12,7 @@ QString checkLetters(QStringView text) {
 
 LetterCheck checkTyping(QStringView sentence, QStringView typing) {
     LetterCheck check;
+    check.typing = typing.toString();
     check.targetLetters = checkLetters(sentence);
     check.typedLetters.reserve(typing.size());
 

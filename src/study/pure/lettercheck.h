@@ -34,6 +34,7 @@ struct LetterCheck {
     int selectionStart = 0;
     int selectionLength = 0;
     bool right = false; // typedLetters == targetLetters; an incomplete typing is wrong
+    QString typing;     // what was checked, as typed
 
     bool operator==(const LetterCheck &) const = default;
 };
