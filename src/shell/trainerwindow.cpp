@@ -332,8 +332,8 @@ void TrainerWindow::startup() {
         if (value)
             m_view.setCheckValue(check, *value);
     }
-    if (m_settings.passMark) // 21
-        m_area->Combo5()->setEditText(*m_settings.passMark);
+    if (m_settings.passMark) // 21, held to the lowest pass mark without a word
+        m_area->Combo5()->setEditText(allowedPassMark(*m_settings.passMark));
     // The options may have moved the focus to Combo4; sentence study types.
     focusTypingBox();
 }
@@ -366,6 +366,9 @@ void TrainerWindow::unload() {
         return;
     m_unloaded = true;
     m_wavePoll.stop();
+    // Closing while the pass mark is being typed: the rule of a finished edit, silently and
+    // before the record is written (the edit's own end would speak over a closing window).
+    m_area->Combo5()->setEditText(allowedPassMark(m_area->Combo5()->currentText()));
     if (m_timers.Timer3)
         m_timers.Timer3->stop();
     m_core.unload(orvessaSettingsRecord(liveSettings()));

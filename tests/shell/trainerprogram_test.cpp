@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -223,6 +224,13 @@ TEST_F(TrainerProgramTest, RecordsCutShortAndOddTextsRoundTrip) {
         // No lesson: the list without selection, the tree's root current.
         {u"-1\\1\\1\\1\\0\\1\\0\\1\\1\\英语900句\\70\\", -1, u"70",
          u"-1\\1\\1\\1\\0\\1\\0\\1\\1\\英语900句\\70\\"},
+        // A pass mark below 60, empty or no number is held at 60 from the start.
+        {u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\5\\", 3, u"60",
+         u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\60\\"},
+        {u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\\\", 3, u"60",
+         u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\60\\"},
+        {u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\abc\\", 3, u"60",
+         u"3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\60\\"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(QString::fromUtf16(row.record).toStdString());
@@ -238,6 +246,18 @@ TEST_F(TrainerProgramTest, RecordsCutShortAndOddTextsRoundTrip) {
         EXPECT_EQ(readSettingsFile(settingsFile()), QString::fromUtf16(row.stored) + "\r\n");
         program.reset();
     }
+
+    // Closed while "5" is still being typed: 60 is stored, and nothing is said over the
+    // closing window.
+    setRecord(QString::fromUtf16(rows[0].stored));
+    start();
+    QLineEdit *passMark = window()->studyArea()->Combo5()->lineEdit();
+    passMark->setFocus();
+    passMark->setText(QStringLiteral("5"));
+    messages.clear();
+    window()->close();
+    EXPECT_TRUE(readSettingsFile(settingsFile()).endsWith(QStringLiteral("\\60\\\r\n")));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
 
 TEST_F(TrainerProgramTest, AFailedSaveIsToldOnceAndTheWindowStillCloses) {

@@ -6,6 +6,12 @@ double passMarkOf(QStringView pickerText) {
     return leadingNumber(pickerText);
 }
 
+QString allowedPassMark(QStringView pickerText) {
+    return passMarkOf(pickerText) >= DictationScore::lowestPassMark
+               ? pickerText.toString()
+               : QString::number(DictationScore::lowestPassMark);
+}
+
 QString dictationMessage(DictationVerdict verdict, int points) {
     QString message = QStringLiteral("本句得分：") + QString::number(points);
     switch (verdict) {

@@ -27,6 +27,9 @@ constexpr int lowestPassMark = 60;
 
 // The pass mark as the picker's text reads: its leading number, 0 for a text without one.
 double passMarkOf(QStringView pickerText);
+// A pass mark the picker may hold: the text itself from the lowest pass mark up, else that
+// mark ("5", "" and "abc" give "60"), so that no record or edit left half-way lowers it.
+QString allowedPassMark(QStringView pickerText);
 
 enum class DictationVerdict { Failed, Passed, LessonPassed };
 
