@@ -13,11 +13,15 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QStandardItemModel>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 namespace {
 
@@ -84,6 +88,8 @@ CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *
     place(m_Combo1, 1410, 450);
     connect(m_Combo1, &QComboBox::activated, this,
             [this](int index) { switchBook(m_Combo1->itemText(index)); });
+    // The wheel and the arrow keys pass over books that are not installed.
+    m_Combo1->installEventFilter(this);
 
     place(caption(QStringLiteral("课程"), this), 2010, 300);
     m_List1 = new QListWidget(this);
@@ -125,6 +131,19 @@ CatalogueView::CatalogueView(const DataPlaces &places, Ticker &Timer3, QWidget *
                        "QTreeWidget::branch { background: rgb(249,252,255); }"));
 
     connect(&m_Timer3, &Ticker::timeout, this, &CatalogueView::onTimer3);
+
+    // Said under the selector without stopping the learner, over the list's top for a while;
+    // it never takes a click.
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("CatalogueNote"));
+    m_note->setWordWrap(true);
+    m_note->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_note->setStyleSheet(QStringLiteral("background: #FFF8E6; color: #6B5B2E; border: 1px solid "
+                                         "#F0E0B2; border-radius: 6px; padding: 4px 6px;"));
+    QFont noteFont = labelFont();
+    noteFont.setPixelSize(12);
+    m_note->setFont(noteFont);
+    m_note->hide();
 }
 
 void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
@@ -138,6 +157,7 @@ void CatalogueView::readBook(const QString &bookTitle, QStringList &names) {
 void CatalogueView::fillBookSelector(const QString &bookTitle) {
     m_Combo1->clear();
     m_Combo1->addItems(bookSelectorTitles(Program::Orvessa, m_places));
+    markUninstalledBooks();
     // The current item follows the shown title, so that the wheel and the arrow keys step
     // from it; a title that is not listed has no current item.
     m_Combo1->setCurrentIndex(m_Combo1->findText(bookTitle));
@@ -146,15 +166,23 @@ void CatalogueView::fillBookSelector(const QString &bookTitle) {
 
 void CatalogueView::fillLessons(int lessonIndex) {
     QStringList names;
-    readBook(bookTitle(), names);
+    m_currentBook = bookTitle();
+    readBook(m_currentBook, names);
+    m_List1->clear();
+    m_List1->addItems(names);
+    fillTree(m_currentBook, names, lessonIndex);
+    if (lessonIndex >= 0 && lessonIndex < m_List1->count())
+        m_List1->setCurrentRow(lessonIndex);
+    Q_EMIT bookRead();
+}
 
+// The tree shows the book the list shows, so that a node always loads the lesson it names.
+void CatalogueView::fillTree(const QString &bookTitle, const QStringList &names, int lessonIndex) {
     m_TreeView1->clear();
-    m_root = new QTreeWidgetItem(m_TreeView1, QStringList{treeRootTitle()});
+    m_root = new QTreeWidgetItem(m_TreeView1, QStringList{bookTitle});
     m_root->setData(0, Qt::UserRole, treeRootTitle()); // the root's key
     m_root->setIcon(0, treeImage(2));
-    m_List1->clear();
     for (const QString &name : names) {
-        m_List1->addItem(name);
         auto *child = new QTreeWidgetItem(m_root, QStringList{name});
         child->setIcon(0, treeImage(1));
     }
@@ -165,16 +193,63 @@ void CatalogueView::fillLessons(int lessonIndex) {
     m_root->setBackground(0, background);
     for (int k = 0; k < m_root->childCount(); ++k)
         m_root->child(k)->setBackground(0, background);
-    if (lessonIndex >= 0 && lessonIndex < m_List1->count())
-        m_List1->setCurrentRow(lessonIndex);
-    Q_EMIT bookRead();
+}
+
+// The catalogue keeps its titles and order; a title whose lesson-name list is in neither
+// place is greyed and described as not installed.
+void CatalogueView::markUninstalledBooks() {
+    auto *model = qobject_cast<QStandardItemModel *>(m_Combo1->model());
+    for (int i = 0; model && i < m_Combo1->count(); ++i) {
+        if (isBookInstalled(m_places, m_Combo1->itemText(i)))
+            continue;
+        QStandardItem *item = model->item(i);
+        item->setForeground(Palette::quietText());
+        item->setData(QStringLiteral("未安装"), Qt::AccessibleDescriptionRole);
+        item->setData(true, Qt::UserRole); // not installed
+    }
+}
+
+// One step of the wheel or an arrow key: to the next installed title that way, if any.
+bool CatalogueView::stepToInstalledBook(int direction) {
+    for (int i = m_Combo1->currentIndex() + direction; i >= 0 && i < m_Combo1->count();
+         i += direction) {
+        if (m_Combo1->itemData(i, Qt::UserRole).toBool())
+            continue;
+        m_Combo1->setCurrentIndex(i);
+        switchBook(m_Combo1->itemText(i));
+        return true;
+    }
+    return false;
+}
+
+void CatalogueView::showNote(const QString &text) {
+    const QRect combo = m_Combo1->geometry();
+    m_note->setText(text);
+    m_note->setFixedWidth(combo.width());
+    m_note->adjustSize();
+    m_note->move(combo.left(), combo.bottom() + 4);
+    m_note->show();
+    m_note->raise();
+    QTimer::singleShot(8000, m_note, &QWidget::hide);
 }
 
 void CatalogueView::switchBook(const QString &bookTitle) {
+    if (!isBookInstalled(m_places, bookTitle)) {
+        // The learner stays with the book they have.
+        m_Combo1->setCurrentIndex(m_Combo1->findText(m_currentBook));
+        m_Combo1->setEditText(m_currentBook);
+        showNote(QStringLiteral("《%1》未安装。自己的音频和字幕可用 orvessa-content import "
+                                "做成课文，见“更多软件”中的帮助。")
+                     .arg(bookTitle));
+        return;
+    }
+    m_note->hide();
+    m_currentBook = bookTitle;
     QStringList names;
     readBook(bookTitle, names);
     m_List1->clear();
     m_List1->addItems(names);
+    fillTree(bookTitle, names, names.isEmpty() ? -1 : 0);
     // A book without lessons leaves nothing selected; the load then shows the panel's note.
     if (m_List1->count() > 0)
         m_List1->setCurrentRow(0);
@@ -228,6 +303,19 @@ void CatalogueView::listReleased() {
 }
 
 bool CatalogueView::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_Combo1) {
+        int direction = 0;
+        if (event->type() == QEvent::Wheel) {
+            direction = static_cast<QWheelEvent *>(event)->angleDelta().y() > 0 ? -1 : 1;
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            direction = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : 0;
+        }
+        if (direction != 0) {
+            stepToInstalledBook(direction);
+            return true;
+        }
+    }
     // The lesson loads on the release over the list, not on the selection change itself.
     if (watched == m_List1->viewport() && event->type() == QEvent::MouseButtonRelease)
         listReleased();

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -25,12 +26,15 @@ public:
     // Start-up, first half: the titles, then the remembered title as the selector's text
     // (shown even when it is not a listed title).
     void fillBookSelector(const QString &bookTitle);
-    // Start-up, second half: the selector's book's lesson names, the tree of
-    // this book (filled once, never again) and the remembered lesson selected in both; -1
-    // (or a position the list does not have) selects none and leaves the tree's root current.
+    // Start-up, second half: the selector's book's lesson names, the tree of this book and
+    // the remembered lesson selected in both; -1 (or a position the list does not have)
+    // selects none and leaves the tree's root current.
     void fillLessons(int lessonIndex);
-    // Combo1 chosen: the new book's names, entry 0 selected, Timer3 started.
+    // Combo1 chosen: the new book's names in the list and the tree, entry 0 selected, Timer3
+    // started. A book that is not installed here changes nothing and says so (note()).
     void switchBook(const QString &bookTitle);
+    // The calm line under the selector; hidden when there is nothing to say.
+    QLabel *note() const { return m_note; }
 
     QString bookTitle() const;
     int lessonIndex() const;         // List1's selected position; -1 for none
@@ -61,6 +65,10 @@ protected:
 
 private:
     void readBook(const QString &bookTitle, QStringList &names);
+    void fillTree(const QString &bookTitle, const QStringList &names, int lessonIndex);
+    void markUninstalledBooks();
+    bool stepToInstalledBook(int direction);
+    void showNote(const QString &text);
     void setLessonToolTip();
     void onTimer3();
 
@@ -70,4 +78,6 @@ private:
     QListWidget *m_List1 = nullptr;
     QTreeWidget *m_TreeView1 = nullptr;
     QTreeWidgetItem *m_root = nullptr;
+    QLabel *m_note = nullptr;
+    QString m_currentBook; // the book whose lessons the list holds
 };

@@ -33,6 +33,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -173,10 +174,10 @@ TEST_F(TrainerWindowTest, StartsInSentenceStudyOnTheRememberedLesson) {
               QStringLiteral("1 / %1").arg(s.sentenceCount));
     EXPECT_TRUE(messages.isEmpty());
 
-    // The tree: the fixed root, the start-up book's lessons, node index + 2 selected.
+    // The tree: the root reads the book, its lessons below, node index + 2 selected.
     ASSERT_EQ(tree()->topLevelItemCount(), 1);
     QTreeWidgetItem *root = tree()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), QStringLiteral("新概念英语第一册"));
+    EXPECT_EQ(root->text(0), demoBook);
     EXPECT_EQ(root->data(0, Qt::UserRole).toString(), QStringLiteral("新概念英语第一册"));
     EXPECT_TRUE(root->isExpanded());
     EXPECT_EQ(root->childCount(), 6);
@@ -264,8 +265,14 @@ TEST_F(TrainerWindowTest, BookSwitchLoadsTheFirstLessonOnTimer3) {
     EXPECT_TRUE(player->voiceFile.endsWith(otherBook + QStringLiteral("/1.mp3")));
     EXPECT_FALSE(Timer3.tick()); // it stopped itself
 
-    // The tree keeps the start-up book's lessons.
-    EXPECT_EQ(tree()->topLevelItem(0)->childCount(), 6);
+    // The tree follows the book, so that a node loads the lesson it names.
+    QTreeWidgetItem *root = tree()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), otherBook);
+    ASSERT_EQ(root->childCount(), 4);
+    EXPECT_EQ(tree()->currentItem(), root->child(0));
+    window->catalogue()->treeNodeClicked(3);
+    EXPECT_EQ(root->child(1)->text(0), QStringLiteral("乙"));
+    EXPECT_EQ(window->state().Label37.text, QStringLiteral("乙"));
 }
 
 // Installed: the shipped settings are the starting point, a book the learner added in their
@@ -309,14 +316,33 @@ TEST_F(TrainerWindowTest, AnInstalledWindowKeepsTheLearnersFilesInTheirFolder) {
     EXPECT_EQ(list()->count(), 2);
 }
 
+// A title without its lesson-name list is listed greyed as not installed; choosing it keeps
+// the book the learner has and says why in a calm line. Remembered from an earlier run, it
+// shows an empty list and a note, and the window runs.
 TEST_F(TrainerWindowTest, BookWithoutLessonListLeavesANoteAndRuns) {
     start();
     QComboBox *combo = window->catalogue()->Combo1();
     const int index = combo->findText(bareBook);
+    EXPECT_EQ(combo->itemData(index, Qt::AccessibleDescriptionRole).toString(),
+              QStringLiteral("未安装"));
+    EXPECT_TRUE(combo->itemData(combo->findText(demoBook), Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .isEmpty());
+    combo->setCurrentIndex(index);
     Q_EMIT combo->activated(index);
+    EXPECT_EQ(window->catalogue()->bookTitle(), demoBook);
+    EXPECT_EQ(list()->count(), 6);
+    EXPECT_FALSE(Timer3.isActive());
+    EXPECT_TRUE(shown(window->catalogue()->note()));
+    EXPECT_TRUE(window->catalogue()->note()->text().contains(QStringLiteral("未安装")));
+    EXPECT_TRUE(messages.isEmpty());
+
+    writeFile(
+        programDir + QStringLiteral("/SETTING/set.dat"),
+        gbk(QStringLiteral("0\\1\\1\\1\\0\\2\\1\\1\\1\\") + bareBook + QStringLiteral("\\60\\")));
+    restart();
+    EXPECT_EQ(window->catalogue()->bookTitle(), bareBook);
     EXPECT_EQ(list()->count(), 0);
-    Timer3.tick();
-    EXPECT_EQ(loads, 2);
     const TrainerState &s = window->state();
     EXPECT_EQ(s.sentenceCount, 0);
     EXPECT_FALSE(s.panel.note.isEmpty());
@@ -480,8 +506,11 @@ TEST_F(TrainerWindowTest, ALoadLeavesNothingOfThePreviousLessonPlaying) {
     const Case cases[] = {
         {"the same lesson again",
          [&] { sendMouse(list()->viewport(), QEvent::MouseButtonRelease); }},
-        {"a book without lesson names",
+        {"a book whose lesson-name list names none",
          [&] {
+             writeFile(programDir + QStringLiteral("/SETTING/BookList/") + bareBook +
+                           QStringLiteral(".dat"),
+                       QByteArray());
              QComboBox *combo = window->catalogue()->Combo1();
              Q_EMIT combo->activated(combo->findText(bareBook));
              Timer3.tick();
@@ -592,20 +621,35 @@ TEST_F(TrainerWindowTest, BookSelectorStepsFromTheShownTitle) {
     writeFile(
         programDir + QStringLiteral("/SETTING/set.dat"),
         gbk(QStringLiteral("0\\1\\1\\1\\0\\2\\1\\1\\1\\") + otherBook + QStringLiteral("\\60\\")));
-    for (const int key : {Qt::Key_Down, Qt::Key_Up}) {
-        SCOPED_TRACE(key == Qt::Key_Down ? "Down" : "Up");
+    // The keys and the wheel pass over the titles that are not installed: up reaches the
+    // demo book, down finds none below and stays.
+    struct Step {
+        int key;
+        int wheel;
+        QString book;
+    };
+    for (const Step &step : {Step{Qt::Key_Up, 0, demoBook}, Step{Qt::Key_Down, 0, otherBook},
+                             Step{0, 120, demoBook}, Step{0, -120, otherBook}}) {
+        SCOPED_TRACE(step.key ? step.key : step.wheel);
         restart();
+        Timer3.stop();
         QComboBox *combo = window->catalogue()->Combo1();
         const int shown = combo->findText(otherBook);
         ASSERT_GT(shown, 0);
         ASSERT_LT(shown, combo->count() - 1);
         EXPECT_EQ(combo->currentIndex(), shown);
 
-        sendKey(combo, key);
-        const QString next = combo->itemText(key == Qt::Key_Down ? shown + 1 : shown - 1);
-        EXPECT_EQ(combo->currentText(), next);
-        EXPECT_EQ(window->catalogue()->bookTitle(), next);
-        EXPECT_TRUE(Timer3.isActive()); // the switch's deferred load
+        if (step.key) {
+            sendKey(combo, step.key);
+        } else {
+            QWheelEvent wheel(QPointF(5, 5), combo->mapToGlobal(QPointF(5, 5)), QPoint(),
+                              QPoint(0, step.wheel), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(combo, &wheel);
+        }
+        EXPECT_EQ(combo->currentText(), step.book);
+        EXPECT_EQ(window->catalogue()->bookTitle(), step.book);
+        EXPECT_EQ(Timer3.isActive(), step.book != otherBook); // the switch's deferred load
     }
     // A remembered title that is not listed shows as it is, with no item current.
     writeFile(programDir + QStringLiteral("/SETTING/set.dat"),
