@@ -238,8 +238,7 @@ void CatalogueView::switchBook(const QString &bookTitle) {
         // The learner stays with the book they have.
         m_Combo1->setCurrentIndex(m_Combo1->findText(m_currentBook));
         m_Combo1->setEditText(m_currentBook);
-        showNote(QStringLiteral("《%1》未安装。自己的音频和字幕可用 orvessa-content import "
-                                "做成课文，见“更多软件”中的帮助。")
+        showNote(QStringLiteral("《%1》未安装。自己的课文可用 orvessa-content import 添加。")
                      .arg(bookTitle));
         return;
     }
