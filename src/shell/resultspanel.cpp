@@ -77,6 +77,8 @@ public:
 
 const QString legendMarks = QStringLiteral("带☆号的为未过关课程，带★号的为已过关课程。");
 const QString legendReview = QStringLiteral("听写中出错最多的词排在前面，点一下可重听所在句子。");
+const QString legendReviewInTest = QStringLiteral(
+    "听写中出错最多的词排在前面。测试中点当前句的词算一次复读（扣5分），其他句子测试后再听。");
 
 const char *const panelStyle = R"(
 ResultsPanel { background: white; border: 1px solid #C9D3DE; border-radius: 12px; }
@@ -257,7 +259,12 @@ void ResultsPanel::showPage(Page page) {
     m_pages->setCurrentIndex(marks ? 0 : 1);
     m_marksTab->setChecked(marks);
     m_reviewTab->setChecked(!marks);
-    m_legend->setText(marks ? legendMarks : legendReview);
+    m_legend->setText(marks ? legendMarks : m_testRunning ? legendReviewInTest : legendReview);
+}
+
+void ResultsPanel::setTestRunning(bool running) {
+    m_testRunning = running;
+    showPage(page());
 }
 
 ResultsPanel::Page ResultsPanel::page() const {

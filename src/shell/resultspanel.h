@@ -26,6 +26,9 @@ public:
     void setEntries(const QStringList &entries);
     void setReviewEntries(const QList<ReviewEntry> &entries);
     void showPage(Page page);
+    // A dictation test is running: the review page says that only the sentence under test
+    // can be heard now (as 复读), the others after the test.
+    void setTestRunning(bool running);
     Page page() const;
 
     QListWidget *List2() const { return m_List2; }
@@ -44,6 +47,7 @@ Q_SIGNALS:
 
 private:
     QLabel *m_legend = nullptr;
+    bool m_testRunning = false;
     QStackedWidget *m_pages = nullptr;
     QListWidget *m_List2 = nullptr;
     QListWidget *m_review = nullptr;

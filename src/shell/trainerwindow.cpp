@@ -236,6 +236,7 @@ void TrainerWindow::lessonPassed() {
 void TrainerWindow::showResults() {
     m_Picture8->setEntries(m_results.entries());
     m_Picture8->setReviewEntries(m_review.entries());
+    m_Picture8->setTestRunning(m_state.studyMode == 8);
     m_Picture8->showPage(ResultsPanel::Page::Marks);
     m_Picture8->show();
     m_Picture8->raise();
@@ -261,9 +262,10 @@ void TrainerWindow::playReviewSentence(int lessonIndex, int sentence) {
     if (m_state.studyMode == 2) {
         m_playback.onLabel6Released(sentence);
     } else if (m_state.studyMode == 8) {
-        // A test in progress keeps its place: only its own sentence replays.
+        // A test in progress keeps its place: its own sentence replays as 复读 does, with its
+        // deduction; the others wait for the end of the test.
         if (sentence == m_state.currentSentence)
-            m_playback.onCommand4();
+            m_dictation.replay();
     } else {
         m_state.currentSentence = sentence;
         m_view.ty();

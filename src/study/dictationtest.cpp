@@ -23,6 +23,10 @@ void DictationTest::start() {
     TrainerState &s = m_state;
     s.passedCount = 0;
     updateProgress();
+    if (s.sentenceCount == 0) {
+        Q_EMIT changed(); // a lesson without sentences has no test to run
+        return;
+    }
     // From before the first record: the next-sentence action shows and plays sentence 1.
     s.currentSentence = 0;
     m_view.nextSentence();
@@ -38,7 +42,14 @@ void DictationTest::resetSentenceCounters() {
     m_state.dictation = DictationCounters{};
 }
 
+// Without a sentence there is nothing to hear, hint, redo or score.
+bool DictationTest::hasSentence() const {
+    return m_state.sentenceCount > 0 && m_state.currentSentence >= 1;
+}
+
 void DictationTest::replay() {
+    if (!hasSentence())
+        return;
     if (m_hooks.playCurrentSentence)
         m_hooks.playCurrentSentence();
     DictationCounters &d = m_state.dictation;
@@ -49,6 +60,8 @@ void DictationTest::replay() {
 }
 
 void DictationTest::hint() {
+    if (!hasSentence())
+        return;
     StudyViewState &v = m_state.view;
     // Shown until the next key in the typing box.
     v.Label1.visible = true;
@@ -61,6 +74,8 @@ void DictationTest::hint() {
 }
 
 void DictationTest::redo() {
+    if (!hasSentence())
+        return;
     StudyViewState &v = m_state.view;
     v.Label1.visible = false;
     v.Label51.visible = true;
@@ -94,7 +109,7 @@ void DictationTest::message(DictationVerdict verdict) {
 
 void DictationTest::checked(const LetterCheck &check) {
     TrainerState &s = m_state;
-    if (s.studyMode != 8)
+    if (s.studyMode != 8 || !hasSentence())
         return;
     DictationCounters &d = s.dictation;
     if (!check.right) {

@@ -66,6 +66,7 @@ Q_SIGNALS:
     void changed();
 
 private:
+    bool hasSentence() const;
     void passed(bool lastSentence);
     void updateProgress();
     void focusTypingBox();

@@ -140,8 +140,18 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
 
     // 6. Before the first sentence, then onto sentence 1 (an empty lesson stays at 0).
     s.currentSentence = 0;
-    if (s.sentenceCount > 0 && m_hooks.nextSentence)
+    if (s.sentenceCount > 0 && m_hooks.nextSentence) {
         m_hooks.nextSentence(s);
+    } else if (s.sentenceCount == 0) {
+        // Nothing of the previous lesson's sentence stays to be shown, hinted or scored.
+        StudyViewState &v = s.view;
+        v.Label1.text.clear();
+        v.Label51.text.clear();
+        v.Label2.text.clear();
+        v.sentenceToolTip.clear();
+        m_player.voiceStart = m_player.voiceEnd = 0;
+        s.dictation = DictationCounters{};
+    }
 
     // 7-8. Dictation counters and the progress line "0 / N" with its knob left of the track.
     s.passedCount = 0;

@@ -831,4 +831,49 @@ TEST_F(TrainerWindowTest, DictationOfAWholeDemoLessonCompletesItOnce) {
               QString(passed).replace(u'★', u'☆'));
 }
 
+// In a test, a review entry of the sentence under test replays it as 复读 does (counted and
+// deducted); entries of other sentences wait for the end of the test, as the page says.
+TEST_F(TrainerWindowTest, TheReviewListDuringATestCountsAsReplay) {
+    start();
+    menu(8);
+    const TrainerState &s = window->state();
+    ASSERT_EQ(s.currentSentence, 1);
+    fake().calls.clear();
+    Q_EMIT window->Picture8()->reviewSentenceRequested(s.lessonIndex, 2);
+    EXPECT_EQ(s.currentSentence, 1);
+    EXPECT_TRUE(fake().calls.isEmpty()) << fake().calls.join(u' ').toStdString();
+    Q_EMIT window->Picture8()->reviewSentenceRequested(s.lessonIndex, 1);
+    EXPECT_EQ(s.dictation.replayCount, 1);
+    EXPECT_EQ(s.dictation.sentencePoints, 95);
+    EXPECT_TRUE(fake().isPlaying());
+    window->showResults();
+    window->Picture8()->showPage(ResultsPanel::Page::Review);
+    EXPECT_TRUE(window->Picture8()
+                    ->findChild<QLabel *>(QStringLiteral("ResultsLegend"))
+                    ->text()
+                    .contains(QStringLiteral("测试后")));
+}
+
+// A lesson without sentences leaves nothing of the one before in the dictation: no sentence
+// to show or reveal, and neither a hint nor a typing is scored.
+TEST_F(TrainerWindowTest, AnEmptyLessonHasNothingToTest) {
+    writeFile(programDir + QStringLiteral("/book/") + demoBook + QStringLiteral("/3.dat"),
+              QByteArray());
+    start();
+    menu(8);
+    const TrainerState &s = window->state();
+    ASSERT_FALSE(s.view.Label1.text.isEmpty());
+    list()->setCurrentRow(2);
+    sendMouse(list()->viewport(), QEvent::MouseButtonRelease);
+    ASSERT_EQ(s.sentenceCount, 0);
+    EXPECT_TRUE(s.view.Label1.text.isEmpty());
+    EXPECT_TRUE(s.view.Label51.text.isEmpty());
+    QLineEdit *typing = window->studyArea()->Text2();
+    sendKey(typing, Qt::Key_F8);
+    sendKey(typing, Qt::Key_A, QStringLiteral("a"));
+    sendKey(typing, Qt::Key_Return);
+    EXPECT_EQ(s.dictation, DictationCounters{});
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+}
+
 } // namespace
