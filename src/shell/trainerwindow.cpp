@@ -51,17 +51,29 @@ protected:
     }
 };
 
-// Keys the typing box hears: Enter checks, anything that types or deletes clicks.
+// Keys the typing box hears: Enter checks; anything it takes, an edit or a caret move (paste
+// included), clicks and ends a hint. Escape and the function keys keep their own meaning.
 bool isTypingKey(const QKeyEvent *event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
         return true;
     default:
-        return !event->text().isEmpty() && event->text().at(0).isPrint();
+        break;
     }
+    for (const QKeySequence::StandardKey edit :
+         {QKeySequence::Paste, QKeySequence::Cut, QKeySequence::Undo, QKeySequence::Redo,
+          QKeySequence::SelectAll}) {
+        if (event->matches(edit))
+            return true;
+    }
+    return !event->text().isEmpty() && event->text().at(0).isPrint();
 }
 
 } // namespace

@@ -876,4 +876,37 @@ TEST_F(TrainerWindowTest, AnEmptyLessonHasNothingToTest) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
 
+// Every key the typing box takes, an edit or a caret move, clicks and ends a dictation hint;
+// Escape and the function keys do neither.
+TEST_F(TrainerWindowTest, EveryKeyTheTypingBoxTakesClicksAndEndsAHint) {
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char *text;
+        bool typing;
+    } cases[] = {{Qt::Key_A, Qt::NoModifier, "a", true},
+                 {Qt::Key_Left, Qt::NoModifier, "", true},
+                 {Qt::Key_Right, Qt::NoModifier, "", true},
+                 {Qt::Key_Home, Qt::NoModifier, "", true},
+                 {Qt::Key_End, Qt::ShiftModifier, "", true},
+                 {Qt::Key_Delete, Qt::NoModifier, "", true},
+                 {Qt::Key_V, Qt::ControlModifier, "\x16", true},
+                 {Qt::Key_Escape, Qt::NoModifier, "\x1b", false},
+                 {Qt::Key_F12, Qt::NoModifier, "", false}};
+    start();
+    menu(8);
+    const TrainerState &s = window->state();
+    QLineEdit *typing = window->studyArea()->Text2();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        sendKey(typing, Qt::Key_F8); // a hint: the sentence shows until the next key
+        ASSERT_TRUE(s.view.Label1.visible);
+        sounds.played.clear();
+        QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, QString::fromLatin1(c.text));
+        QApplication::sendEvent(typing, &event);
+        EXPECT_EQ(!sounds.played.isEmpty() && sounds.played.last().endsWith(u"type.wav"), c.typing);
+        EXPECT_EQ(s.view.Label1.visible, !c.typing);
+    }
+}
+
 } // namespace
