@@ -281,8 +281,13 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
                 error = soundPath + QStringLiteral(": cannot copy the audio there");
         } else {
             error = audio.convertToMp3(request.audio, staged);
-            if (!error.isEmpty())
+            if (!error.isEmpty()) {
                 error = request.audio + QStringLiteral(": ") + error;
+            } else if (audio.conversionNote) {
+                const QString note = audio.conversionNote();
+                if (!note.isEmpty())
+                    result.notes << note;
+            }
         }
     }
     if (error.isEmpty())
