@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -50,6 +51,10 @@ FfmpegLogScope::~FfmpegLogScope() {
 }
 
 void FfmpegLogScope::install() {
+    // Scopes begin on several threads at once (the segment decoder's workers); the store
+    // itself is one pointer that FFmpeg reads without a lock.
+    static std::mutex setting;
+    const std::lock_guard<std::mutex> lock(setting);
     av_log_set_callback(&FfmpegLogSink::line);
 }
 
