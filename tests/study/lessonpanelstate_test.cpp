@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -98,10 +96,6 @@ TEST(LessonPanelState, ScrollBarRangeIsSixteenBit) {
     EXPECT_EQ(scrollBarFor(500000, geometry), (ScrollBarState{true, 0, 32767, 0}));
 }
 
-} // namespace
-
-namespace {
-
 // Rows as the layout builds them: an English line, 90 twips, a Chinese line, 90 twips; the
 // heights give each row's English line that many text lines (a wrapped sentence).
 std::vector<SentenceRow> rowsOf(const std::vector<int> &englishLines) {
@@ -118,14 +112,6 @@ std::vector<SentenceRow> rowsOf(const std::vector<int> &englishLines) {
 
 int canvasHeightOf(const std::vector<SentenceRow> &rows) {
     return rows.back().Label8.box.bottom() + 130;
-}
-
-// A line cut by the viewport's top edge: it starts above it and ends below it.
-bool cutAtTop(const std::vector<SentenceRow> &rows, int offset) {
-    const auto cut = [offset](const TwipRect &b) { return b.top < offset && b.bottom() > offset; };
-    return std::any_of(rows.begin(), rows.end(), [&](const SentenceRow &row) {
-        return cut(row.Label6.box) || cut(row.Label8.box);
-    });
 }
 
 struct RowStepCase {
@@ -177,29 +163,5 @@ INSTANTIATE_TEST_SUITE_P(
             "throughARowTallerThanTheViewport", {1, 30, 1, 1, 1, 1, 1, 1, 1, 1}, -900, true, -1400},
         RowStepCase{"aShortCanvasStaysAtTheTop", {1, 1, 1}, 0, true, 0}),
     [](const auto &info) { return std::string(info.param.name); });
-
-// Down to the bottom and back up, the way a learner holds the key: every stop but the bottom
-// end shows its top row whole, and every step moves.
-TEST(LessonPanelState, ArrowWalkNeverCutsTheTopRow) {
-    const std::vector<SentenceRow> rows = rowsOf(
-        {1, 1, 2, 1, 3, 1, 1, 1, 2, 1, 1, 1, 1, 4, 1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
-    LessonPanelState state = panelAt(0, canvasHeightOf(rows));
-    const int bottom = geometry.viewportHeight - state.canvasHeight;
-    for (const bool down : {true, false}) {
-        for (int steps = 0;; ++steps) {
-            ASSERT_LT(steps, 100) << "the walk does not end";
-            const int before = state.canvasTop;
-            down ? scrollDownStep(state, geometry, rows) : scrollUpStep(state, geometry, rows);
-            if (state.canvasTop == before)
-                break;
-            EXPECT_EQ(state.canvasTop < before, down);
-            EXPECT_LE(std::abs(state.canvasTop - before), geometry.viewportHeight);
-            if (state.canvasTop != bottom) {
-                EXPECT_FALSE(cutAtTop(rows, -state.canvasTop)) << "at " << state.canvasTop;
-            }
-        }
-        EXPECT_EQ(state.canvasTop, down ? bottom : 0);
-    }
-}
 
 } // namespace
