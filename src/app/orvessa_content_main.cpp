@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
@@ -17,7 +18,11 @@ int main(int argc, char **argv) {
         const AudioFileFacts facts = probeAudioFile(path);
         return AudioFacts{facts.seconds, facts.isMp3, facts.error};
     };
-    audio.convertToMp3 = convertToMp3;
+    auto damage = std::make_shared<QString>();
+    audio.convertToMp3 = [damage](const QString &from, const QString &to) {
+        return convertToMp3(from, to, damage.get());
+    };
+    audio.conversionNote = [damage] { return *damage; };
     const int status = runContentTool(args, out, err, audio);
     out.flush();
     err.flush();

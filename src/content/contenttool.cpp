@@ -627,6 +627,7 @@ int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
         if (value->isNull() && name != std::u16string_view(u"--chinese"))
             return usageError(QStringLiteral("import needs %1").arg(QString::fromUtf16(name)));
     }
+    DataPlaces::prepareStandardUserFolder(request.dir);
     const ImportResult result = importLesson(request, audio);
     if (!result.error.isEmpty()) {
         err << "orvessa-content: " << result.error << '\n';

@@ -28,6 +28,22 @@ QString DataPlaces::standardUserFolder() {
            QStringLiteral("/orvessa");
 }
 
+bool DataPlaces::prepareStandardUserFolder(const QString &dir) {
+    const QFileInfo info(dir);
+    if (info.exists())
+        return info.isDir();
+    // The folder is missing, so compare where it would be: its parent's real path (which may
+    // be missing too, or a link) and its name.
+    const auto spelt = [](const QString &path) {
+        const QFileInfo folder(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+        const QString parent = QFileInfo(folder.absolutePath()).canonicalFilePath();
+        return (parent.isEmpty() ? folder.absolutePath() : parent) + u'/' + folder.fileName();
+    };
+    if (spelt(dir) != spelt(standardUserFolder()))
+        return false;
+    return QDir().mkpath(info.absoluteFilePath());
+}
+
 bool DataPlaces::isWritableProgramDir(const QString &dir) {
     const auto canCreateIn = [](const QString &folder) {
         QTemporaryFile probe(folder + QStringLiteral("/.orvessa-write-probe-XXXXXX"));

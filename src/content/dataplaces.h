@@ -29,6 +29,10 @@ public:
 
     // The desktop's per-user data folder of both programs (~/.local/share/orvessa).
     static QString standardUserFolder();
+    // When dir is the learner's folder (standardUserFolder(), however it is spelt) and does
+    // not exist yet, makes it, as the programs' first save does; a tool writing there may come
+    // before either program ever ran. True when dir is a folder afterwards.
+    static bool prepareStandardUserFolder(const QString &dir);
     // Whether the programs can write what they write beside the shipped files: a file can
     // be created in dir and in its SETTING folder. Tried, not read off the permission bits,
     // which say nothing on a read-only mount or for root.

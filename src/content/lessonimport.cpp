@@ -187,6 +187,13 @@ EncodedContent encodeContent(QStringView text) {
     return {QByteArray("\xEF\xBB\xBF") + text.toUtf8(), true};
 }
 
+namespace {
+// An audio error names the file once, whether or not the audio layer named it already.
+QString aboutAudio(const QString &audio, const QString &error) {
+    return error.startsWith(audio + u':') ? error : audio + QStringLiteral(": ") + error;
+}
+} // namespace
+
 ImportResult importLesson(const ImportRequest &request, const AudioTools &audio) {
     if (!isSafeBookTitle(request.book))
         return failure(QStringLiteral("\"%1\" is not a safe book title").arg(request.book));
@@ -205,7 +212,7 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
 
     const AudioFacts facts = audio.probe(request.audio);
     if (!facts.error.isEmpty())
-        return failure(request.audio + QStringLiteral(": ") + facts.error);
+        return failure(aboutAudio(request.audio, facts.error));
     Cues english = readCues(request.subtitles, facts.seconds);
     if (!english.error.isEmpty())
         return failure(english.error);
@@ -281,8 +288,13 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
                 error = soundPath + QStringLiteral(": cannot copy the audio there");
         } else {
             error = audio.convertToMp3(request.audio, staged);
-            if (!error.isEmpty())
-                error = request.audio + QStringLiteral(": ") + error;
+            if (!error.isEmpty()) {
+                error = aboutAudio(request.audio, error);
+            } else if (audio.conversionNote) {
+                const QString note = audio.conversionNote();
+                if (!note.isEmpty())
+                    result.notes << note;
+            }
         }
     }
     if (error.isEmpty())

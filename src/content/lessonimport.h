@@ -24,6 +24,9 @@ struct AudioTools {
     std::function<AudioFacts(const QString &path)> probe;
     // Writes an MP3 of from at to; returns an error line, empty on success.
     std::function<QString(const QString &from, const QString &to)> convertToMp3;
+    // After a conversion that succeeded: what the converter had to leave out of the audio,
+    // for a note; empty when nothing. Optional.
+    std::function<QString()> conversionNote;
 };
 
 struct ImportRequest {

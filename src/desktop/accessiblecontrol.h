@@ -39,6 +39,9 @@ public:
     // loop, never inside the assistive technology's call.
     virtual void pressAccessiblePart(int part) = 0;
     virtual int accessiblePartCount() const { return 0; }
+    // Changes whenever the parts are numbered anew (not merely counted anew): the parts known
+    // to assistive technology are then dropped, so that none of them turns into another.
+    virtual quint64 accessiblePartLayout() const { return 0; }
     // The part under a point of the widget, or self. The default looks through every part;
     // a widget with many parts answers from its own hit test.
     virtual int accessiblePartAt(QPoint widgetPos) const;

@@ -138,7 +138,7 @@ QAccessibleInterface *paintedControlFactory(const QString &, QObject *object) {
 
 PaintedControlAccessible::PaintedControlAccessible(QWidget *widget, AccessibleControl *control)
     : QAccessibleWidget(widget, control->accessiblePart(AccessibleControl::self).role),
-      m_control(control) {}
+      m_control(control), m_partLayout(control->accessiblePartLayout()) {}
 
 PaintedControlAccessible::~PaintedControlAccessible() {
     dropPartsFrom(0);
@@ -163,6 +163,14 @@ void PaintedControlAccessible::dropPartsFrom(int count) const {
     }
 }
 
+void PaintedControlAccessible::followPartLayout() const {
+    const quint64 layout = m_control->accessiblePartLayout();
+    if (layout == m_partLayout)
+        return;
+    m_partLayout = layout;
+    dropPartsFrom(0);
+}
+
 QAccessibleInterface *PaintedControlAccessible::partInterface(int part) const {
     if (const QAccessible::Id id = m_parts.value(part)) {
         if (QAccessibleInterface *known = QAccessible::accessibleInterface(id))
@@ -174,6 +182,7 @@ QAccessibleInterface *PaintedControlAccessible::partInterface(int part) const {
 }
 
 int PaintedControlAccessible::childCount() const {
+    followPartLayout();
     const int parts = m_control->accessiblePartCount();
     if (!m_parts.isEmpty())
         dropPartsFrom(parts);
@@ -185,6 +194,7 @@ QAccessibleInterface *PaintedControlAccessible::child(int index) const {
     if (index < widgets)
         return QAccessibleWidget::child(index);
     const int part = index - widgets;
+    followPartLayout();
     return part < m_control->accessiblePartCount() ? partInterface(part) : nullptr;
 }
 
@@ -207,6 +217,7 @@ QAccessibleInterface *PaintedControlAccessible::childAt(int x, int y) const {
                 return QAccessible::queryAccessibleInterface(w);
         }
     }
+    followPartLayout();
     const int part = m_control->accessiblePartAt(local);
     return part == AccessibleControl::self ? nullptr : partInterface(part);
 }

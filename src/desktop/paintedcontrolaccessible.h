@@ -36,7 +36,10 @@ public:
 private:
     QAccessibleInterface *partInterface(int part) const;
     void dropPartsFrom(int count) const;
+    // Drops every known part when the widget numbers its parts anew.
+    void followPartLayout() const;
 
     AccessibleControl *m_control;
     mutable QHash<int, QAccessible::Id> m_parts; // part -> id in QAccessible's cache
+    mutable quint64 m_partLayout = 0;
 };

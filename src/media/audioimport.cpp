@@ -1,11 +1,13 @@
 #include "audioimport.h"
 
 #include "ffmpegholders.h"
+#include "ffmpeglog.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +24,8 @@ namespace {
 // Packets in a row the decoder may refuse before the file counts as broken.
 constexpr int maxRefusedPackets = 200;
 constexpr int fallbackRate = 44100;
+// A longer gap after a damaged stretch is taken for broken times, not for lost audio.
+constexpr int maxFilledGapSeconds = 60;
 // Constant bit rate, so that a player's seek to a sentence lands where it should; the same
 // quality per channel for mono and stereo.
 constexpr int64_t bitsPerSecondPerChannel = 64000;
@@ -234,6 +238,29 @@ public:
         return encodeWhole();
     }
 
+    // count samples of silence in like's format, rate and channels.
+    QString addSilence(const AVFrame *like, int64_t count) {
+        constexpr int chunk = 8192;
+        FramePtr silence(av_frame_alloc());
+        if (!silence)
+            return QStringLiteral("out of memory");
+        while (count > 0) {
+            av_frame_unref(silence.get());
+            silence->format = like->format;
+            silence->sample_rate = like->sample_rate;
+            silence->nb_samples = int(std::min<int64_t>(count, chunk));
+            if (av_channel_layout_copy(&silence->ch_layout, &like->ch_layout) < 0 ||
+                av_frame_get_buffer(silence.get(), 0) < 0)
+                return QStringLiteral("out of memory");
+            av_samples_set_silence(silence->extended_data, 0, silence->nb_samples,
+                                   silence->ch_layout.nb_channels, AVSampleFormat(like->format));
+            if (const QString error = add(silence.get()); !error.isEmpty())
+                return error;
+            count -= silence->nb_samples;
+        }
+        return {};
+    }
+
     // Writes what is still held and closes the file.
     QString finish() {
         if (const QString error = flushResampler(); !error.isEmpty())
@@ -392,10 +419,15 @@ private:
 
 } // namespace
 
+namespace {
+QString convertWithin(const QString &from, const QString &to, bool fillGaps, double &silenced);
+} // namespace
+
 AudioFileFacts probeAudioFile(const QString &path) {
+    const FfmpegLogScope log;
     Input input = openInput(path);
     if (!input.error.isEmpty())
-        return {0, false, input.error};
+        return {0, false, log.explained(input.error)};
     AudioFileFacts facts;
     facts.isMp3 = std::strcmp(input.format->iformat->name, "mp3") == 0 &&
                   input.stream->codecpar->codec_id == AV_CODEC_ID_MP3;
@@ -410,11 +442,41 @@ AudioFileFacts probeAudioFile(const QString &path) {
     });
     if (facts.error.isEmpty() && decoded <= 0)
         facts.error = QStringLiteral("%1: no audio could be decoded").arg(path);
+    facts.error = log.explained(facts.error);
     facts.seconds = facts.error.isEmpty() ? decoded : 0;
     return facts;
 }
 
-QString convertToMp3(const QString &from, const QString &to) {
+QString convertToMp3(const QString &from, const QString &to, QString *damage) {
+    if (damage)
+        damage->clear();
+    const FfmpegLogScope log;
+    double silenced = 0;
+    QString error = convertWithin(from, to, false, silenced);
+    if (error.isEmpty() && log.errorCount() > 0) {
+        // The file is damaged, and the stretches the demuxer or the decoder gave up on are
+        // missing from the MP3 (not every one of them is logged): once more, with the gaps
+        // they leave in the frames' times filled.
+        const FfmpegLogScope again;
+        error = again.explained(convertWithin(from, to, true, silenced));
+    }
+    if (error.isEmpty() && damage && log.errorCount() > 0) {
+        const QString said = QStringLiteral("%1: the audio is damaged in places (FFmpeg said so "
+                                            "%2 times, last \"%3\")")
+                                 .arg(from)
+                                 .arg(log.errorCount())
+                                 .arg(log.lastError());
+        *damage = silenced > 0
+                      ? said + QStringLiteral("; %1 s that could not be decoded play as silence")
+                                   .arg(silenced, 0, 'f', 2)
+                      : said + QStringLiteral("; check the sentences after the damage");
+    }
+    return log.explained(error);
+}
+
+namespace {
+
+QString convertWithin(const QString &from, const QString &to, bool fillGaps, double &silenced) {
     Input input = openInput(from);
     if (!input.error.isEmpty())
         return input.error;
@@ -434,9 +496,38 @@ QString convertToMp3(const QString &from, const QString &to) {
 
     Mp3Writer writer(part.fileName());
     QString error = writer.open(sourceChannels == 1 ? 1 : 2, sourceRate);
+    // With fillGaps, a gap in the frames' times becomes silence. Only for a damaged file: the
+    // gaps of a sound file are its own, and players play across them. Times count from the
+    // timeline's zero rather than from the first frame decoded: when the first frames are the
+    // damaged ones, the stream seems to start later than it does.
+    int64_t nextSample = 0; // where the next frame should start, in samples of nextRate
+    int nextRate = input.stream->codecpar->sample_rate;
     if (error.isEmpty())
-        error =
-            decodeAll(input, from, [&writer](const AVFrame *frame) { return writer.add(frame); });
+        error = decodeAll(input, from, [&](const AVFrame *frame) {
+            const int64_t ts = frame->best_effort_timestamp;
+            if (ts == AV_NOPTS_VALUE || frame->sample_rate <= 0) {
+                // A frame without a time (the parser finding its feet again) follows the
+                // one before it.
+                if (nextSample >= 0 && frame->sample_rate == nextRate)
+                    nextSample += frame->nb_samples;
+                else
+                    nextSample = -1;
+                return writer.add(frame);
+            }
+            const int64_t at =
+                av_rescale_q(ts, input.stream->time_base, AVRational{1, frame->sample_rate});
+            const int64_t gap =
+                nextSample >= 0 && nextRate == frame->sample_rate ? at - nextSample : 0;
+            if (fillGaps && gap > frame->sample_rate / 1000 &&
+                gap <= int64_t(maxFilledGapSeconds) * frame->sample_rate) {
+                if (const QString filled = writer.addSilence(frame, gap); !filled.isEmpty())
+                    return filled;
+                silenced += double(gap) / frame->sample_rate;
+            }
+            nextSample = at + frame->nb_samples;
+            nextRate = frame->sample_rate;
+            return writer.add(frame);
+        });
     if (error.isEmpty())
         error = writer.finish();
     if (!error.isEmpty())
@@ -451,3 +542,5 @@ QString convertToMp3(const QString &from, const QString &to) {
     part.setAutoRemove(false);
     return {};
 }
+
+} // namespace

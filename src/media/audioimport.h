@@ -20,5 +20,8 @@ AudioFileFacts probeAudioFile(const QString &path);
 // Decodes the audio of from and encodes it as an MP3 file at to (replacing a file there):
 // mono or stereo as the source (more channels are mixed down to two), at the source's
 // sample rate when MP3 has it, else 44.1 kHz; constant bit rate, 128 kbit/s for stereo and
-// 64 kbit/s for mono. Returns an error line, empty on success; on failure to is as it was.
-QString convertToMp3(const QString &from, const QString &to);
+// 64 kbit/s for mono. Returns an error line, empty on success (with FFmpeg's reason where it
+// gave one); on failure to is as it was. FFmpeg's own lines never reach the terminal. Stretches
+// the decoder found damaged are left out of the MP3; damage (if given) then says so in one
+// line, and is empty otherwise.
+QString convertToMp3(const QString &from, const QString &to, QString *damage = nullptr);

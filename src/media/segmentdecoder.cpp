@@ -1,6 +1,7 @@
 #include "segmentdecoder.h"
 
 #include "ffmpegholders.h"
+#include "ffmpeglog.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -175,10 +176,11 @@ public:
     }
 
     AudioClip run(QString *error) {
+        const FfmpegLogScope log;
         AudioClip clip;
         if (!open()) {
             if (error)
-                *error = m_error;
+                *error = log.explained(m_error);
             return clip;
         }
         // Seek before Start, and further before it whenever the stream turns out to begin
@@ -208,7 +210,7 @@ public:
                 clip.sampleRate = SegmentDecoder::sampleRate;
         }
         if (clip.isEmpty() && error)
-            *error = m_error.isEmpty() ? QStringLiteral("cannot decode") : m_error;
+            *error = log.explained(m_error.isEmpty() ? QStringLiteral("cannot decode") : m_error);
         return clip;
     }
 

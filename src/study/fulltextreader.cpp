@@ -106,13 +106,13 @@ void FullTextReader::keepInView(int r) {
 }
 
 void FullTextReader::onCommand32() {
-    scrollUpStep(m_state.panel, m_state.panelGeometry);
+    scrollUpStep(m_state.panel, m_state.panelGeometry, m_state.rows);
     notifyPanel();
     focusCombo4();
 }
 
 void FullTextReader::onCommand33() {
-    scrollDownStep(m_state.panel, m_state.panelGeometry);
+    scrollDownStep(m_state.panel, m_state.panelGeometry, m_state.rows);
     notifyPanel();
     focusCombo4();
 }
@@ -121,10 +121,12 @@ bool FullTextReader::onCombo4Key(int keyCode) {
     const bool mini = m_state.program == Program::Mini;
     bool scrolled = false;
     if (keyCode == keyUp) {
-        mini ? scrollBarStep(-arrowStep) : scrollUpStep(m_state.panel, m_state.panelGeometry);
+        mini ? scrollBarStep(-arrowStep)
+             : scrollUpStep(m_state.panel, m_state.panelGeometry, m_state.rows);
         scrolled = true;
     } else if (keyCode == keyDown) {
-        mini ? scrollBarStep(arrowStep) : scrollDownStep(m_state.panel, m_state.panelGeometry);
+        mini ? scrollBarStep(arrowStep)
+             : scrollDownStep(m_state.panel, m_state.panelGeometry, m_state.rows);
         scrolled = true;
     }
     if (!mini)

@@ -28,7 +28,7 @@ public:
     // Starts the next sentence after readingSentence, or ends reading after the last one.
     // Sentences without playable times are passed over.
     void autoread();
-    // The arrows: 500 twips up or down, never past either end.
+    // The arrows: about 500 twips up or down, to where a row starts, never past either end.
     void onCommand32();
     void onCommand33();
     // Combo4's key-down with a key code (38 Up, 40 Down); true when the key scrolled.

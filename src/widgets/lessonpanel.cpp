@@ -134,10 +134,14 @@ void LessonPanel::applyScroll() {
     placeChildren();
 }
 
+std::span<const SentenceRow> LessonPanel::shownRows() const {
+    return m_rows ? std::span<const SentenceRow>(*m_rows) : std::span<const SentenceRow>();
+}
+
 void LessonPanel::scrollUp() {
     if (!m_state)
         return;
-    scrollUpStep(*m_state, m_geometry);
+    scrollUpStep(*m_state, m_geometry, shownRows());
     applyScroll();
     Q_EMIT scrolled();
 }
@@ -145,7 +149,7 @@ void LessonPanel::scrollUp() {
 void LessonPanel::scrollDown() {
     if (!m_state)
         return;
-    scrollDownStep(*m_state, m_geometry);
+    scrollDownStep(*m_state, m_geometry, shownRows());
     applyScroll();
     Q_EMIT scrolled();
 }
@@ -160,9 +164,9 @@ void LessonPanel::wheelScroll(int steps) {
     }
     for (int i = 0; i < std::abs(steps); ++i) {
         if (steps > 0)
-            scrollDownStep(*m_state, m_geometry);
+            scrollDownStep(*m_state, m_geometry, shownRows());
         else
-            scrollUpStep(*m_state, m_geometry);
+            scrollUpStep(*m_state, m_geometry, shownRows());
     }
     applyScroll();
     Q_EMIT scrolled();

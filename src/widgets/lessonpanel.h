@@ -41,7 +41,8 @@ public:
     SentenceCanvas *canvas() const { return m_canvas; }
     const LessonPanelGeometry &geometry() const { return m_geometry; }
 
-    // The 500-twip steps of the arrows; Combo4's Up and Down keys use them too.
+    // The steps of the arrows, about 500 twips to where a row starts; Combo4's Up and Down
+    // keys use them too.
     void scrollUp();
     void scrollDown();
 
@@ -56,6 +57,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    std::span<const SentenceRow> shownRows() const;
     void placeChildren();
     void wheelScroll(int steps);
     void thumbDragged(double pixels);

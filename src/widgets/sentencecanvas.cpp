@@ -302,8 +302,25 @@ QRect SentenceCanvas::pixelRect(int left, int top, int width, int height) const 
     return QRect(p(left), p(y), p(left + width) - p(left), p(y + height) - p(y));
 }
 
+// The study views show or hide every row's play icon together; while none shows, the icons
+// are no part of the list (a hidden control is not there for a screen reader either).
+bool SentenceCanvas::playIconsShown() const {
+    return m_rows && std::any_of(m_rows->begin(), m_rows->end(),
+                                 [](const SentenceRow &row) { return row.Image2.visible; });
+}
+
+SentenceCanvas::PartOfRow SentenceCanvas::partOfRow(int part) const {
+    if (playIconsShown())
+        return {part / 2 + 1, part % 2 == 0};
+    return {part + 1, false};
+}
+
 int SentenceCanvas::accessiblePartCount() const {
-    return m_rows ? int(m_rows->size()) * 2 : 0;
+    return m_rows ? int(m_rows->size()) * (playIconsShown() ? 2 : 1) : 0;
+}
+
+quint64 SentenceCanvas::accessiblePartLayout() const {
+    return playIconsShown() ? 1 : 0;
 }
 
 AccessiblePart SentenceCanvas::accessiblePart(int part) const {
@@ -314,9 +331,9 @@ AccessiblePart SentenceCanvas::accessiblePart(int part) const {
         a.description = m_note;
         return a;
     }
-    const int i = part / 2 + 1;
+    const auto [i, icon] = partOfRow(part);
     const SentenceRow &row = (*m_rows)[size_t(i - 1)];
-    if (part % 2 == 0) {
+    if (icon) {
         const TwipRect &box = row.Image2.box;
         a.role = QAccessible::PushButton;
         a.name = QStringLiteral("播放第 %1 句").arg(i);
@@ -352,9 +369,9 @@ AccessiblePart SentenceCanvas::accessiblePart(int part) const {
 void SentenceCanvas::pressAccessiblePart(int part) {
     if (part < 0 || part >= accessiblePartCount())
         return;
-    const int i = part / 2 + 1;
+    const auto [i, icon] = partOfRow(part);
     RowHit hit{i, RowElement::PlayIcon};
-    if (part % 2 == 1) {
+    if (!icon) {
         const RowText &english = (*m_rows)[size_t(i - 1)].Label6;
         hit.element = english.visible && english.cursor == RowCursor::PointingHand
                           ? RowElement::EnglishLine
@@ -369,6 +386,8 @@ int SentenceCanvas::accessiblePartAt(QPoint widgetPos) const {
     const RowHit hit = hitAt(widgetPos);
     if (hit.row < 1)
         return self;
+    if (!playIconsShown())
+        return hit.row - 1;
     return (hit.row - 1) * 2 + (hit.element == RowElement::PlayIcon ? 0 : 1);
 }
 

@@ -19,10 +19,10 @@ class FontMeasurer;
 // Units: positions in the rows and in this interface are twips; on screen
 // pixels = twips / 15 * scale.
 //
-// To assistive technology the canvas is a list with two parts per row, read from the rows
-// when asked: the play icon, a push button whose press is a click on the icon, then the row
-// itself with its number and lines, each line's text or that it is hidden; a row whose line
-// takes clicks (full text, recall) presses that line.
+// To assistive technology the canvas is a list read from the rows when asked: per row, while
+// the play icons show, the icon, a push button whose press is a click on it, and then the
+// row itself with its number and lines, each line's text or that it is hidden; a row whose
+// line takes clicks (full text, recall) presses that line. While no icon shows, only the rows.
 class SentenceCanvas : public QWidget, public AccessibleControl {
     Q_OBJECT
 public:
@@ -54,11 +54,13 @@ public:
     // The rows (0-based, [first, last)) the last paint drew, for tests and diagnostics.
     std::pair<int, int> lastPaintedRows() const { return m_lastPainted; }
 
-    // Part 2(i - 1) is row i's play icon, part 2(i - 1) + 1 the row.
+    // While the play icons show, part 2(i - 1) is row i's play icon and part 2(i - 1) + 1
+    // the row; otherwise part i - 1 is row i.
     AccessiblePart accessiblePart(int part) const override;
     void pressAccessiblePart(int part) override;
     int accessiblePartCount() const override;
     int accessiblePartAt(QPoint widgetPos) const override;
+    quint64 accessiblePartLayout() const override;
 
     static constexpr int viewportWidthTwips = 8775;
     static constexpr int viewportHeightTwips = 5818;
@@ -80,6 +82,12 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    struct PartOfRow {
+        int row = 0; // 1-based
+        bool icon = false;
+    };
+    bool playIconsShown() const;
+    PartOfRow partOfRow(int part) const;
     void paintRow(class QPainter &painter, int index, double bandTop, double bandBottom);
     void paintLine(QPainter &painter, int index, const RowText &line, LineFont font, double bandTop,
                    double bandBottom);

@@ -190,7 +190,7 @@ struct ScrollCase {
 
 class ScrollKeys : public ::testing::TestWithParam<ScrollCase> {};
 
-TEST_P(ScrollKeys, ArrowsAndCombo4KeysStepFiveHundredTwips) {
+TEST_P(ScrollKeys, ArrowsAndCombo4KeysStepAboutFiveHundredTwipsToARowStart) {
     const ScrollCase c = GetParam();
     for (bool viaArrow : {false, true}) {
         if (viaArrow && c.key != 38 && c.key != 40)
@@ -212,9 +212,10 @@ TEST_P(ScrollKeys, ArrowsAndCombo4KeysStepFiveHundredTwips) {
 
 INSTANTIATE_TEST_SUITE_P(
     FullTextReader, ScrollKeys,
+    // The rows are 705 twips apart; row 2 starts at 900, row 3 at 1605.
     ::testing::Values(ScrollCase{"upFrom300AboveReturnsToExactlyZero", -300, 38, 0},
-                      ScrollCase{"upFrom1300", -1300, 38, -800},
-                      ScrollCase{"downFromTheTop", 0, 40, -500},
+                      ScrollCase{"upFrom1300", -1300, 38, -900},
+                      ScrollCase{"downFromTheTop", 0, 40, -900},
                       ScrollCase{"otherKeyOnlyPlacesTheThumb", -1300, 65, -1300}),
     [](const auto &info) { return std::string(info.param.name); });
 

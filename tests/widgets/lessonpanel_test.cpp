@@ -1,12 +1,15 @@
+#include "text/fontmeasurer.h"
 #include "text/fonts.h"
 #include "widgets/lessonpanel.h"
 #include "widgets/sentencecanvas.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -141,6 +144,61 @@ TEST_F(LessonPanelTest, ScaleResizesTheWholePanel) {
     const QWidget *down = panel.findChild<QWidget *>(QStringLiteral("Command33"));
     EXPECT_EQ(down->geometry().bottom() + 1, panel.height());
     EXPECT_EQ(down->x(), 1128);
+    panel.bind(nullptr, nullptr);
+}
+
+// What the learner sees at the panel's top edge while stepping through a lesson by the arrows
+// and by the wheel: every stop but the bottom end shows the top row whole, so the topmost
+// pixel lines of the canvas hold no part of a cut line.
+TEST_F(LessonPanelTest, ArrowsAndWheelNeverCutTheTopLine) {
+    FontMeasurer measurer;
+    QString text = QStringLiteral("*");
+    for (int i = 1; i <= 40; ++i) {
+        const QString english =
+            i % 7 == 3 ? QStringLiteral("A long sentence %1 that wraps, ").arg(i).repeated(4)
+                       : QStringLiteral("Sentence number %1 is here.").arg(i);
+        text += english + QStringLiteral("#第%1句在这里。#1.0#2.0#*").arg(i);
+    }
+    const RowLayout layout = layoutRows(SentenceTable::fromText(text), RowTemplate(), measurer);
+    rows = layout.rows;
+    LessonPanel panel(Program::Orvessa);
+    panel.setMeasurer(&measurer);
+    LessonPanelState state;
+    state.canvasHeight = layout.canvasHeight;
+    state.scrollControlsVisible = true;
+    panel.bind(&state, &rows);
+    const int bottom = panel.geometry().viewportHeight - state.canvasHeight;
+    ASSERT_LT(bottom, -5000);
+
+    const auto topEdgeInk = [&] {
+        const QImage image = panel.canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int dark = 0;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                dark += c.red() < 160 && c.green() < 160 && c.blue() < 160 ? 1 : 0;
+            }
+        return dark;
+    };
+    auto *down = panel.findChild<QAbstractButton *>(QStringLiteral("Command33"));
+    auto *up = panel.findChild<QAbstractButton *>(QStringLiteral("Command32"));
+    ASSERT_TRUE(down && up);
+    const std::function<void()> moves[] = {
+        [&] { down->click(); }, [&] { wheel(panel.canvas(), -120); }, [&] { up->click(); },
+        [&] { wheel(panel.canvas(), 120); }};
+    for (int direction = 0; direction < 2; ++direction) {
+        for (int step = 0; step < 60; ++step) {
+            const int before = state.canvasTop;
+            moves[direction * 2 + step % 2]();
+            EXPECT_EQ(panel.canvas()->canvasTop(), state.canvasTop);
+            if (state.canvasTop != bottom) {
+                EXPECT_EQ(topEdgeInk(), 0) << "cut at canvas top " << state.canvasTop;
+            }
+            if (state.canvasTop == before)
+                break;
+        }
+        EXPECT_EQ(state.canvasTop, direction == 0 ? bottom : 0);
+    }
     panel.bind(nullptr, nullptr);
 }
 

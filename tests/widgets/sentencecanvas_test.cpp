@@ -1,7 +1,9 @@
+#include "desktop/paintedcontrolaccessible.h"
 #include "text/fontmeasurer.h"
 #include "text/fonts.h"
 #include "widgets/sentencecanvas.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -255,6 +257,52 @@ TEST_F(SentenceCanvasTest, NoteShowsOnlyWithoutRows) {
     canvas.setRows(nullptr);
     canvas.setNote(QString());
     EXPECT_EQ(nonWhitePixels(shot(), canvas.rect()), 0);
+}
+
+// What a screen reader finds in the list: a play icon is a push button with its press while
+// it shows and is no part of the list while no icon shows; the rows keep their names either way.
+TEST_F(SentenceCanvasTest, PlayIconsAreInTheListOnlyWhileTheyShow) {
+    PaintedControlAccessible::install();
+    load(3);
+    canvas.show(); // a part of a hidden widget is hidden whatever it describes
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&canvas);
+    ASSERT_TRUE(list);
+    const struct {
+        const char *name;
+        std::vector<bool> icons; // Image2.visible per row
+        QStringList roles;       // what the list holds, in order ("button", "row")
+    } cases[] = {
+        {"noneShows", {false, false, false}, {"row", "row", "row"}},
+        {"allShow", {true, true, true}, {"button", "row", "button", "row", "button", "row"}},
+        {"noneAgain", {false, false, false}, {"row", "row", "row"}},
+        // One hidden among shown icons keeps its place, marked invisible and without action.
+        {"oneHidden", {true, false, true}, {"button", "row", "hidden", "row", "button", "row"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i].Image2.visible = c.icons[i];
+        QStringList roles;
+        for (int i = 0; i < list->childCount(); ++i) {
+            QAccessibleInterface *part = list->child(i);
+            ASSERT_TRUE(part && part->isValid());
+            auto *actions = part->actionInterface();
+            const bool pressable = actions && !actions->actionNames().isEmpty();
+            if (part->role() == QAccessible::PushButton) {
+                const bool hidden = part->state().invisible;
+                EXPECT_EQ(pressable, !hidden) << i;
+                roles << (hidden ? "hidden" : "button");
+            } else {
+                EXPECT_EQ(part->role(), QAccessible::ListItem);
+                EXPECT_TRUE(part->text(QAccessible::Name)
+                                .startsWith(QStringLiteral("%1. ").arg(
+                                    roles.count(QStringLiteral("row")) + 1)))
+                    << part->text(QAccessible::Name).toStdString();
+                roles << "row";
+            }
+        }
+        EXPECT_EQ(roles, c.roles);
+    }
 }
 
 } // namespace

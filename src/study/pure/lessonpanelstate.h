@@ -3,7 +3,10 @@
 // Scrolling of the lesson panel: the canvas (Picture2) moves vertically inside the fixed
 // viewport (Picture5). All values are twips; canvasTop is 0 or negative.
 
+#include "content/rowlayout.h"
+
 #include <QString>
+#include <span>
 
 // Fixed places of the panel and of its scroll column (the strip right of the canvas).
 struct LessonPanelGeometry {
@@ -42,11 +45,20 @@ struct LessonPanelState {
 };
 
 // The up-arrow step (Command32, the Up key, one wheel notch up): 500 twips towards the top,
-// never past it.
-void scrollUpStep(LessonPanelState &state, const LessonPanelGeometry &geometry);
+// never past it. With the panel's rows the step ends where a row starts instead (the row
+// start nearest to the 500 twips, and at least one row), so that the top row is never cut.
+void scrollUpStep(LessonPanelState &state, const LessonPanelGeometry &geometry,
+                  std::span<const SentenceRow> rows = {});
 // The down-arrow step (Command33, the Down key, one wheel notch down): 500 twips, never
-// past the point where the canvas's bottom meets the viewport's bottom.
-void scrollDownStep(LessonPanelState &state, const LessonPanelGeometry &geometry);
+// past the point where the canvas's bottom meets the viewport's. With rows it ends at the
+// nearest row start as the up step does; the bottom end stays where it is (the last row
+// must show whole, and the thumb stands at the bottom of its track only there).
+void scrollDownStep(LessonPanelState &state, const LessonPanelGeometry &geometry,
+                    std::span<const SentenceRow> rows = {});
+// Where row index (0-based) starts on the canvas: half way between the previous row's
+// Chinese line and this row's English line, so that a row at the viewport's top keeps a
+// little room above its text; the first row starts at the canvas's top.
+int rowStartTwips(std::span<const SentenceRow> rows, size_t index);
 // Puts the thumb where canvasTop says: 255 at the top, the bottom of its track when the
 // canvas's bottom meets the viewport's. A canvas no taller than the viewport keeps it at 255.
 void placeThumb(LessonPanelState &state, const LessonPanelGeometry &geometry);
