@@ -12,19 +12,29 @@ VoiceRecorder::Start FakeVoiceRecorder::startRecording(const QString &filePath) 
     return Start::Started;
 }
 
-void FakeVoiceRecorder::stopRecording() {
+VoiceRecorder::Take FakeVoiceRecorder::stopRecording() {
     if (!m_recording)
-        return;
+        return Take::NotRecording;
     m_recording = false;
-    m_hasRecording = true;
+    m_hasRecording = nextTake == Take::Made;
     calls << QStringLiteral("stop recording");
+    return nextTake;
 }
 
-void FakeVoiceRecorder::playFromStart() {
-    if (!m_hasRecording)
-        return;
+VoiceRecorder::Play FakeVoiceRecorder::playFromStart() {
+    if (!m_hasRecording || m_recording)
+        return Play::NoRecording;
+    m_playing = false;
+    if (nextPlay != Play::Started)
+        return nextPlay;
     m_playing = true;
     calls << QStringLiteral("play");
+    return Play::Started;
+}
+
+VoiceRecorder::Start FakeVoiceRecorder::watchInputLevel(int ms) {
+    calls << QStringLiteral("watch %1").arg(ms);
+    return nextStart;
 }
 
 void FakeVoiceRecorder::stopPlayback() {

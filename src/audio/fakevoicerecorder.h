@@ -12,13 +12,16 @@ public:
     using VoiceRecorder::VoiceRecorder;
 
     Start startRecording(const QString &filePath) override;
-    void stopRecording() override;
-    void playFromStart() override;
+    Take stopRecording() override;
+    Play playFromStart() override;
     void stopPlayback() override;
     void setPlaybackShape(PlaybackShape shape) override { m_shape = shape; }
     PlaybackShape playbackShape() const override { return m_shape; }
     // positionMs while playing, else -1.
     qint64 playbackPositionMs() const override { return m_playing ? positionMs : -1; }
+
+    // Lists "watch <ms>" and returns nextStart; a test emits inputLevel() itself.
+    Start watchInputLevel(int ms) override;
 
     bool isRecording() const override { return m_recording; }
     bool isPlaying() const override { return m_playing; }
@@ -29,9 +32,11 @@ public:
     bool finishPlayback();
 
     Start nextStart = Start::Started; // what every startRecording() returns
+    Take nextTake = Take::Made;       // what the stop of a recording makes of it
+    Play nextPlay = Play::Started;    // what a play with a recording does
     qint64 positionMs = 0;            // the playback position a test has set
-    // "record <path>", "stop recording", "play", "stop playback"; stops with nothing to
-    // stop are not listed.
+    // "record <path>", "stop recording", "play", "stop playback", "watch <ms>"; stops with
+    // nothing to stop, and plays that start nothing, are not listed.
     QStringList calls;
 
 private:

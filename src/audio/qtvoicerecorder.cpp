@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QAudioSource>
+#include <QFile>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
@@ -52,11 +53,15 @@ QtVoiceRecorder::QtVoiceRecorder(QObject *parent) : VoiceRecorder(parent) {
         endPlayback();
         Q_EMIT playbackFinished();
     });
+    m_levelTimer.setInterval(levelIntervalMs);
+    connect(&m_levelTimer, &QTimer::timeout, this, &QtVoiceRecorder::reportLevel);
 }
 
 QtVoiceRecorder::~QtVoiceRecorder() {
     stopPlayback();
+    m_watchMs = 0;
     stopRecording();
+    stopWatchSource();
     for (QProcess *process : {m_lookup, m_events}) {
         if (process) {
             process->disconnect(this);
@@ -111,8 +116,8 @@ void QtVoiceRecorder::onDefaultSourceAnswered() {
     QProcess *lookup = std::exchange(m_lookup, nullptr);
     if (!lookup)
         return;
-    const bool answered = lookup->exitStatus() == QProcess::NormalExit &&
-                          lookup->exitCode() == 0 && lookup->error() != QProcess::FailedToStart;
+    const bool answered = lookup->exitStatus() == QProcess::NormalExit && lookup->exitCode() == 0 &&
+                          lookup->error() != QProcess::FailedToStart;
     const QString name = QString::fromUtf8(lookup->readAllStandardOutput()).trimmed();
     lookup->deleteLater();
     // No answer is not remembered: the next start asks again, and tells a missing server.
@@ -161,11 +166,7 @@ QAudioDevice QtVoiceRecorder::chooseInput(bool *serverAnswered) const {
     return QMediaDevices::defaultAudioInput();
 }
 
-VoiceRecorder::Start QtVoiceRecorder::startRecording(const QString &filePath) {
-    stopPlayback();
-    stopRecording();
-    dropRecording();
-
+VoiceRecorder::Start QtVoiceRecorder::findInput(QAudioDevice &device, QAudioFormat &format) {
     bool serverAnswered = false;
     if (QMediaDevices::audioInputs().isEmpty()) {
         // Qt lists nothing both when the server is gone and when it has no source; pactl
@@ -174,51 +175,88 @@ VoiceRecorder::Start QtVoiceRecorder::startRecording(const QString &filePath) {
         const bool pactlThere = !QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty();
         return pactlThere && !serverAnswered ? Start::NoSoundServer : Start::NoInputDevice;
     }
-    const QAudioDevice device = chooseInput(&serverAnswered);
+    device = chooseInput(&serverAnswered);
     if (device.isNull())
         return Start::NoInputDevice;
-    const QAudioFormat format = captureFormat(device);
+    format = captureFormat(device);
     if (!format.isValid())
         return Start::NoInputDevice;
+    m_serverAnswered = serverAnswered;
+    return Start::Started;
+}
 
+VoiceRecorder::Start QtVoiceRecorder::startRecording(const QString &filePath) {
+    stopPlayback();
+    stopRecording();
+    dropRecording();
+    stopWatchSource();
+
+    QAudioDevice device;
+    QAudioFormat format;
+    if (const Start found = findInput(device, format); found != Start::Started)
+        return found;
+
+    // The take goes into a temporary file beside filePath; filePath itself is untouched
+    // until stopRecording() finds a take to put in its place.
     m_file.setFileName(filePath);
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+    if (!m_file.open(QIODevice::WriteOnly)) {
         m_file.setFileName({});
         return Start::FileNotWritable;
     }
     if (m_file.write(wavHeader(layoutOf(format), 0)) != wavHeaderBytes) {
-        m_file.close();
-        QFile::remove(filePath);
+        m_file.cancelWriting();
+        m_file.commit(); // removes the temporary file
         return Start::FileNotWritable;
     }
 
+    m_tap.setTarget(&m_file);
+    m_tap.take();
+    m_tap.open(QIODevice::WriteOnly);
     m_source = new QAudioSource(device, format, this);
-    m_source->start(&m_file);
+    m_source->start(&m_tap);
     if (m_source->error() != QAudio::NoError || m_source->state() == QAudio::StoppedState) {
-        const bool serverGone = m_source->error() == QAudio::OpenError && !serverAnswered;
+        const bool serverGone = m_source->error() == QAudio::OpenError && !m_serverAnswered;
         delete m_source;
         m_source = nullptr;
-        m_file.close();
-        QFile::remove(filePath);
+        m_tap.close();
+        m_file.cancelWriting();
+        m_file.commit();
         return serverGone ? Start::NoSoundServer : Start::NoInputDevice;
     }
     m_format = format;
     m_path = filePath;
     m_inputId = QString::fromUtf8(device.id());
+    m_levelTimer.start();
     return Start::Started;
 }
 
-void QtVoiceRecorder::stopRecording() {
+VoiceRecorder::Take QtVoiceRecorder::stopRecording() {
     if (!m_source)
-        return;
+        return Take::NotRecording;
     m_source->stop();
     delete m_source;
     m_source = nullptr;
+    m_tap.close();
     const PcmLayout layout = layoutOf(m_format);
     // A stop in the middle of a frame leaves a part frame; the header counts whole ones.
     const qint64 data = m_file.size() - wavHeaderBytes;
-    m_hasRecording = patchWavHeader(m_file, layout, data) && m_file.flush();
-    m_file.close();
+    Take take = Take::Made;
+    if (data < layout.blockAlign()) {
+        take = Take::Empty;
+        m_file.cancelWriting();
+    } else if (!patchWavHeader(m_file, layout, data) || !m_file.flush()) {
+        take = Take::NotSaved;
+        m_file.cancelWriting();
+    }
+    // A cancelled file is removed here; a kept one takes the recording file's place.
+    if (!m_file.commit() && take == Take::Made)
+        take = Take::NotSaved;
+    m_hasRecording = take == Take::Made;
+    reportLevel();
+    // The learner asked to watch the level for a few seconds that are not over yet.
+    if (!m_watchSource && m_watchClock.isValid() && m_watchClock.elapsed() < m_watchMs)
+        startWatchSource();
+    return take;
 }
 
 void QtVoiceRecorder::dropRecording() {
@@ -228,20 +266,20 @@ void QtVoiceRecorder::dropRecording() {
     m_playback.setData(QByteArray());
 }
 
-void QtVoiceRecorder::playFromStart() {
+VoiceRecorder::Play QtVoiceRecorder::playFromStart() {
     if (!m_hasRecording || isRecording())
-        return;
+        return Play::NoRecording;
     endPlayback();
     // Recordings are seconds long: reading the samples whole keeps the sink's reads off the
     // disk, and the sink stops at their exact end.
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(wavHeaderBytes))
-        return;
+        return Play::NoRecording;
     const qint64 block = layoutOf(m_format).blockAlign();
     QByteArray samples = file.readAll();
     samples.truncate(samples.size() / block * block);
     if (samples.isEmpty())
-        return;
+        return Play::NoRecording;
     // A skip that would leave nothing to hear is ignored rather than playing nothing.
     const qint64 skipBytes =
         std::max(0, m_shape.skipMs) * qint64(m_format.sampleRate()) / 1000 * block;
@@ -257,12 +295,20 @@ void QtVoiceRecorder::playFromStart() {
     m_playback.setData(samples);
     m_playback.open(QIODevice::ReadOnly);
 
-    m_sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), m_format, this);
+    const QAudioDevice output = QMediaDevices::defaultAudioOutput();
+    if (output.isNull()) {
+        m_playback.close();
+        return Play::OutputFailed;
+    }
+    m_sink = new QAudioSink(output, m_format, this);
     m_sink->setBufferSize(m_format.bytesForDuration(playbackBufferMs * 1000));
     connect(m_sink, &QAudioSink::stateChanged, this, &QtVoiceRecorder::onSinkState);
     m_sink->start(&m_playback);
-    if (m_sink->state() == QAudio::StoppedState)
+    if (m_sink->state() == QAudio::StoppedState || m_sink->error() == QAudio::OpenError) {
         endPlayback();
+        return Play::OutputFailed;
+    }
+    return Play::Started;
 }
 
 void QtVoiceRecorder::onSinkState() {
@@ -296,6 +342,67 @@ void QtVoiceRecorder::endPlayback() {
     sink->stop();
     sink->deleteLater();
     m_playback.close();
+}
+
+VoiceRecorder::Start QtVoiceRecorder::watchInputLevel(int ms) {
+    m_watchClock.start();
+    m_watchMs = std::max(0, ms);
+    if (m_watchMs == 0) {
+        stopWatchSource();
+        reportLevel();
+        return Start::Started;
+    }
+    if (isRecording()) {
+        m_levelTimer.start();
+        return Start::Started; // the recording reports its level anyway
+    }
+    QAudioDevice device;
+    QAudioFormat format;
+    if (const Start found = findInput(device, format); found != Start::Started)
+        return found;
+    stopWatchSource();
+    m_watchDevice = device;
+    m_watchFormat = format;
+    startWatchSource();
+    return m_watchSource ? Start::Started : Start::NoInputDevice;
+}
+
+void QtVoiceRecorder::startWatchSource() {
+    if (m_watchDevice.isNull() || !m_watchFormat.isValid())
+        return;
+    m_watchTap.take();
+    m_watchTap.open(QIODevice::WriteOnly);
+    m_watchSource = new QAudioSource(m_watchDevice, m_watchFormat, this);
+    m_watchSource->start(&m_watchTap);
+    if (m_watchSource->error() != QAudio::NoError ||
+        m_watchSource->state() == QAudio::StoppedState) {
+        stopWatchSource();
+        return;
+    }
+    m_levelTimer.start();
+}
+
+void QtVoiceRecorder::stopWatchSource() {
+    if (!m_watchSource)
+        return;
+    m_watchSource->stop();
+    delete m_watchSource;
+    m_watchSource = nullptr;
+    m_watchTap.close();
+}
+
+void QtVoiceRecorder::reportLevel() {
+    InputLevelTap &tap = m_source ? m_tap : m_watchTap;
+    if (tap.heardSinceTake()) {
+        const InputPeak peak = tap.take();
+        Q_EMIT inputLevel(peak.peak, peak.clipped);
+    }
+    if (m_watchSource && !(m_watchClock.isValid() && m_watchClock.elapsed() < m_watchMs))
+        stopWatchSource();
+    if (!m_source && !m_watchSource && m_levelTimer.isActive()) {
+        m_levelTimer.stop();
+        Q_EMIT inputLevel(0, false); // nothing is heard any more: the meter falls to rest
+    }
 }
 
 std::unique_ptr<VoiceRecorder> createSystemVoiceRecorder() {

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "inputleveltap.h"
 #include "media/wavheader.h"
 #include "voicerecorder.h"
 
+#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QBuffer>
-#include <QFile>
+#include <QElapsedTimer>
+#include <QSaveFile>
 #include <QString>
 #include <QTimer>
 #include <optional>
 
-class QAudioDevice;
 class QAudioSink;
 class QAudioSource;
 class QProcess;
@@ -25,7 +27,9 @@ class QProcess;
 // device and the file delays the start.
 //
 // The header goes in first with zero sizes and is rewritten with the real ones on stop, so
-// a recording cut off by a crash is still a readable (if empty-looking) wave file.
+// a recording cut off by a crash is still a readable (if empty-looking) wave file. It is
+// written into a temporary file beside the recording file (QSaveFile), which replaces the
+// recording file in one step only when the stop finds a take in it.
 //
 // A playback shape is applied to the samples as they are read for the playback, never to
 // the file: the recording stays as it was heard.
@@ -41,12 +45,13 @@ public:
     // chosen microphone is followed; until the new answer is in, a start asks itself.
     void prepare() override;
     Start startRecording(const QString &filePath) override;
-    void stopRecording() override;
-    void playFromStart() override;
+    Take stopRecording() override;
+    Play playFromStart() override;
     void stopPlayback() override;
     void setPlaybackShape(PlaybackShape shape) override { m_shape = shape; }
     PlaybackShape playbackShape() const override { return m_shape; }
     qint64 playbackPositionMs() const override;
+    Start watchInputLevel(int ms) override;
 
     bool isRecording() const override { return m_source != nullptr; }
     bool isPlaying() const override { return m_sink != nullptr; }
@@ -66,18 +71,33 @@ public:
     // buffer as well, so a short one keeps playbackFinished() close to the end that is heard;
     // the same 80 ms as the click sounds, which PulseAudio is measured to start reliably.
     static constexpr int playbackBufferMs = 80;
+    static constexpr int levelIntervalMs = 50;
 
 private:
     void onDefaultSourceAnswered();
     void onServerEvents();
     QAudioDevice chooseInput(bool *serverAnswered) const;
+    // The device and format a capture would use now, or why there is none.
+    Start findInput(QAudioDevice &device, QAudioFormat &format);
+    void startWatchSource();
+    void stopWatchSource();
+    void reportLevel();
     void dropRecording();
     void endPlayback();
     void onSinkState();
 
     QAudioSource *m_source = nullptr;
     QAudioSink *m_sink = nullptr;
-    QFile m_file;
+    QSaveFile m_file;
+    InputLevelTap m_tap;                   // between the capture device and the file
+    QAudioSource *m_watchSource = nullptr; // a level check while nothing records
+    InputLevelTap m_watchTap;
+    QTimer m_levelTimer;
+    QElapsedTimer m_watchClock;
+    qint64 m_watchMs = 0; // how long the level is watched from m_watchClock's start
+    QAudioDevice m_watchDevice;
+    QAudioFormat m_watchFormat;
+    bool m_serverAnswered = false; // the last findInput() heard from the server
     QBuffer m_playback;
     QTimer m_drained; // the sink's buffer playing out after the last samples went in
     QAudioFormat m_format;

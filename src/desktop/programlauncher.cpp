@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
 #endif
@@ -25,7 +26,27 @@ ProgramLauncher ProgramLauncher::system() {
         return process.startDetached();
     };
     launcher.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    launcher.startTool = [](const QString &name, const QStringList &arguments) {
+        const QString path = QStandardPaths::findExecutable(name);
+        return !path.isEmpty() && QProcess::startDetached(path, arguments);
+    };
     return launcher;
+}
+
+bool openSoundInputSettings(const ProgramLauncher &launcher) {
+    if (!launcher.startTool)
+        return false;
+    // PulseAudio's and PipeWire's volume controls open on their input devices' tab.
+    const std::pair<const char *, QStringList> tools[] = {
+        {"pavucontrol", {QStringLiteral("--tab=4")}},
+        {"pavucontrol-qt", {QStringLiteral("--tab=4")}},
+        {"gnome-control-center", {QStringLiteral("sound")}},
+    };
+    for (const auto &[name, arguments] : tools) {
+        if (launcher.startTool(QString::fromLatin1(name), arguments))
+            return true;
+    }
+    return false;
 }
 
 QString programPath(const QString &programDir, const QString &name) {

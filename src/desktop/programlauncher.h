@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
@@ -12,9 +13,16 @@ struct ProgramLauncher {
     std::function<bool(const QString &path)> startDetached;
     // Opens a local file or an address with the desktop's default handler.
     std::function<bool(const QUrl &url)> openUrl;
+    // Starts a program of the desktop (a settings tool) found on the PATH by name, detached,
+    // with arguments; returns whether it started. One that is not installed starts nothing.
+    std::function<bool(const QString &name, const QStringList &arguments)> startTool;
 
     static ProgramLauncher system();
 };
+
+// Opens the desktop's settings of the sound input (which microphone, how loud) in the first
+// settings tool of the sound server that is installed; returns whether one started.
+bool openSoundInputSettings(const ProgramLauncher &launcher);
 
 // The path of a program of the program directory: name, with ".exe" on Windows.
 QString programPath(const QString &programDir, const QString &name);

@@ -5,6 +5,7 @@
 #include "study/pure/dictationscore.h"
 #include "study/trainerstate.h"
 #include "text/fonts.h"
+#include "widgets/inputlevelmeter.h"
 #include "widgets/lessonpanel.h"
 #include "widgets/palette.h"
 #include "widgets/picturelabel.h"
@@ -353,9 +354,15 @@ void StudyArea::buildPages() {
     m_followNotice = label(QString(), 13, QStringLiteral("#9A5B13"));
     m_followNotice->setObjectName(QStringLiteral("FollowReadNotice"));
     inPicture4(m_followNotice, 1560, 5730, 7140, 330);
-    m_Label13 = label(QStringLiteral("录音音量调节>>"), 12, QStringLiteral("#8A96A3"));
+    m_Label13 = new TextButton(QStringLiteral("录音音量调节>>"));
     m_Label13->setObjectName(QStringLiteral("Label13"));
+    m_Label13->setToolTip(QStringLiteral("查看话筒音量，并打开系统的录音设置"));
     inPicture4(m_Label13, 6900, 225, 1800, 375);
+    connect(m_Label13, &TextButton::released, this, &StudyArea::label13Released);
+    // The microphone's level, in the title row until the learner asks for it.
+    m_levelMeter = new InputLevelMeter(m_Picture4);
+    Twips::place(m_levelMeter, 1800, 240, 5040, 330);
+    m_levelMeter->hide();
 
     // Voice options page (studyMode 6): nothing on it is read yet; the speed that takes
     // effect is the one of sentence study.

@@ -10,6 +10,7 @@
 #include <array>
 #include <vector>
 
+class InputLevelMeter;
 class LessonPanel;
 class PictureLabel;
 class QComboBox;
@@ -48,6 +49,9 @@ public:
     VoiceWaveView *waveView() const { return m_waves; }
     PitchContourView *contourView() const { return m_contours; }
     QLabel *feedbackSummary() const { return m_feedbackSummary; }
+    // "录音音量调节>>" and the microphone's level it shows on the follow-read page.
+    TextButton *Label13() const { return m_Label13; }
+    InputLevelMeter *levelMeter() const { return m_levelMeter; }
     // The feedback on the learner's recording of sentence: its marks on the English line
     // while that line shows sentence, its summary (or status, when not empty) and contours.
     void showFeedback(const QString &sentence, const SentenceFeedback &feedback,
@@ -72,6 +76,7 @@ Q_SIGNALS:
     void repeatPicked(const QString &text);
     void pausePicked(const QString &text);
     void sampleReleased();
+    void label13Released();
     // The learner finished typing into Combo5 (Enter, or the focus left it).
     void passMarkEdited();
     // An entry was picked from Combo5's list.
@@ -139,7 +144,8 @@ private:
     QFrame *m_Picture4 = nullptr;
     QLabel *m_Label10 = nullptr;
     QLabel *m_Label11 = nullptr;
-    QLabel *m_Label13 = nullptr;
+    TextButton *m_Label13 = nullptr;
+    InputLevelMeter *m_levelMeter = nullptr;
     VoiceWaveView *m_waves = nullptr;
     PitchContourView *m_contours = nullptr;
     QLabel *m_feedbackSummary = nullptr;

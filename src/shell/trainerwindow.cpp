@@ -14,6 +14,7 @@
 #include "studyarea.h"
 #include "text/fonts.h"
 #include "widgets/chromebutton.h"
+#include "widgets/inputlevelmeter.h"
 #include "widgets/lessonpanel.h"
 #include "widgets/picturelabel.h"
 #include "widgets/sentencecanvas.h"
@@ -185,6 +186,16 @@ void TrainerWindow::wire() {
     connect(m_menu->miniButton(), &TextButton::released, this, &TrainerWindow::startMini);
     connect(m_menu->moreButton(), &TextButton::released, this, &TrainerWindow::openMoreSoftware);
     connect(m_area, &StudyArea::sampleReleased, this, &TrainerWindow::openSample);
+    connect(m_area, &StudyArea::label13Released, this, &TrainerWindow::showInputLevel);
+    connect(&m_recorder, &VoiceRecorder::inputLevel, this, [this](double peak, bool clipped) {
+        InputLevelMeter *meter = m_area->levelMeter();
+        if (!meter->isVisibleTo(m_area))
+            return;
+        if (peak > 0 || clipped || m_recorder.isRecording())
+            meter->setLevel(peak, clipped);
+        else
+            meter->setResting(QStringLiteral("录音时在此显示音量"));
+    });
     // However the program is asked to end, the window's unload runs first.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TrainerWindow::unload);
     connect(m_catalogue, &CatalogueView::loadRequested, this, &TrainerWindow::loadlesson);
@@ -433,6 +444,19 @@ void TrainerWindow::openMoreSoftware() {
     launcher.openUrl(QUrl::fromLocalFile(m_places.shippedPath(u"help/index.html")));
 }
 
+// 录音音量调节: the learner sees the microphone's level on the page at once, and gets the
+// desktop's own input settings (which microphone, how loud) where a tool for them is there.
+void TrainerWindow::showInputLevel() {
+    InputLevelMeter *meter = m_area->levelMeter();
+    meter->show();
+    const VoiceRecorder::Start watched = m_followRead.onLabel13();
+    if (watched == VoiceRecorder::Start::Started)
+        meter->setLevel(0, false);
+    else
+        meter->setResting(FollowReadComparison::noticeFor(watched));
+    openSoundInputSettings(launcher);
+}
+
 void TrainerWindow::openSample() {
     launcher.openUrl(QUrl::fromLocalFile(m_places.shippedPath(u"Sound/英语900句/demo.mp3")));
 }
@@ -554,6 +578,7 @@ void TrainerWindow::refreshFollowRead() {
     const bool shown = m_state.studyMode == 5 && m_state.view.Picture4Visible;
     if (!shown) {
         m_wavePoll.stop();
+        m_area->levelMeter()->hide();
         return;
     }
     const std::optional<SentenceTimes> times = m_state.sentences.times(m_state.currentSentence);

@@ -114,6 +114,7 @@ private:
     void startMini();
     void openMoreSoftware();
     void openSample();
+    void showInputLevel();
     bool isBackground(const QWidget *widget) const;
     void backgroundHovered();
     void hideHoverFrame();

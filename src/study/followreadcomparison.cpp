@@ -47,6 +47,7 @@ void FollowReadComparison::prepare() {
     stopRecorder();
     m_recorder.prepare();
     m_buttons = FollowReadState{};
+    m_shownSentence = m_state.currentSentence;
     Q_EMIT recordingDropped();
     Q_EMIT buttonsChanged();
 }
@@ -79,26 +80,39 @@ void FollowReadComparison::onCommand10() {
     if (!m_buttons.Command10.enabled)
         return;
     m_recordLimit->stop();
-    m_buttons.Command10.enabled = false;
-    m_buttons.Command9.enabled = true;
-    m_buttons.Command12.enabled = true;
-    const bool wasRecording = m_recorder.isRecording();
+    if (m_recorder.isRecording()) {
+        endRecording();
+    } else {
+        m_buttons.Command10.enabled = false;
+        m_buttons.Command9.enabled = true;
+        m_buttons.Command12.enabled = true;
+    }
     stopRecorder();
     m_playback.stopPlayback();
-    if (wasRecording && m_recorder.hasRecording())
-        Q_EMIT recordingMade();
     Q_EMIT buttonsChanged();
 }
 
 void FollowReadComparison::onCommand12() {
-    // Playing while recording would cut the learner off mid-sentence.
-    if (m_buttons.Command12.enabled && !m_recorder.isRecording())
-        m_recorder.playFromStart();
+    if (!m_buttons.Command12.enabled)
+        return;
+    // Pressed while recording: the learner is done and wants to hear the new take.
+    if (m_recorder.isRecording()) {
+        onCommand10();
+        if (!m_buttons.Command12.enabled)
+            return; // no take; the notice says why
+    }
+    playRecording();
+    Q_EMIT buttonsChanged();
 }
 
 void FollowReadComparison::onCommand9() {
     if (!m_buttons.Command9.enabled)
         return;
+    if (m_recorder.isRecording()) {
+        onCommand10();
+        if (!m_buttons.Command9.enabled)
+            return;
+    }
     m_buttons.Command9.enabled = false;
     m_buttons.Command10.enabled = true;
     // The loop begins with the model alone, not over a playback 您的发音 started.
@@ -124,13 +138,56 @@ void FollowReadComparison::onCommand14() {
 }
 
 void FollowReadComparison::onCommand15() {
-    if (m_buttons.Command15.enabled && m_hooks.firstSentence)
+    if (!m_buttons.Command15.enabled)
+        return;
+    if (m_hooks.firstSentence)
         m_hooks.firstSentence();
+    // Already on the first sentence nothing changes; from another one the take goes.
+    sentenceShown(m_state.currentSentence);
+}
+
+VoiceRecorder::Start FollowReadComparison::onLabel13() {
+    m_watchingLevel = true;
+    return m_recorder.watchInputLevel(levelWatchMs);
+}
+
+void FollowReadComparison::leavePage() {
+    m_recordLimit->stop();
+    bool changed = false;
+    if (m_recorder.isRecording()) {
+        endRecording();
+        changed = true;
+    }
+    if (looping()) {
+        endLoop();
+        changed = true;
+    }
+    m_recorder.stopPlayback();
+    if (m_watchingLevel) {
+        m_watchingLevel = false;
+        m_recorder.watchInputLevel(0);
+    }
+    if (changed)
+        Q_EMIT buttonsChanged();
+}
+
+void FollowReadComparison::lessonLoading() {
+    if (m_recorder.isRecording())
+        endRecording();
+    leaveSentence();
+}
+
+void FollowReadComparison::sentenceShown(int sentence) {
+    if (sentence == m_shownSentence)
+        return;
+    leaveSentence();
 }
 
 void FollowReadComparison::onSentenceEndInMode5() {
-    if (looping() && !m_recorder.isRecording())
-        m_recorder.playFromStart();
+    if (looping() && !m_recorder.isRecording()) {
+        playRecording();
+        Q_EMIT buttonsChanged();
+    }
 }
 
 void FollowReadComparison::onRecordingPlayed() {
@@ -153,20 +210,94 @@ QString FollowReadComparison::noticeFor(VoiceRecorder::Start reason) {
     return {};
 }
 
+QString FollowReadComparison::noticeFor(VoiceRecorder::Take take) {
+    switch (take) {
+    case VoiceRecorder::Take::NotRecording:
+    case VoiceRecorder::Take::Made:
+        return {};
+    case VoiceRecorder::Take::Empty:
+        return QStringLiteral("没有录到声音，请再录一次。");
+    case VoiceRecorder::Take::NotSaved:
+        return QStringLiteral("录音没能保存，请再录一次。");
+    }
+    return {};
+}
+
+QString FollowReadComparison::noticeFor(VoiceRecorder::Play play) {
+    switch (play) {
+    case VoiceRecorder::Play::Started:
+        return {};
+    case VoiceRecorder::Play::NoRecording:
+        return QStringLiteral("录音无法读取，请再录一次。");
+    case VoiceRecorder::Play::OutputFailed:
+        return QStringLiteral("放音设备无法打开，听不到您的录音。");
+    }
+    return {};
+}
+
 void FollowReadComparison::onRecordLimit() {
     m_recordLimit->stop();
-    if (m_recorder.isRecording())
-        onCommand10();
+    // Only the recording ends: whatever else plays (on this page or another) plays on.
+    if (m_recorder.isRecording()) {
+        endRecording();
+        Q_EMIT buttonsChanged();
+    }
+}
+
+bool FollowReadComparison::endRecording() {
+    m_recordLimit->stop();
+    const VoiceRecorder::Take take = m_recorder.stopRecording();
+    if (take == VoiceRecorder::Take::Made) {
+        m_buttons.notice.clear();
+        m_buttons.Command10.enabled = false;
+        m_buttons.Command9.enabled = true;
+        m_buttons.Command12.enabled = true;
+        Q_EMIT recordingMade();
+        return true;
+    }
+    m_buttons.notice = noticeFor(take);
+    m_buttons.Command10.enabled = false;
+    m_buttons.Command9.enabled = false;
+    m_buttons.Command12.enabled = false;
+    Q_EMIT recordingDropped();
+    return false;
+}
+
+void FollowReadComparison::endLoop() {
+    m_buttons.Command10.enabled = false;
+    m_buttons.Command9.enabled = true;
+}
+
+// The take from its start. One that cannot be heard says why, and a loop waiting for it
+// ends rather than stall after the model.
+void FollowReadComparison::playRecording() {
+    const VoiceRecorder::Play played = m_recorder.playFromStart();
+    if (played == VoiceRecorder::Play::Started) {
+        m_buttons.notice.clear();
+        return;
+    }
+    m_buttons.notice = noticeFor(played);
+    if (played == VoiceRecorder::Play::NoRecording) {
+        m_buttons.Command10.enabled = false;
+        m_buttons.Command9.enabled = false;
+        m_buttons.Command12.enabled = false;
+        Q_EMIT recordingDropped();
+    } else if (looping()) {
+        endLoop();
+    }
 }
 
 // A recording belongs to the sentence it was made for: the learner records anew.
 void FollowReadComparison::leaveSentence() {
+    m_shownSentence = m_state.currentSentence;
     m_recordLimit->stop();
     m_buttons.Command9.enabled = false;
     m_buttons.Command10.enabled = false;
     m_buttons.Command12.enabled = false;
     stopRecorder();
-    m_playback.stopPlayback();
+    // Off the page the lesson player belongs to the page shown (a dictation's next sentence).
+    if (m_state.studyMode == 5)
+        m_playback.stopPlayback();
     Q_EMIT recordingDropped();
     Q_EMIT buttonsChanged();
 }

@@ -71,24 +71,32 @@ void FollowReadSounds::recordingMade(const QString &wavPath) {
     const quint64 generation = ++m_recordingGeneration;
     // Measuring a long recording takes a while too: it is shaped where it is read, against
     // the model as it is now (a model that comes later shapes it again).
-    m_pool.start([this, wavPath, generation, model = m_model] {
+    const quint64 modelTicket = m_ticket;
+    const Model modelStatus = m_modelStatus;
+    m_pool.start([this, wavPath, generation, model = m_model, modelTicket, modelStatus] {
         AudioClip clip = readWaveClip(wavPath);
         const PlaybackShape shape = clip.isEmpty() ? PlaybackShape{} : shapeRecording(model, clip);
         QMetaObject::invokeMethod(
             this,
-            [this, generation, shape, clip = std::move(clip)] {
-                onRecordingRead(generation, clip, shape);
+            [this, generation, shape, modelTicket, modelStatus, clip = std::move(clip)] {
+                onRecordingRead(generation, clip, shape, modelTicket, modelStatus);
             },
             Qt::QueuedConnection);
     });
 }
 
 void FollowReadSounds::onRecordingRead(quint64 generation, const AudioClip &clip,
-                                       PlaybackShape shape) {
+                                       PlaybackShape shape, quint64 modelTicket,
+                                       Model modelStatus) {
     if (generation != m_recordingGeneration)
         return; // dropped or replaced while it was read
     m_recording = clip;
-    m_shape = shape;
+    // The model came (or changed) while the recording was read: the shape measured against
+    // the model as it was is stale, and the model's own arrival found no recording to shape.
+    if (modelTicket != m_ticket || modelStatus != m_modelStatus)
+        reshape();
+    else
+        m_shape = shape;
     m_recorder.setPlaybackShape(m_shape);
     dropFeedback();
     judge();

@@ -58,7 +58,9 @@ Q_SIGNALS:
 
 private:
     void onDecoded(quint64 ticket, const AudioClip &clip);
-    void onRecordingRead(quint64 generation, const AudioClip &clip, PlaybackShape shape);
+    // modelTicket and modelStatus: the model the shape was measured against.
+    void onRecordingRead(quint64 generation, const AudioClip &clip, PlaybackShape shape,
+                         quint64 modelTicket, Model modelStatus);
     void reshape();
     void announce();
     void judge();

@@ -212,6 +212,8 @@ void StudyView::cc() {
     TrainerState &s = m_state;
     StudyViewState &v = s.view;
     const int mode = s.studyMode;
+    if (mode != 5 && m_hooks.followReadLeft)
+        m_hooks.followReadLeft();
 
     if (const ModeLayout *layout = layoutFor(mode)) {
         v.Label7_12.text = QString::fromUtf16(layout->title);
@@ -269,6 +271,10 @@ void StudyView::cc() {
         v.Label22.caption = QStringLiteral("    句子中文提示");
         if (m_hooks.focusTypingBox)
             m_hooks.focusTypingBox();
+        break;
+    case 5:
+        // A sentence played from the lesson panel left its own times behind.
+        storeSentenceTimes();
         break;
     case 2: {
         const bool chinese = v.Check3.value == 1;
@@ -330,11 +336,7 @@ void StudyView::ty() {
         english = entry.english;
         chinese = entry.chinese;
     }
-    // A record without playable times leaves nothing of the previous sentence to replay.
-    const std::optional<SentenceTimes> times =
-        inTable ? s.sentences.times(s.currentSentence) : std::nullopt;
-    m_player.voiceStart = times ? m_player.toPlayerUnits(times->start) : 0.0;
-    m_player.voiceEnd = times ? m_player.toPlayerUnits(times->end) : 0.0;
+    storeSentenceTimes();
 
     // Trimmed as the lesson format trims: spaces only.
     v.Label1.text = trimSpaces(english).toString();
@@ -359,8 +361,20 @@ void StudyView::ty() {
     if (m_hooks.resetSentenceCounters)
         m_hooks.resetSentenceCounters();
     v.Text2 = TypingBox{};
+    if (m_hooks.sentenceShown)
+        m_hooks.sentenceShown();
     if (m_hooks.focusTypingBox)
         m_hooks.focusTypingBox();
+}
+
+void StudyView::storeSentenceTimes() {
+    const TrainerState &s = m_state;
+    const bool inTable = s.currentSentence >= 1 && s.currentSentence <= s.sentences.count();
+    // A record without playable times leaves nothing of the previous sentence to replay.
+    const std::optional<SentenceTimes> times =
+        inTable ? s.sentences.times(s.currentSentence) : std::nullopt;
+    m_player.voiceStart = times ? m_player.toPlayerUnits(times->start) : 0.0;
+    m_player.voiceEnd = times ? m_player.toPlayerUnits(times->end) : 0.0;
 }
 
 void StudyView::layoutFollowRead() {

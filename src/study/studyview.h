@@ -30,6 +30,10 @@ struct StudyViewHooks {
     // ty is about to store the current sentence's times in voiceStart/voiceEnd: a sentence
     // started from the lesson panel or by full-text reading that is still running stops.
     std::function<void()> stopPanelSentence;
+    // ty has shown currentSentence (a move, a lesson load, a sentence picked elsewhere).
+    std::function<void()> sentenceShown;
+    // cc lays out another mode than the follow-read page: the page is left.
+    std::function<void()> followReadLeft;
     std::function<void()> focusCombo4;
     std::function<void()> focusTypingBox;
     // A modal message box with an OK button; an empty title leaves the box without one.
@@ -60,6 +64,8 @@ public:
     void setHooks(StudyViewHooks hooks) { m_hooks = std::move(hooks); }
 
     // Lays the study area out for studyMode (1 to 5 and 8; 6 and 7 get the common steps only).
+    // The follow-read page starts on the times of the sentence it shows, whatever the lesson
+    // panel played last.
     void cc();
     // Shows sentence currentSentence in the single-sentence views and stores its times in the
     // player's units; an out-of-range sentence shows empty texts and times 0.
@@ -118,6 +124,7 @@ private:
     void paintRowLines(bool chineseLines, bool shown);
     void showSentenceOrMask();
     void layoutFollowRead();
+    void storeSentenceTimes();
     void playIfMoveShouldPlay(bool fromPrevious);
     bool repeatPickerAboveZero() const;
     void playSound(const char *fileName);

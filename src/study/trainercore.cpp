@@ -37,7 +37,10 @@ void TrainerCore::wire() {
         messageBox(text, QString(), MessageIcon::None);
     };
     loader.focusCombo4 = [this] { focusCombo4(); };
-    loader.stopSentenceTimers = [this] { m_playback.stopSentenceTimers(); };
+    loader.stopSentenceTimers = [this] {
+        m_playback.stopSentenceTimers();
+        m_followRead.lessonLoading();
+    };
 
     StudyViewHooks &view = m_view.hooks();
     view.playCurrentSentence = [this] { m_playback.onCommand4(); };
@@ -45,6 +48,8 @@ void TrainerCore::wire() {
     view.applyModePair = [this](int mode) { m_playback.applyModePair(mode); };
     view.stopPlaybackAndScrollTop = [this] { m_playback.resetPlayback(); };
     view.stopPanelSentence = [this] { m_playback.stopPanelSentence(); };
+    view.sentenceShown = [this] { m_followRead.sentenceShown(m_state.currentSentence); };
+    view.followReadLeft = [this] { m_followRead.leavePage(); };
     view.focusCombo4 = [this] { focusCombo4(); };
     view.focusTypingBox = [this] { focusTypingBox(); };
     view.messageBox = [this](const QString &text, const QString &title, MessageIcon icon) {
@@ -93,6 +98,8 @@ void TrainerCore::unload(const QString &settingsRecord) {
 }
 
 void TrainerCore::endPlayback() {
+    // A take under way is kept, as 停止 keeps it.
+    m_followRead.leavePage();
     m_recorder.stopRecording();
     m_recorder.stopPlayback();
     for (Ticker *timer : {m_timers.Timer1, m_timers.Timer2, m_timers.endShot}) {

@@ -3,16 +3,23 @@
 // while it plays holds the model; what the page plays back is heard on the same source.
 
 #include "audio/shortsound.h"
+#include "audio/ticker.h"
 #include "audio/voicebackendfactory.h"
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
 #include "e2ehelpers.h"
 #include "media/voiceshaping.h"
+#include "shell/keycapture.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
 #include "soundcapture.h"
 #include "support/programdirfixture.h"
+#include "widgets/inputlevelmeter.h"
+#include "widgets/textbutton.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -33,8 +40,10 @@ protected:
         player = std::make_unique<VoicePlayer>(Program::Orvessa, std::move(engine));
         player->WmpEnable = 1;
         recorder = createSystemVoiceRecorder();
+        WindowTimers timers = WindowTimers::makeQt(&timerOwner);
+        timers.recordLimit = &recordLimit; // fired by hand: no test waits a minute
         window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
-                                                 *recorder, WindowTimers::makeQt(&timerOwner));
+                                                 *recorder, timers);
         window->messageSink = [](const QString &, const QString &, MessageIcon) {};
         window->startup();
         window->menuItemReleased(5);
@@ -60,8 +69,29 @@ protected:
     }
     bool modelPlaying() { return player->backend().isPlaying(); }
 
+    // Plays the model with 标准发音 and returns the seconds from its first to its last sound
+    // on the sink.
+    double heardModel(SoundCapture &capture) {
+        const qsizetype from = capture.mark();
+        if (!press(11) || !runUntil([&] { return modelPlaying(); }, 2000))
+            return -1;
+        runUntil([&] { return !modelPlaying(); }, 12000);
+        runFor(300);
+        const qsizetype first = capture.firstSoundAt(from);
+        return first < 0 ? 0 : double(capture.lastSoundEnd(from) - first) / SoundCapture::rate;
+    }
+    void sendKey(int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(window->Combo4(), &event);
+    }
+    QByteArray shippedRecorder() {
+        QFile file(dir.filePath(QStringLiteral("Recorder.wav")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QTemporaryDir dir;
     QObject timerOwner;
+    ManualTicker recordLimit{FollowReadComparison::limitMs};
     RecordingShortSoundPlayer sounds;
     std::unique_ptr<VoicePlayer> player;
     std::unique_ptr<VoiceRecorder> recorder;
@@ -178,6 +208,144 @@ TEST_F(FollowReadE2E, NextSentenceEndsTheLoop) {
     for (int number : {9, 10, 12})
         EXPECT_FALSE(button(number)->isEnabled()) << "Command" << number;
     EXPECT_EQ(window->state().currentSentence, 2);
+}
+
+// A sentence played in full-text browsing before the page opens: 标准发音 and the loop play
+// the sentence the page shows, not the one played last (8, more than twice as long).
+TEST_F(FollowReadE2E, ThePagePlaysTheSentenceItShows) {
+    const TrainerState &state = window->state();
+    const auto eighth = state.sentences.times(8);
+    ASSERT_TRUE(eighth);
+    const double eighthSeconds = eighth->end - eighth->start;
+    ASSERT_GT(eighthSeconds, sentenceSeconds + 2);
+    SoundCapture capture;
+    ASSERT_TRUE(capture.start());
+
+    window->menuItemReleased(2);
+    window->playback().onLabel6Released(8);
+    ASSERT_TRUE(runUntil([&] { return modelPlaying(); }, 2000));
+    runFor(500);
+    window->menuItemReleased(5);
+    ASSERT_EQ(state.currentSentence, 1);
+    runFor(300);
+
+    const double heard = heardModel(capture);
+    std::cout << "[measure] 标准发音 after sentence 8: " << heard << " s of sound; sentence 1 is "
+              << sentenceSeconds << " s, sentence 8 " << eighthSeconds << " s" << std::endl;
+    EXPECT_NEAR(heard, sentenceSeconds, 0.5);
+
+    // The loop's model too.
+    ASSERT_TRUE(press(8));
+    runFor(500);
+    ASSERT_TRUE(press(10));
+    const qsizetype from = capture.mark();
+    ASSERT_TRUE(press(9));
+    ASSERT_TRUE(runUntil([&] { return modelPlaying(); }, 2000));
+    ASSERT_TRUE(runUntil([&] { return !modelPlaying(); }, 12000));
+    const double loopModel =
+        double(capture.lastSoundEnd(from, capture.mark()) - capture.firstSoundAt(from)) /
+        SoundCapture::rate;
+    EXPECT_NEAR(loopModel, sentenceSeconds, 0.5);
+    press(10);
+    capture.stop();
+}
+
+// Leaving the page while recording ends the recording there and then (the microphone is not
+// left open on a page that does not show it), and the time limit, should it fire, does not
+// stop full-text reading on the page the learner went to.
+TEST_F(FollowReadE2E, LeavingThePageEndsTheRecordingAndTheLimitSparesTheReading) {
+    // A portable copy as shipped, with its Recorder.wav.
+    ASSERT_TRUE(QFile::copy(demoContent() + QStringLiteral("/Recorder.wav"),
+                            dir.filePath(QStringLiteral("Recorder.wav"))));
+    const QByteArray shipped = shippedRecorder();
+    ASSERT_FALSE(shipped.isEmpty());
+    SoundCapture capture;
+    ASSERT_TRUE(capture.start());
+    ASSERT_TRUE(press(8));
+    ASSERT_TRUE(press(11));
+    runFor(1200);
+    EXPECT_EQ(shippedRecorder(), shipped) << "the shipped file stays until a take is made";
+
+    window->menuItemReleased(2);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_TRUE(recorder->hasRecording());
+    EXPECT_NE(shippedRecorder(), shipped) << "the take replaced it, as 停止 does";
+    EXPECT_GT(shippedRecorder().size(), 44 + 44100);
+
+    ASSERT_TRUE(press(6));
+    ASSERT_TRUE(runUntil([&] { return modelPlaying(); }, 2000));
+    runFor(800);
+    recordLimit.tick();
+    const qsizetype afterLimit = capture.mark();
+    runFor(1500);
+    capture.stop();
+    const double heard = capture.soundSeconds(afterLimit);
+    std::cout << "[measure] reading after the limit fired: " << heard << " s of sound in 1.5 s"
+              << std::endl;
+    EXPECT_GT(heard, 0.8) << "the reading plays on";
+    EXPECT_EQ(button(6)->text(), QStringLiteral("停止朗读"));
+    EXPECT_FALSE(recorder->isRecording());
+}
+
+// Page Up, F1 and a lesson load change the shown sentence as 上一句 does: the loop ends and
+// both players fall silent on the sink.
+TEST_F(FollowReadE2E, EveryWayOfChangingTheSentenceEndsTheLoop) {
+    struct Case {
+        const char *name;
+        std::function<void()> change;
+        int sentence;
+    };
+    const Case cases[] = {{"pageUp", [this] { sendKey(Qt::Key_PageUp); }, 2},
+                          {"f1", [this] { sendKey(Qt::Key_F1); }, 1},
+                          {"lessonLoad", [this] { window->loadlesson(); }, 1}};
+    SoundCapture capture;
+    ASSERT_TRUE(capture.start());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(press(14));
+        ASSERT_TRUE(press(14));
+        ASSERT_TRUE(press(8));
+        runFor(700);
+        ASSERT_TRUE(press(10));
+        ASSERT_TRUE(press(9));
+        ASSERT_TRUE(runUntil([&] { return modelPlaying(); }, 2000));
+        runFor(400);
+        c.change();
+        EXPECT_EQ(window->state().currentSentence, c.sentence);
+        runFor(200); // what the sink still holds plays out
+        const qsizetype after = capture.mark();
+        runFor(2500);
+        EXPECT_LT(capture.soundSeconds(after), 0.05) << "silent after the change";
+        EXPECT_FALSE(modelPlaying());
+        EXPECT_FALSE(recorder->isPlaying());
+        for (int number : {9, 10, 12})
+            EXPECT_FALSE(button(number)->isEnabled()) << "Command" << number;
+        press(15);
+    }
+    capture.stop();
+}
+
+// 录音音量调节>>: the meter shows what the microphone hears, while the model plays into it
+// and while recording.
+TEST_F(FollowReadE2E, TheMeterShowsTheMicrophonesLevel) {
+    window->launcher.startTool = [](const QString &, const QStringList &) { return false; };
+    double loudest = 0;
+    QObject::connect(recorder.get(), &VoiceRecorder::inputLevel,
+                     [&](double peak, bool) { loudest = std::max(loudest, peak); });
+    InputLevelMeter *meter = window->studyArea()->levelMeter();
+    Q_EMIT window->studyArea()->Label13()->released();
+    EXPECT_TRUE(meter->isVisible());
+    ASSERT_TRUE(press(11));
+    ASSERT_TRUE(runUntil([&] { return loudest > 0.05; }, 4000)) << "the level check hears it";
+    EXPECT_TRUE(meter->live());
+    runUntil([&] { return !modelPlaying(); }, 8000);
+
+    loudest = 0;
+    ASSERT_TRUE(press(8));
+    ASSERT_TRUE(press(11));
+    ASSERT_TRUE(runUntil([&] { return loudest > 0.05; }, 4000)) << "the recording reports it";
+    ASSERT_TRUE(press(10));
+    std::cout << "[measure] loudest level while recording the model: " << loudest << std::endl;
 }
 
 } // namespace

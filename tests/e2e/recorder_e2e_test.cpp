@@ -5,6 +5,7 @@
 
 #include <QAudioSink>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QMediaDevices>
 #include <QProcess>
@@ -279,6 +280,71 @@ TEST_F(RecorderE2E, AFileThatCannotBeCreatedIsReported) {
     EXPECT_FALSE(recorder.hasRecording());
     recorder.playFromStart();
     EXPECT_FALSE(recorder.isPlaying());
+}
+
+// The file a recording is for keeps what it held until a take is made: a start, a recording
+// under way and a stop with nothing recorded leave it as it was; a take replaces it whole,
+// and nothing else is left beside it.
+TEST_F(RecorderE2E, TheFileIsReplacedOnlyByATake) {
+    const QByteArray shipped = QByteArray("RIFF") + QByteArray(400, 'x');
+    const auto contents = [this] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    };
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(shipped);
+    }
+    ASSERT_EQ(recorder.startRecording(path), VoiceRecorder::Start::Started);
+    EXPECT_EQ(contents(), shipped) << "recording goes elsewhere";
+    // Stopped before the device delivered anything: no take.
+    EXPECT_EQ(recorder.stopRecording(), VoiceRecorder::Take::Empty);
+    EXPECT_FALSE(recorder.hasRecording());
+    EXPECT_EQ(recorder.playFromStart(), VoiceRecorder::Play::NoRecording);
+    EXPECT_EQ(contents(), shipped);
+
+    ASSERT_EQ(recorder.startRecording(path), VoiceRecorder::Start::Started);
+    runFor(800);
+    EXPECT_EQ(contents(), shipped);
+    EXPECT_EQ(recorder.stopRecording(), VoiceRecorder::Take::Made);
+    EXPECT_NE(contents(), shipped);
+    const PcmClip clip = readRecording();
+    EXPECT_GT(clip.frames(), clip.sampleRate / 2);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("voice.wav")});
+    EXPECT_EQ(recorder.stopRecording(), VoiceRecorder::Take::NotRecording);
+}
+
+// The level of what the microphone hears comes in while recording and while a level check
+// runs, and falls to rest when neither does.
+TEST_F(RecorderE2E, ReportsTheInputLevel) {
+    std::vector<double> levels;
+    QObject::connect(&recorder, &VoiceRecorder::inputLevel,
+                     [&](double peak, bool) { levels.push_back(peak); });
+    QElapsedTimer watched;
+    watched.start();
+    ASSERT_EQ(recorder.watchInputLevel(1500), VoiceRecorder::Start::Started);
+    Tone tone(600);
+    tone.play();
+    ASSERT_TRUE(runUntil([&] { return tone.done(); }, 5000));
+    runFor(400);
+    ASSERT_FALSE(levels.empty());
+    const double loudest = *std::max_element(levels.begin(), levels.end());
+    std::cout << "[measure] level check: " << levels.size() << " reports, loudest " << loudest
+              << " (the tone is at 0.49)" << std::endl;
+    EXPECT_NEAR(loudest, 16000 / 32767.0, 0.1);
+    // Silence reads 0 too; the check's end is known by what follows it: nothing.
+    runFor(
+        int(std::max<qint64>(0, 1500 + 2 * QtVoiceRecorder::levelIntervalMs - watched.elapsed())));
+    EXPECT_EQ(levels.back(), 0) << "the check ends at rest";
+    const size_t atRest = levels.size();
+    runFor(300);
+    EXPECT_EQ(levels.size(), atRest) << "nothing more once the check is over";
+
+    recordTone(400);
+    EXPECT_GT(*std::max_element(levels.begin() + qsizetype(atRest), levels.end()), 0.3)
+        << "the recording reports the tone";
+    EXPECT_EQ(levels.back(), 0);
 }
 
 } // namespace

@@ -14,9 +14,11 @@
 #include "support/programdirfixture.h"
 #include "text/fontmeasurer.h"
 #include "text/fonts.h"
+#include "widgets/inputlevelmeter.h"
 #include "widgets/lessonpanel.h"
 #include "widgets/picturelabel.h"
 #include "widgets/sentencecanvas.h"
+#include "widgets/textbutton.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -749,6 +751,158 @@ TEST_F(TrainerWindowTest, FollowReadPageRecordsComparesAndMoves) {
     EXPECT_TRUE(notice->isHidden());
     window->close();
     EXPECT_FALSE(recorder.isRecording());
+}
+
+// The follow-read page plays, draws and judges the sentence it shows, whatever the lesson
+// panel played before the page was opened.
+TEST_F(TrainerWindowTest, FollowReadPagePlaysTheSentenceItShows) {
+    struct Case {
+        const char *name;
+        int mode;
+        std::function<void()> playEight;
+    };
+    const Case cases[] = {
+        {"line", 2, [this] { release(8, RowElement::EnglishLine); }},
+        {"playIcon", 4, [this] { release(8, RowElement::PlayIcon); }},
+        {"fullTextReading", 2,
+         [this] {
+             release(8, RowElement::EnglishLine);
+             click(command(6));
+         }},
+    };
+    start();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        menu(c.mode);
+        c.playEight();
+        ASSERT_TRUE(player->backend().isPlaying());
+        menu(5);
+        const TrainerState &state = window->state();
+        const auto shownTimes = state.sentences.times(state.currentSentence);
+        ASSERT_TRUE(shownTimes);
+        ASSERT_NE(state.currentSentence, 8);
+        EXPECT_EQ(window->studyArea()->findChild<QLabel *>(QStringLiteral("Label10"))->text(),
+                  state.view.Label1.text);
+        EXPECT_EQ(window->followReadSounds().sentenceStart(), shownTimes->start) << "drawn";
+        for (int button : {11, 9}) {
+            if (button == 9) {
+                click(command(8));
+                click(command(10));
+            }
+            fake().calls.clear();
+            click(command(button));
+            const QStringList seeks = fake().calls.filter(QStringLiteral("seek "));
+            ASSERT_EQ(seeks.size(), 1) << "Command" << button;
+            EXPECT_DOUBLE_EQ(seeks.first().mid(5).toDouble(), shownTimes->start)
+                << "Command" << button;
+            EXPECT_DOUBLE_EQ(player->voiceEnd, shownTimes->end) << "Command" << button;
+        }
+        click(command(10));
+    }
+}
+
+// Whatever changes the shown sentence ends the loop, silences both players and takes the
+// recording away, as 上一句 and 下一句 do.
+TEST_F(TrainerWindowTest, EveryChangeOfTheShownSentenceEndsTheLoop) {
+    struct Case {
+        const char *name;
+        std::function<void()> change;
+        int sentence;
+    };
+    const Case cases[] = {
+        {"pageUp", [this] { sendKey(window->Combo4(), Qt::Key_PageUp); }, 2},
+        {"f1", [this] { sendKey(window->Combo4(), Qt::Key_F1); }, 1},
+        {"首句", [this] { click(command(15)); }, 1},
+        {"上一句", [this] { click(command(13)); }, 2},
+        {"lessonLoad", [this] { window->loadlesson(); }, 1},
+    };
+    start();
+    menu(5);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        click(command(14));
+        click(command(14));
+        ASSERT_EQ(window->state().currentSentence, 3);
+        click(command(8));
+        click(command(10));
+        click(command(9));
+        ASSERT_FALSE(command(9)->isEnabled()) << "looping";
+        ASSERT_TRUE(player->backend().isPlaying());
+        c.change();
+        EXPECT_EQ(window->state().currentSentence, c.sentence);
+        EXPECT_FALSE(player->backend().isPlaying());
+        EXPECT_FALSE(recorder.isPlaying());
+        for (int number : {9, 10, 12})
+            EXPECT_FALSE(command(number)->isEnabled()) << "Command" << number;
+        EXPECT_TRUE(command(8)->isEnabled());
+        runTimers(3000);
+        EXPECT_FALSE(recorder.isPlaying()) << "the loop stays ended";
+        click(command(15));
+    }
+}
+
+// Leaving the page ends a recording as 停止 does and leaves the new page's player alone; the
+// time limit, when it comes, ends nothing on the page the learner went to.
+TEST_F(TrainerWindowTest, LeavingThePageEndsARecording) {
+    start();
+    for (int item : {1, 2, 3, 8}) {
+        SCOPED_TRACE(item);
+        menu(5);
+        click(command(8));
+        ASSERT_TRUE(recorder.isRecording());
+        menu(item);
+        EXPECT_FALSE(recorder.isRecording());
+        EXPECT_FALSE(recordLimit.isActive());
+        EXPECT_TRUE(command(12)->isEnabled()) << "the take is kept, as 停止 keeps it";
+        EXPECT_EQ(recorder.calls.last(), QStringLiteral("stop recording"));
+    }
+    // 全文朗读 on the browsing page plays on through a limit that fires anyway.
+    menu(5);
+    click(command(8));
+    menu(2);
+    click(command(6));
+    ASSERT_TRUE(player->backend().isPlaying());
+    recordLimit.tick();
+    EXPECT_TRUE(player->backend().isPlaying());
+    EXPECT_EQ(command(6)->text(), QStringLiteral("停止朗读"));
+}
+
+// 录音音量调节>> shows the microphone's level on the page and opens the desktop's input
+// settings where a tool for them is installed.
+TEST_F(TrainerWindowTest, Label13ShowsTheLevelAndOpensTheInputSettings) {
+    start();
+    QStringList tools;
+    window->launcher.startTool = [&tools](const QString &name, const QStringList &arguments) {
+        tools << name + u' ' + arguments.join(u' ');
+        return name == QStringLiteral("pavucontrol-qt");
+    };
+    menu(5);
+    InputLevelMeter *meter = window->studyArea()->levelMeter();
+    EXPECT_FALSE(shown(meter));
+    Q_EMIT window->studyArea()->Label13()->released();
+    EXPECT_TRUE(shown(meter));
+    EXPECT_EQ(tools, QStringList({QStringLiteral("pavucontrol --tab=4"),
+                                  QStringLiteral("pavucontrol-qt --tab=4")}));
+    EXPECT_EQ(recorder.calls.last(),
+              QStringLiteral("watch %1").arg(FollowReadComparison::levelWatchMs));
+
+    Q_EMIT recorder.inputLevel(0.5, false);
+    EXPECT_TRUE(meter->live());
+    EXPECT_EQ(meter->statusText(), QStringLiteral("音量合适"));
+    Q_EMIT recorder.inputLevel(1.0, true);
+    EXPECT_TRUE(meter->clipping());
+    EXPECT_EQ(meter->statusText(), QStringLiteral("音量过大"));
+    Q_EMIT recorder.inputLevel(0, false); // the watch is over
+    EXPECT_FALSE(meter->live());
+    EXPECT_TRUE(shown(meter));
+
+    // No microphone: the meter says so instead of showing nothing.
+    recorder.nextStart = VoiceRecorder::Start::NoInputDevice;
+    Q_EMIT window->studyArea()->Label13()->released();
+    EXPECT_EQ(meter->statusText(), QStringLiteral("没有找到录音设备，无法录音。"));
+    menu(1);
+    EXPECT_FALSE(shown(meter));
+    EXPECT_EQ(recorder.calls.last(), QStringLiteral("watch 0")) << "the level check ends";
 }
 
 // The demo lesson typed sentence by sentence: every box passes, the next sentence waits for

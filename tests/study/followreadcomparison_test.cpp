@@ -9,6 +9,8 @@ namespace {
 
 const std::vector<Span> lesson{{0.5, 2.01}, {2.5, 4.1}, {4.5, 5.3}};
 const QString noDevice = QStringLiteral("没有找到录音设备，无法录音。");
+const QString noSound = QStringLiteral("没有录到声音，请再录一次。");
+const QString notSaved = QStringLiteral("录音没能保存，请再录一次。");
 
 // The follow-read page on sentence 1 of a three-sentence lesson, its moves run by the real
 // single-sentence view.
@@ -55,7 +57,22 @@ TEST(FollowReadComparison, PageButtonsAtStart) {
 
 // --- The state table ------------------------------------------------------------------------
 
-enum class Act { Record, RecordFails, Stop, Loop, Previous, Next, First, SixtySeconds };
+enum class Act {
+    Record,
+    RecordFails,
+    Stop,
+    StopEmpty,    // 停止 finds no sound in the take
+    StopNotSaved, // 停止 cannot complete the take's file
+    Loop,
+    Listen, // 您的发音
+    Previous,
+    Next,
+    First,
+    SixtySeconds,
+    LeavePage,
+    LessonLoad,
+    ShowSentence2, // the view shows sentence 2 by some other way (a key, the review list)
+};
 
 struct StateCase {
     const char *name;
@@ -83,6 +100,29 @@ TEST_P(StateTable, ButtonsAfterEachHandler) {
             break;
         case Act::Stop:
             f.follow.onCommand10();
+            break;
+        case Act::StopEmpty:
+        case Act::StopNotSaved:
+            f.recorder.nextTake =
+                act == Act::StopEmpty ? VoiceRecorder::Take::Empty : VoiceRecorder::Take::NotSaved;
+            f.follow.onCommand10();
+            f.recorder.nextTake = VoiceRecorder::Take::Made;
+            break;
+        case Act::Listen:
+            f.follow.onCommand12();
+            break;
+        case Act::LeavePage:
+            f.rig.state.studyMode = 2;
+            f.follow.leavePage();
+            f.rig.state.studyMode = 5;
+            break;
+        case Act::LessonLoad:
+            f.follow.lessonLoading();
+            f.follow.sentenceShown(1);
+            break;
+        case Act::ShowSentence2:
+            f.rig.state.currentSentence = 2;
+            f.follow.sentenceShown(2);
             break;
         case Act::Loop:
             f.follow.onCommand9();
@@ -135,14 +175,21 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   false,
                   {}},
-        StateCase{"firstLeavesTheLoop",
+        // 首句 changes the shown sentence like any other move: the take belongs to the old one.
+        StateCase{"firstEndsTheLoop",
                   {Act::Next, Act::Record, Act::Stop, Act::Loop, Act::First},
-                  "1110",
+                  "1000",
                   1,
                   false,
                   {}},
         StateCase{
-            "firstLeavesARecording", {Act::Next, Act::Record, Act::First}, "1100", 1, true, {}},
+            "firstEndsARecording", {Act::Next, Act::Record, Act::First}, "1000", 1, false, {}},
+        StateCase{"firstOnTheFirstSentenceKeepsTheLoop",
+                  {Act::Record, Act::Stop, Act::Loop, Act::First},
+                  "1110",
+                  1,
+                  false,
+                  {}},
         StateCase{"previousOnTheFirstSentence",
                   {Act::Record, Act::Stop, Act::Previous},
                   "1011",
@@ -159,12 +206,210 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{
             "recordingAgainClearsTheNotice", {Act::RecordFails, Act::Record}, "1100", 1, true, {}},
         StateCase{"sixtySecondsActAsStop", {Act::Record, Act::SixtySeconds}, "1011", 1, false, {}},
+        StateCase{"emptyTakeIsNoRecording",
+                  {Act::Record, Act::Stop, Act::Record, Act::StopEmpty},
+                  "1000",
+                  1,
+                  false,
+                  noSound},
+        StateCase{"unsavedTakeIsNoRecording",
+                  {Act::Record, Act::StopNotSaved},
+                  "1000",
+                  1,
+                  false,
+                  notSaved},
+        StateCase{"listenWhileRecordingEndsIt",
+                  {Act::Record, Act::Stop, Act::Record, Act::Listen},
+                  "1011",
+                  1,
+                  false,
+                  {}},
+        StateCase{"loopWhileRecordingEndsIt",
+                  {Act::Record, Act::Stop, Act::Record, Act::Loop},
+                  "1110",
+                  1,
+                  false,
+                  {}},
+        StateCase{"loopWhileRecordingWithoutATake",
+                  {Act::Record, Act::Stop, Act::Record, Act::StopEmpty, Act::Loop},
+                  "1000",
+                  1,
+                  false,
+                  noSound},
+        StateCase{
+            "leavingThePageEndsTheRecording", {Act::Record, Act::LeavePage}, "1011", 1, false, {}},
+        StateCase{"leavingThePageEndsTheLoop",
+                  {Act::Record, Act::Stop, Act::Loop, Act::LeavePage},
+                  "1011",
+                  1,
+                  false,
+                  {}},
+        StateCase{"leavingThePageKeepsTheNotice",
+                  {Act::Record, Act::StopEmpty, Act::LeavePage},
+                  "1000",
+                  1,
+                  false,
+                  noSound},
+        StateCase{"lessonLoadEndsTheLoop",
+                  {Act::Record, Act::Stop, Act::Loop, Act::LessonLoad},
+                  "1000",
+                  1,
+                  false,
+                  {}},
+        StateCase{"lessonLoadEndsARecording", {Act::Record, Act::LessonLoad}, "1000", 1, false, {}},
+        StateCase{"anotherSentenceShownEndsTheLoop",
+                  {Act::Record, Act::Stop, Act::Loop, Act::ShowSentence2},
+                  "1000",
+                  2,
+                  false,
+                  {}},
         StateCase{"noLimitAfterStop",
                   {Act::Record, Act::Stop, Act::Loop, Act::SixtySeconds},
                   "1110",
                   1,
                   false,
                   {}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- What each handler does to the two players ----------------------------------------------
+
+enum class Step {
+    Record,
+    Stop,
+    Model,       // 标准发音
+    Listen,      // 您的发音
+    Loop,        // 循环对比
+    ModelEnds,   // the watch stops the model at its End
+    OutputFails, // from now on the recording's output will not start
+    SixtySeconds,
+    LeavePage, // to 全文浏览
+    Dictation, // to 听写测试, whose next sentence then plays
+};
+
+struct PlayerCase {
+    const char *name;
+    std::vector<Step> steps;
+    bool modelPlaying;
+    bool recordingPlaying;
+    const char *buttons; // 录音 停止 您的发音 循环对比
+    QString notice;
+};
+
+class Players : public ::testing::TestWithParam<PlayerCase> {};
+
+TEST_P(Players, AfterEachHandler) {
+    const PlayerCase &c = GetParam();
+    FollowRig f;
+    for (Step step : c.steps) {
+        switch (step) {
+        case Step::Record:
+            f.follow.onCommand8();
+            break;
+        case Step::Stop:
+            f.follow.onCommand10();
+            break;
+        case Step::Model:
+            f.follow.onCommand11();
+            break;
+        case Step::Listen:
+            f.follow.onCommand12();
+            break;
+        case Step::Loop:
+            f.follow.onCommand9();
+            break;
+        case Step::ModelEnds:
+            f.rig.runToSentenceEnd();
+            break;
+        case Step::OutputFails:
+            f.recorder.nextPlay = VoiceRecorder::Play::OutputFailed;
+            break;
+        case Step::SixtySeconds:
+            f.limit.tick();
+            break;
+        case Step::LeavePage:
+            f.rig.state.studyMode = 2;
+            f.follow.leavePage();
+            break;
+        case Step::Dictation:
+            // As the window wires it: the move shows the sentence, then plays it.
+            f.view.hooks().sentenceShown = [&f] {
+                f.follow.sentenceShown(f.rig.state.currentSentence);
+            };
+            f.view.hooks().playCurrentSentence = [&f] { f.rig.playback.onCommand4(); };
+            f.rig.state.studyMode = 8;
+            f.follow.leavePage();
+            f.view.nextSentence();
+            break;
+        }
+    }
+    EXPECT_EQ(f.rig.fake.isPlaying(), c.modelPlaying);
+    EXPECT_EQ(f.recorder.isPlaying(), c.recordingPlaying);
+    EXPECT_FALSE(f.recorder.isRecording());
+    EXPECT_EQ(f.recordButtons(), QString::fromLatin1(c.buttons));
+    EXPECT_EQ(f.follow.buttonsState().notice, c.notice);
+}
+
+const QString noOutput = QStringLiteral("放音设备无法打开，听不到您的录音。");
+
+INSTANTIATE_TEST_SUITE_P(
+    FollowReadComparison, Players,
+    ::testing::Values(
+        // The limit ends the recording and leaves the model the learner is listening to.
+        PlayerCase{"limitLeavesTheModel",
+                   {Step::Record, Step::Model, Step::SixtySeconds},
+                   true,
+                   false,
+                   "1011",
+                   {}},
+        PlayerCase{"leavingLeavesTheNewPagesPlayer",
+                   {Step::Record, Step::Model, Step::LeavePage},
+                   true,
+                   false,
+                   "1011",
+                   {}},
+        PlayerCase{"leavingSilencesTheRecording",
+                   {Step::Record, Step::Stop, Step::Listen, Step::LeavePage},
+                   false,
+                   false,
+                   "1011",
+                   {}},
+        PlayerCase{"dictationPlaysOn",
+                   {Step::Record, Step::Stop, Step::Loop, Step::Dictation},
+                   true,
+                   false,
+                   "1000",
+                   {}},
+        PlayerCase{"listenWhileRecordingPlaysTheNewTake",
+                   {Step::Record, Step::Stop, Step::Record, Step::Model, Step::Listen},
+                   false,
+                   true,
+                   "1011",
+                   {}},
+        PlayerCase{"loopWhileRecordingStartsWithTheModel",
+                   {Step::Record, Step::Stop, Step::Record, Step::Loop},
+                   true,
+                   false,
+                   "1110",
+                   {}},
+        PlayerCase{"loopWhileRecordingGoesOnToTheNewTake",
+                   {Step::Record, Step::Stop, Step::Record, Step::Loop, Step::ModelEnds},
+                   false,
+                   true,
+                   "1110",
+                   {}},
+        PlayerCase{"listenWithoutOutputSaysSo",
+                   {Step::Record, Step::Stop, Step::OutputFails, Step::Listen},
+                   false,
+                   false,
+                   "1011",
+                   noOutput},
+        // The loop does not stall after the model: it ends and says why.
+        PlayerCase{"loopWithoutOutputEnds",
+                   {Step::Record, Step::Stop, Step::OutputFails, Step::Loop, Step::ModelEnds},
+                   false,
+                   false,
+                   "1011",
+                   noOutput}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // --- The loop -------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtEndian>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -125,5 +126,51 @@ TEST(FollowReadSounds, TheRecordingIsJudgedOnceModelAndRecordingAreThere) {
     EXPECT_EQ(sounds.judging(), Judging::None);
     EXPECT_TRUE(sounds.feedback().summary.isEmpty());
 }
+
+// The take's loudness is matched to the model whichever of the two is known last, even when
+// the model arrives while the take is still being read.
+struct ArrivalCase {
+    const char *name;
+    bool modelFirst; // the model is decoded before the take has been read
+};
+
+class ArrivalOrder : public ::testing::TestWithParam<ArrivalCase> {};
+
+TEST_P(ArrivalOrder, TheTakeIsShapedAgainstTheModel) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString lesson = dir.filePath(QStringLiteral("lesson.wav"));
+    const QString take = dir.filePath(QStringLiteral("Recorder.wav"));
+    writeWave(lesson, 500, 2000, 0.5);
+    writeWave(take, 700, 1500, 0.05);
+    SegmentDecoder decoder;
+    FakeVoiceRecorder recorder;
+    SpeechFeedback feedback;
+    FollowReadSounds sounds(decoder, recorder, feedback);
+
+    // Both answers are left queued, without the event loop, so that they arrive in the order
+    // they were finished in: the one started first is given time to finish first.
+    if (GetParam().modelFirst) {
+        sounds.setSentence(lesson, 0.5, 2.0);
+        QThread::msleep(700);
+        sounds.recordingMade(take); // measured against the model as it is: not there yet
+    } else {
+        sounds.recordingMade(take);
+        QThread::msleep(700);
+        sounds.setSentence(lesson, 0.5, 2.0);
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return !sounds.recording().isEmpty() &&
+               sounds.modelStatus() == FollowReadSounds::Model::Ready;
+    }));
+    EXPECT_GT(sounds.shape().gain, 3.0) << "the quiet take is brought up to the model";
+    EXPECT_NEAR(sounds.shape().skipMs, 660, 40);
+    EXPECT_EQ(recorder.playbackShape(), sounds.shape());
+}
+
+INSTANTIATE_TEST_SUITE_P(FollowReadSounds, ArrivalOrder,
+                         ::testing::Values(ArrivalCase{"modelFirst", true},
+                                           ArrivalCase{"takeFirst", false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
