@@ -190,12 +190,24 @@ TEST_F(MenuPagesTest, EveryVisibleControlIsWhatThePointerReaches) {
         }
         SCOPED_TRACE(trace);
         EXPECT_EQ(coveredControls(window.get()).join(u'\n').toStdString(), "");
+        // The keys go to what the learner can see (or to the one-pixel key catcher).
+        QWidget *focus = window->focusWidget();
+        EXPECT_TRUE(!focus || focus->isVisibleTo(window.get()))
+            << focus->objectName().toStdString();
         // The follow-read page is the area: the dictation's key-hint bar is not over it.
         if (items.back() == 5) {
             EXPECT_EQ(findShown("Picture12"), nullptr);
             EXPECT_NE(findShown("Picture4"), nullptr);
         }
     }
+    // The follow-read page's own sentence moves keep the keys off the covered typing box.
+    QApplication::setActiveWindow(window.get());
+    EXPECT_TRUE(window->isActiveWindow());
+    menu(1);
+    menu(5);
+    clickOn(window.get(), area()->command(14));
+    ASSERT_EQ(state().currentSentence, 2);
+    EXPECT_EQ(window->focusWidget(), window->Combo4());
 }
 
 // After any mode, the voice options page is all the area shows: no dictation buttons,
