@@ -29,7 +29,8 @@ struct TrainerState;
 // (refresh()) and reports the learner's clicks as signals; it changes no state itself.
 //
 // Positions are the window's twips (the area's own place is subtracted where widgets are
-// placed). Panels lie above the single-sentence view, which shows only where none covers it.
+// placed). Panels lie above the single-sentence view, which shows only where none covers it;
+// a page (follow-read, voice options) is the whole area while it shows.
 class StudyArea : public QWidget {
     Q_OBJECT
 public:

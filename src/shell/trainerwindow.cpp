@@ -472,9 +472,9 @@ void TrainerWindow::stopSample() {
 }
 
 void TrainerWindow::chooseEngine(int engine) {
-    const VoiceEngine wanted = engine == 0 ? VoiceEngine::MediaPlayer : VoiceEngine::FallbackDevice;
     if (engine != 0 && engine != 1)
         return;
+    const VoiceEngine wanted = engine == 0 ? VoiceEngine::MediaPlayer : VoiceEngine::FallbackDevice;
     focusCombo4();
     if (wanted == engineOf(m_player.backend()))
         return;
