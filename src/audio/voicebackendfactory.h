@@ -2,6 +2,7 @@
 
 #include "voicebackend.h"
 
+#include <functional>
 #include <memory>
 
 // The back-end chosen once at start-up, and the flag the start-up sequence reads.
@@ -22,3 +23,21 @@ ChosenBackend chooseVoiceBackend();
 // createMpvBackend(true) also returns nullptr when no audio output opens.
 std::unique_ptr<VoiceBackend> createMpvBackend(bool requireSoundOutput);
 std::unique_ptr<VoiceBackend> createQtPlayerBackend();
+
+// The two engines a learner can switch the lesson player between while the program runs.
+// Which one plays follows from the back-end's unit, as playerKind does.
+enum class VoiceEngine {
+    MediaPlayer,    // libmpv, playerKind 2 ("默认引擎")
+    FallbackDevice, // Qt Multimedia, playerKind 1 ("备用引擎")
+};
+VoiceEngine engineOf(const VoiceBackend &backend);
+
+// Where the window gets an engine from; tests hand in fakes.
+struct VoiceEngines {
+    // Whether engine can be made here and reach a sound output. Cheap after the first ask.
+    std::function<bool(VoiceEngine)> available;
+    // A new engine; nullptr when it cannot be made or cannot sound.
+    std::function<std::unique_ptr<VoiceBackend>(VoiceEngine)> make;
+
+    static VoiceEngines system();
+};

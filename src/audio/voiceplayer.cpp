@@ -45,8 +45,10 @@ VoicePlayer::~VoicePlayer() = default;
 void VoicePlayer::VoiceSet() {
     if (playerKind == 2) {
         // Our engines never start on open, so there is no auto-start to switch off.
-        if (m_program == Program::Mini)
-            m_backend->setVolume(miniVolumeFor(bookTitle));
+        if (m_program == Program::Mini) {
+            m_volume = miniVolumeFor(bookTitle);
+            m_backend->setVolume(m_volume);
+        }
     } else {
         m_backend->close();
     }
@@ -55,7 +57,7 @@ void VoicePlayer::VoiceSet() {
 void VoicePlayer::VoiceOpen() {
     m_backend->open(voiceFile);
     if (playerKind == 2 && m_program == Program::Mini)
-        m_backend->setRate(normalPlay ? 1.0 : 0.5);
+        setRate(normalPlay ? 1.0 : 0.5);
 }
 
 void VoicePlayer::VoicePlay() {
@@ -87,5 +89,33 @@ double VoicePlayer::toPlayerUnits(double seconds) const {
 }
 
 void VoicePlayer::setRate(double rate) {
+    m_rate = rate;
     m_backend->setRate(rate);
+}
+
+void VoicePlayer::switchBackend(std::unique_ptr<VoiceBackend> next) {
+    if (!next)
+        return;
+    const double oldPerSecond = toPlayerUnits(1.0);
+    const double seconds = m_backend->position() / oldPerSecond;
+    const bool playing = m_backend->isPlaying();
+    // The old engine falls silent before the new one speaks, so the two never overlap.
+    m_backend->pause();
+    m_backend = std::move(next);
+    playerKind = m_backend->unit() == VoiceBackend::Unit::Seconds ? 2 : 1;
+    const double scale = toPlayerUnits(1.0) / oldPerSecond;
+    voiceStart *= scale;
+    voiceEnd *= scale;
+    voicePosition *= scale;
+
+    m_backend->setRate(m_rate);
+    if (m_volume >= 0)
+        m_backend->setVolume(m_volume);
+    if (voiceFile.isEmpty())
+        return;
+    m_backend->open(voiceFile);
+    const double place = toPlayerUnits(std::isnan(seconds) ? 0.0 : seconds);
+    m_backend->setPosition(playerKind == 2 ? place : toInt32Nearest(place));
+    if (playing)
+        m_backend->play();
 }

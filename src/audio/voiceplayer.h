@@ -25,7 +25,7 @@ public:
     VoicePlayer &operator=(const VoicePlayer &) = delete;
 
     int WmpEnable = 0;  // 1 when the media player could be created
-    int playerKind = 1; // 2 = media player, 1 = fallback device; fixed for the run
+    int playerKind = 1; // 2 = media player, 1 = fallback device; follows the engine in force
     QString voiceFile;
     double voiceStart = 0;
     double voiceEnd = 0;
@@ -49,6 +49,14 @@ public:
     double toPlayerUnits(double seconds) const;
     // Sets the playback rate directly (the speed choice).
     void setRate(double rate);
+    // The last rate set (1.0 until one is); a new engine plays at it too.
+    double rate() const { return m_rate; }
+
+    // Hands the lesson to another engine while the program runs: the file, the rate, the
+    // volume and the place go over, playback goes on if it was running, and voiceStart,
+    // voiceEnd and voicePosition are converted to the new engine's units (playerKind
+    // follows), so a sentence under way still ends at its End. nullptr changes nothing.
+    void switchBackend(std::unique_ptr<VoiceBackend> next);
 
     Program program() const { return m_program; }
     VoiceBackend &backend() { return *m_backend; }
@@ -56,4 +64,6 @@ public:
 private:
     Program m_program;
     std::unique_ptr<VoiceBackend> m_backend;
+    double m_rate = 1.0;
+    int m_volume = -1; // -1: never set, the engine's own
 };

@@ -284,17 +284,14 @@ void FunctionMenu::itemHovered(int item) {
 }
 
 void FunctionMenu::moveMarkerTo(int item) {
-    if (!hasItem(item))
+    // Item 7 starts a program and is no study mode: the marker stays on the mode in force.
+    if (!hasItem(item) || item == 7)
         return;
     m_current = item;
     m_markerLeft = itemLeft(item) - markerOffset;
-    // Item 7 lies outside the strip: the marker's place is kept, it is not drawn there.
-    m_marker->setVisible(item != 7);
-    if (item != 7) {
-        Twips::place(m_marker, m_markerLeft, itemTop(item), itemWidth(item) + 2 * markerOffset,
-                     itemHeight(item));
-        m_marker->lower();
-    }
+    Twips::place(m_marker, m_markerLeft, itemTop(item), itemWidth(item) + 2 * markerOffset,
+                 itemHeight(item));
+    m_marker->lower();
     update();
     for (QWidget *area : m_items) {
         if (area)

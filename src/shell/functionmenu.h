@@ -34,6 +34,7 @@ public:
     // The marker's left edge in twips: the current item's left - 60.
     int markerLeft() const { return m_markerLeft; }
     int currentItem() const { return m_current; }
+    // Item 7 is no study mode: it leaves the marker where it is.
     void moveMarkerTo(int item);
 
     bool item7Enabled() const { return m_item7Enabled; }

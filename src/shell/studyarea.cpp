@@ -19,6 +19,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
@@ -364,8 +365,8 @@ void StudyArea::buildPages() {
     Twips::place(m_levelMeter, 1800, 240, 5040, 330);
     m_levelMeter->hide();
 
-    // Voice options page (studyMode 6): nothing on it is read yet; the speed that takes
-    // effect is the one of sentence study.
+    // Voice options page (studyMode 6): the engine the lesson plays through, the speed (the
+    // same choice as sentence study's) and a sample to try them on.
     m_Picture11 = new QFrame(this);
     m_Picture11->setObjectName(QStringLiteral("Picture11"));
     m_Picture11->setStyleSheet(cardStyle);
@@ -378,29 +379,67 @@ void StudyArea::buildPages() {
                 375);
     inPicture11(label(QStringLiteral("选择发音引擎："), 13, QStringLiteral("#34404C")), 450, 1200,
                 1800, 375);
-    inPicture11(label(QStringLiteral("选择播放速度："), 13, QStringLiteral("#34404C")), 450, 1950,
+    inPicture11(label(QStringLiteral("选择播放速度："), 13, QStringLiteral("#34404C")), 450, 2250,
                 1800, 375);
-    const auto option = [&](const QString &caption, bool chosen, int left, int top) {
+    const auto option = [&](const QString &caption, const char *name, int left, int top) {
         auto *l = new PictureLabel(m_Picture11);
+        l->setObjectName(QString::fromLatin1(name));
         l->setCaption(caption);
-        const QString path =
-            chosen ? QStringLiteral("bitmap/t.jpg") : QStringLiteral("bitmap/f.jpg");
-        l->setPicture(picture(path), path);
-        l->setCursor(Qt::ArrowCursor);
-        // Shown, not chosen here: a screen reader says so instead of offering a click.
-        l->setEnabled(false);
         Twips::place(l, left, top, 1350, 375);
+        return l;
     };
-    option(QStringLiteral("    默认引擎"), true, 2400, 1200);
-    option(QStringLiteral("    备用引擎"), false, 3900, 1200);
-    option(QStringLiteral("    快速"), false, 2400, 1950);
-    option(QStringLiteral("    常速"), true, 3900, 1950);
-    option(QStringLiteral("    慢速"), false, 5400, 1950);
+    m_engines[0] = option(QStringLiteral("    默认引擎"), "EngineOption0", 2400, 1200);
+    m_engines[1] = option(QStringLiteral("    备用引擎"), "EngineOption1", 3900, 1200);
+    for (int engine = 0; engine < 2; ++engine) {
+        connect(m_engines[size_t(engine)], &PictureLabel::clicked, this,
+                [this, engine] { Q_EMIT engineClicked(engine); });
+    }
+    m_engineNote = label(QString(), 12, QStringLiteral("#7B8794"));
+    m_engineNote->setObjectName(QStringLiteral("EngineNote"));
+    m_engineNote->setWordWrap(true);
+    inPicture11(m_engineNote, 2400, 1620, 6300, 480);
+    // Fast first, as the page has always listed them; each is the main window's Label20(k).
+    const std::pair<int, const char16_t *> speeds[] = {
+        {2, u"    快速"}, {1, u"    常速"}, {0, u"    慢速"}};
+    int speedLeft = 2400;
+    for (const auto &[k, caption] : speeds) {
+        PictureLabel *l = option(QString::fromUtf16(caption), "", speedLeft, 2250);
+        l->setObjectName(QStringLiteral("PageSpeed%1").arg(k));
+        connect(l, &PictureLabel::clicked, this, [this, k = k] { Q_EMIT speedLabelClicked(k); });
+        m_pageSpeeds[size_t(k)] = l;
+        speedLeft += 1500;
+    }
+    QLabel *speedNote = label(QStringLiteral("与“句子学习”中的语速调节是同一个选择，立即生效。"),
+                              12, QStringLiteral("#7B8794"));
+    inPicture11(speedNote, 2400, 2670, 6300, 300);
     m_sample = new TextButton(QStringLiteral("点此试听"), m_Picture11);
     m_sample->setObjectName(QStringLiteral("SampleButton"));
-    m_sample->setToolTip(QStringLiteral("用系统默认播放器播放示例录音"));
-    Twips::place(m_sample, 2340, 2700, 1200, 375);
+    m_sample->setToolTip(QStringLiteral("播放一段示例录音"));
+    Twips::place(m_sample, 2340, 3300, 1200, 375);
+    inPicture11(label(QStringLiteral("播放一段示例录音，听听所选引擎和语速的效果。"), 12,
+                      QStringLiteral("#7B8794")),
+                3600, 3300, 5100, 375);
     connect(m_sample, &TextButton::released, this, &StudyArea::sampleReleased);
+}
+
+void StudyArea::showEngines(int inForce, const std::array<bool, 2> &available) {
+    static const char16_t *const unavailable[] = {u"默认引擎在这台电脑上无法发声。",
+                                                  u"备用引擎在这台电脑上无法使用。"};
+    QString note = QStringLiteral("默认引擎变速不变调；备用引擎用系统的多媒体播放，"
+                                  "变速时音调随之改变。");
+    for (int engine = 0; engine < 2; ++engine) {
+        PictureLabel *l = m_engines[size_t(engine)];
+        const QString path =
+            engine == inForce ? QStringLiteral("bitmap/t.jpg") : QStringLiteral("bitmap/f.jpg");
+        l->setPicture(picture(path), path);
+        // The engine in force plays: it stays a choice even where a probe said otherwise.
+        const bool usable = engine == inForce || available[size_t(engine)];
+        l->setEnabled(usable);
+        l->setToolTip(usable ? QString() : QString::fromUtf16(unavailable[engine]));
+        if (!usable)
+            note = QString::fromUtf16(unavailable[engine]);
+    }
+    setText(m_engineNote, note);
 }
 
 void StudyArea::buildDictation() {
@@ -625,6 +664,11 @@ PictureLabel *StudyArea::Label20(int k) const {
 void StudyArea::refresh(const TrainerState &state) {
     const StudyViewState &v = state.view;
     const PlaybackState &pb = state.playback;
+    // What a page covered last time is shown again; the state below says what stays.
+    for (const QPointer<QWidget> &w : std::exchange(m_covered, {})) {
+        if (w)
+            w->show();
+    }
 
     setText(m_Label37, state.Label37.text);
     setText(m_Label7_12, v.Label7_12.text);
@@ -634,12 +678,14 @@ void StudyArea::refresh(const TrainerState &state) {
 
     // The single-sentence view.
     setShown(m_Shape3, v.Shape3Visible);
+    // The lesson panel lies over the sentence lines: covered, they do not show at all.
+    const bool uncovered = !v.Picture5Visible;
     setText(m_Label1, v.Label1.text);
-    setShown(m_Label1, v.Label1.visible);
+    setShown(m_Label1, v.Label1.visible && uncovered);
     setText(m_Label51, v.Label51.text);
-    setShown(m_Label51, v.Label51.visible);
+    setShown(m_Label51, v.Label51.visible && uncovered);
     setText(m_Label2, v.Label2.text);
-    setShown(m_Label2, v.Label2.visible);
+    setShown(m_Label2, v.Label2.visible && uncovered);
     setText(m_Label7_5, v.Label7_5.text);
     setShown(m_Label7_5, v.Label7_5.visible);
     // Without a sentence the view says why, as the lesson panel does.
@@ -662,9 +708,11 @@ void StudyArea::refresh(const TrainerState &state) {
     setComboText(m_Combo2, pb.Combo2Text);
     setComboText(m_Combo3, pb.Combo3Text);
     setShown(m_speed, v.speedOptionsVisible);
-    for (int k = 0; k < 3; ++k)
-        m_Label20[size_t(k)]->setPicture(picture(pb.Image9Picture[size_t(k)]),
-                                         pb.Image9Picture[size_t(k)]);
+    for (int k = 0; k < 3; ++k) {
+        const QString &path = pb.Image9Picture[size_t(k)];
+        m_Label20[size_t(k)]->setPicture(picture(path), path);
+        m_pageSpeeds[size_t(k)]->setPicture(picture(path), path);
+    }
 
     const auto showTwin = [this](PictureLabel *l, const TwinLabel &twin, const TwinPicture &pic,
                                  int widthExtra) {
@@ -703,6 +751,24 @@ void StudyArea::refresh(const TrainerState &state) {
     refreshFollowRead(state);
     setShown(m_Picture4, v.Picture4Visible);
     setShown(m_Picture11, v.Picture11Visible);
+    coverUnderPage();
+}
+
+// A page (the voice options, else the follow-read page) is the whole study area while it
+// shows: what lies under it is hidden, so that nothing the learner cannot see takes a click,
+// a key or a screen reader's attention. refresh() brings it back when the page goes.
+void StudyArea::coverUnderPage() {
+    QWidget *page = m_Picture11->isVisibleTo(this)  ? static_cast<QWidget *>(m_Picture11)
+                    : m_Picture4->isVisibleTo(this) ? static_cast<QWidget *>(m_Picture4)
+                                                    : nullptr;
+    if (!page)
+        return;
+    for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (w != page && w->isVisibleTo(this)) {
+            w->hide();
+            m_covered.emplace_back(w);
+        }
+    }
 }
 
 void StudyArea::showFeedback(const QString &sentence, const SentenceFeedback &feedback,

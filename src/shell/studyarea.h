@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -29,7 +30,8 @@ struct TrainerState;
 // (refresh()) and reports the learner's clicks as signals; it changes no state itself.
 //
 // Positions are the window's twips (the area's own place is subtracted where widgets are
-// placed). Panels lie above the single-sentence view, which shows only where none covers it.
+// placed). Panels lie above the single-sentence view, which shows only where none covers it;
+// a page (follow-read, voice options) is the whole area while it shows.
 class StudyArea : public QWidget {
     Q_OBJECT
 public:
@@ -58,6 +60,18 @@ public:
                       const QString &status);
     // "点此试听" on the voice options page.
     TextButton *sampleButton() const { return m_sample; }
+    // The page's engine options, 0 "默认引擎" (the media player) and 1 "备用引擎" (the
+    // fallback device), and its speed options by the main window's k (0 slow, 1 normal,
+    // 2 fast), which show the same choice as Label20(k).
+    PictureLabel *engineOption(int engine) const {
+        return engine == 0 || engine == 1 ? m_engines[size_t(engine)] : nullptr;
+    }
+    PictureLabel *pageSpeedOption(int k) const {
+        return k >= 0 && k < 3 ? m_pageSpeeds[size_t(k)] : nullptr;
+    }
+    // The engine in force (0 or 1) chosen, and which can be chosen; one that cannot is
+    // disabled, with a line saying why.
+    void showEngines(int inForce, const std::array<bool, 2> &available);
     // Command1..7, the follow-read page's Command8..15, Command16, the dictation's
     // Command22..25, Command28 and Command29;
     // nullptr for other numbers.
@@ -72,7 +86,10 @@ public:
 Q_SIGNALS:
     void commandClicked(int number);
     void twinClicked(int check);
+    // Label20(k) or the voice options page's option for the same speed.
     void speedLabelClicked(int k);
+    // An engine option of the voice options page (0 or 1).
+    void engineClicked(int engine);
     void repeatPicked(const QString &text);
     void pausePicked(const QString &text);
     void sampleReleased();
@@ -90,6 +107,7 @@ private:
     void buildDictation();
     void refreshDictation(const TrainerState &state);
     void refreshFollowRead(const TrainerState &state);
+    void coverUnderPage();
     void showEnglishLine(const QString &text);
     QLabel *label(const QString &text, int pixelSize, const QString &colour);
     void place(QWidget *w, int left, int top, int width, int height);
@@ -154,4 +172,8 @@ private:
     SentenceFeedback m_feedback;
     QLabel *m_followNotice = nullptr;
     QFrame *m_Picture11 = nullptr;
+    std::array<PictureLabel *, 2> m_engines{};
+    std::array<PictureLabel *, 3> m_pageSpeeds{};
+    QLabel *m_engineNote = nullptr;
+    std::vector<QPointer<QWidget>> m_covered; // hidden by the page that shows
 };

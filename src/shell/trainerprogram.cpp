@@ -50,6 +50,7 @@ void TrainerProgram::start() {
     m_window = std::make_unique<TrainerWindow>(m_places, *m_player, m_sounds, *m_recorder, timers);
     m_window->messageSink = m_parts.messageSink;
     m_window->launcher = m_parts.launcher;
+    m_window->engines = m_parts.engines;
     m_window->startup();
     m_media = std::make_unique<TrainerMedia>(*m_window);
 }

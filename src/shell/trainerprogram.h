@@ -31,6 +31,8 @@ struct TrainerProgramParts {
     // Replaces the modal message boxes, the display check's included; empty shows them.
     std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
     ProgramLauncher launcher = ProgramLauncher::system();
+    // What the voice options page switches the lesson player between.
+    VoiceEngines engines = VoiceEngines::system();
 };
 
 // The whole start of orvessa in its order: the display check and its message, WmpEnable 0,

@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -114,6 +115,8 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
     panel->bind(&m_state.panel, &m_state.rows);
 
     m_playback.endReading(); // the resting captions of the reading buttons
+    // Item 7 sits in the area's footer band: above the area, which would take its clicks.
+    m_menu->itemArea(7)->raise();
     buildResults();
     buildChrome();
     wire();
@@ -203,8 +206,12 @@ void TrainerWindow::wire() {
     connect(m_area, &StudyArea::commandClicked, this, &TrainerWindow::onCommand);
     connect(m_area, &StudyArea::twinClicked, this,
             [this](int check) { m_view.toggleCheck(check); });
-    connect(m_area, &StudyArea::speedLabelClicked, this,
-            [this](int k) { m_speed.onLabel20Clicked(k); });
+    connect(m_area, &StudyArea::speedLabelClicked, this, [this](int k) {
+        m_speed.onLabel20Clicked(k);
+        if (m_samplePlayer)
+            m_samplePlayer->setRate(m_player.rate());
+    });
+    connect(m_area, &StudyArea::engineClicked, this, &TrainerWindow::chooseEngine);
     connect(m_area, &StudyArea::repeatPicked, this,
             [this](const QString &text) { m_playback.onCombo2Picked(text); });
     connect(m_area, &StudyArea::pausePicked, this,
@@ -394,6 +401,7 @@ void TrainerWindow::unload() {
     // Closing while the pass mark is being typed: the rule of a finished edit, silently and
     // before the record is written (the edit's own end would speak over a closing window).
     m_area->Combo5()->setEditText(allowedPassMark(m_area->Combo5()->currentText()));
+    stopSample();
     if (m_timers.Timer3)
         m_timers.Timer3->stop();
     m_core.unload(orvessaSettingsRecord(liveSettings()));
@@ -410,8 +418,15 @@ void TrainerWindow::loadlesson() {
 
 void TrainerWindow::menuItemReleased(int item) {
     const int mode = FunctionMenu::studyModeOf(item);
-    if (mode == 0 || (item == 7 && !m_menu->item7Enabled()))
+    if (mode == 0)
         return;
+    // Item 7 starts another program: the learner's mode, page and marker stay as they are,
+    // so coming back finds them working.
+    if (item == 7) {
+        startCompanion();
+        return;
+    }
+    stopSample();
     m_state.studyMode = mode;
     if (item == 1)
         m_view.ty();
@@ -426,14 +441,24 @@ void TrainerWindow::menuItemReleased(int item) {
         m_state.view.Picture11Visible = true;
         m_menu->setItem7Enabled(true);
     }
-    if (item == 7) {
-        // Disabled first: a second press before the mouse moves on starts nothing.
-        m_menu->setItem7Enabled(false);
-        launcher.startDetached(programPath(m_places.programDir(), QStringLiteral("sorvik")));
-    }
     m_menu->moveMarkerTo(item);
     refreshPanel();
     refreshView();
+}
+
+void TrainerWindow::startCompanion() {
+    if (!m_menu->item7Enabled())
+        return;
+    const QString path = programPath(m_places.programDir(), QStringLiteral("sorvik"));
+    // Disabled first: a second press before the mouse moves on starts nothing.
+    m_menu->setItem7Enabled(false);
+    if (launcher.startDetached(path))
+        return;
+    // Nothing started, so there is nothing to guard: the item stays ready to try again.
+    m_menu->setItem7Enabled(true);
+    messageBox(QFileInfo::exists(path) ? QStringLiteral("无法启动口语练习程序。")
+                                       : QStringLiteral("没有找到口语练习程序。"),
+               QString(), MessageIcon::None);
 }
 
 void TrainerWindow::startMini() {
@@ -458,7 +483,66 @@ void TrainerWindow::showInputLevel() {
 }
 
 void TrainerWindow::openSample() {
-    launcher.openUrl(QUrl::fromLocalFile(m_places.shippedPath(u"Sound/英语900句/demo.mp3")));
+    const QString path = m_places.shippedPath(u"Sound/英语900句/demo.mp3");
+    if (!QFileInfo::exists(path)) {
+        messageBox(QStringLiteral("没有找到示例录音。"), QString(), MessageIcon::None);
+        return;
+    }
+    if (launcher.openUrl(QUrl::fromLocalFile(path)))
+        return;
+    // No desktop player for it: the sample plays here, through the engine and at the speed
+    // the page has chosen, which is what the learner came to hear.
+    const VoiceEngine engine = engineOf(m_player.backend());
+    if (!m_samplePlayer || m_sampleEngine != engine) {
+        m_samplePlayer = engines.make ? engines.make(engine) : nullptr;
+        m_sampleEngine = engine;
+    }
+    if (!m_samplePlayer) {
+        messageBox(QStringLiteral("无法播放示例录音。"), QString(), MessageIcon::None);
+        return;
+    }
+    m_player.VoicePause();
+    m_samplePlayer->setRate(m_player.rate());
+    m_samplePlayer->open(path);
+    m_samplePlayer->play();
+}
+
+void TrainerWindow::stopSample() {
+    if (m_samplePlayer)
+        m_samplePlayer->pause();
+}
+
+void TrainerWindow::chooseEngine(int engine) {
+    if (engine != 0 && engine != 1)
+        return;
+    const VoiceEngine wanted = engine == 0 ? VoiceEngine::MediaPlayer : VoiceEngine::FallbackDevice;
+    focusCombo4();
+    if (wanted == engineOf(m_player.backend()))
+        return;
+    std::unique_ptr<VoiceBackend> next = engines.make ? engines.make(wanted) : nullptr;
+    if (!next) {
+        // It could not be made after all: shown as unavailable from now on.
+        if (m_enginesAvailable)
+            (*m_enginesAvailable)[size_t(engine)] = false;
+        refreshView();
+        return;
+    }
+    stopSample();
+    m_player.switchBackend(std::move(next));
+    refreshView();
+}
+
+void TrainerWindow::showEngines() {
+    const bool media = engineOf(m_player.backend()) == VoiceEngine::MediaPlayer;
+    // Asking may cost a probe of each engine: only once the page is first opened.
+    if (!m_enginesAvailable && engines.available && m_state.view.Picture11Visible) {
+        m_enginesAvailable = std::array{engines.available(VoiceEngine::MediaPlayer),
+                                        engines.available(VoiceEngine::FallbackDevice)};
+    }
+    const std::array<bool, 2> available = !engines.available   ? std::array{media, !media}
+                                          : m_enginesAvailable ? *m_enginesAvailable
+                                                               : std::array{true, true};
+    m_area->showEngines(media ? 0 : 1, available);
 }
 
 void TrainerWindow::onCommand(int number) {
@@ -565,6 +649,7 @@ void TrainerWindow::refreshPanel() {
 
 void TrainerWindow::refreshView() {
     m_area->refresh(m_state);
+    showEngines();
     refreshFollowRead();
     QLineEdit *typing = m_area->Text2();
     if (typing->text() != m_state.view.Text2.text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/voicebackendfactory.h"
 #include "content/dataplaces.h"
 #include "content/settingsfile.h"
 #include "desktop/programlauncher.h"
@@ -11,6 +12,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <memory>
+#include <optional>
 
 class CatalogueView;
 class FunctionMenu;
@@ -51,7 +54,8 @@ public:
     void loadlesson();
     // A function menu item released: sets the study mode, pauses the player (not for the
     // dictation), stops the sentence-end watch, lays the area out for the mode, and what
-    // the item adds: the dictation's start, the voice options page, the companion program.
+    // the item adds: the dictation's start, the voice options page. Item 7 only starts the
+    // companion program (saying so when it cannot) and leaves the mode as it is.
     void menuItemReleased(int item);
     // The dictation results of the current book, for the dictation test. lessonPassed():
     // List1's selected lesson marked passed, the results shown, the book's file saved, in
@@ -94,6 +98,12 @@ public:
     std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
     // Starts mini and the companion program and opens files; tests replace it.
     ProgramLauncher launcher = ProgramLauncher::system();
+    // The engines the voice options page can switch the lesson player to, for this run
+    // (nothing stores the choice), and that plays the sample where the desktop has no
+    // player for it. Empty: only the engine in force.
+    VoiceEngines engines;
+    // The sample's own player, once "点此试听" has needed one.
+    VoiceBackend *samplePlayer() const { return m_samplePlayer.get(); }
 
     static constexpr int widthTwips = 11700;
     static constexpr int heightTwips = 8325;
@@ -112,9 +122,13 @@ private:
     void buildChrome();
     void unload();
     void startMini();
+    void startCompanion();
     void openMoreSoftware();
     void openSample();
     void showInputLevel();
+    void stopSample();
+    void chooseEngine(int engine);
+    void showEngines();
     bool isBackground(const QWidget *widget) const;
     void backgroundHovered();
     void hideHoverFrame();
@@ -158,6 +172,9 @@ private:
     QPointF m_dragOrigin; // global position of the last press on the background
     QPoint m_dragWindowPos;
     bool m_dragArmed = false; // the button held was pressed on the background
+    std::optional<std::array<bool, 2>> m_enginesAvailable; // asked once, when first shown
+    std::unique_ptr<VoiceBackend> m_samplePlayer;
+    VoiceEngine m_sampleEngine = VoiceEngine::MediaPlayer;
 
     FunctionMenu *m_menu = nullptr;
     CatalogueView *m_catalogue = nullptr;

@@ -28,6 +28,18 @@ PictureMeaning meaningOf(const QString &path) {
 }
 } // namespace
 
+void PictureLabel::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::EnabledChange) {
+        // A disabled option is no place to click: no pointing hand over it.
+        setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        update();
+        QAccessible::State changed;
+        changed.disabled = true;
+        announceStateChanged(this, changed);
+    }
+    QWidget::changeEvent(event);
+}
+
 PictureLabel::PictureLabel(QWidget *parent) : QWidget(parent) {
     setCursor(Qt::PointingHandCursor);
     QFont font = labelFont();
@@ -66,6 +78,7 @@ AccessiblePart PictureLabel::accessiblePart(int) const {
     part.checkable = meaning.role != QAccessible::StaticText;
     part.checked = meaning.checked;
     part.pressable = part.checkable;
+    part.enabled = isEnabled();
     return part;
 }
 
@@ -76,6 +89,9 @@ void PictureLabel::pressAccessiblePart(int) {
 void PictureLabel::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     const int top = (height() - pictureSize) / 2;
+    // An option that cannot be chosen is drawn faint, as disabled controls are.
+    if (!isEnabled())
+        painter.setOpacity(0.4);
     // A missing picture leaves an empty place, as an empty image would.
     if (!m_picture.isNull())
         painter.drawPixmap(QRect(0, top, pictureSize, pictureSize), m_picture);

@@ -13,7 +13,7 @@
 // The skin's picture says what the label is to assistive technology: a tick picture
 // (0.jpg off; 1.jpg, a1.jpg on) makes a check box, a radio picture (f.jpg off, t.jpg on) a
 // radio button, anything else plain text. Its name is the trimmed caption and its action is
-// the click.
+// the click. A disabled one is drawn faint and says so.
 class PictureLabel : public QWidget, public AccessibleControl {
     Q_OBJECT
 public:
@@ -34,6 +34,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:

@@ -240,4 +240,59 @@ TEST(VoicePlayer, SentencePastTheEndOfTheFileEndsThere) {
     }
 }
 
+// Another engine takes the lesson over where it stands: the same file at the same place
+// and rate, playing on if it played, and the sentence's times in its own units, so the
+// sentence under way still ends at its End. The old engine falls silent first.
+TEST(VoicePlayer, SwitchingEnginesKeepsTheLessonItsPlaceAndItsSentence) {
+    using Unit = VoiceBackend::Unit;
+    struct Case {
+        Unit from, to;
+        bool playing;
+        int kind;
+        double start, end; // voiceStart, voiceEnd after the switch
+        QString seek;      // where the new engine was put
+    };
+    // Sentence 2.5 s to 4.1 s, 0.6 s of it played (at 0.5: 1.2 s of wall time).
+    const Case cases[] = {
+        {Unit::Seconds, Unit::Milliseconds, true, 1, 2500, 4100, QStringLiteral("seek 3100")},
+        {Unit::Milliseconds, Unit::Seconds, true, 2, 2.5, 4.1, QStringLiteral("seek 3.1")},
+        {Unit::Seconds, Unit::Milliseconds, false, 1, 2500, 4100, QStringLiteral("seek 3100")},
+        {Unit::Seconds, Unit::Seconds, true, 2, 2.5, 4.1, QStringLiteral("seek 3.1")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.to) * 2 + int(c.playing));
+        Rig r(Program::Orvessa, c.from);
+        loadAndPlaySentence(r.player, 2.5, 4.1);
+        r.player.setRate(0.5);
+        r.fake.advance(1200);
+        if (!c.playing)
+            r.player.VoicePause();
+
+        const int WmpEnable = r.player.WmpEnable;
+        auto next = std::make_unique<FakeVoiceBackend>(c.to);
+        FakeVoiceBackend *fresh = next.get();
+        r.player.switchBackend(std::move(next));
+        EXPECT_EQ(&r.player.backend(), fresh);
+        EXPECT_EQ(r.player.playerKind, c.kind);
+        EXPECT_EQ(r.player.WmpEnable, WmpEnable); // what start-up found stays
+        EXPECT_NEAR(r.player.voiceStart, c.start, 1e-9);
+        EXPECT_NEAR(r.player.voiceEnd, c.end, 1e-9);
+        const QStringList expected = {QStringLiteral("rate 0.5"),
+                                      QStringLiteral("open /lessons/1.mp3"), c.seek};
+        EXPECT_EQ(fresh->calls.mid(0, 3), expected);
+        EXPECT_EQ(fresh->isPlaying(), c.playing);
+
+        // The sentence ends at its End on the new engine.
+        r.player.VoiceGetPosition();
+        EXPECT_LT(r.player.voicePosition, r.player.voiceEnd);
+        fresh->advance(c.playing ? 2400 : 0);
+        r.player.VoiceGetPosition();
+        EXPECT_EQ(r.player.voicePosition >= r.player.voiceEnd, c.playing);
+    }
+    // No engine, no change.
+    Rig r(Program::Orvessa); // r.fake is gone after a switch: only used before
+    r.player.switchBackend(nullptr);
+    EXPECT_EQ(&r.player.backend(), &r.fake);
+}
+
 } // namespace

@@ -139,8 +139,10 @@ TEST_F(AccessibilityTest, PressableControlsHaveTheirCaptionRoleAndAction) {
         {u"慢速", QAccessible::RadioButton, toggle},
         {u"常速", QAccessible::RadioButton, toggle},
         {u"快速", QAccessible::RadioButton, toggle},
-        // Shown on the voice options page, not chosen there: no action.
-        {u"默认引擎", QAccessible::RadioButton, QString()},
+        // The voice options page's engine in force is a choice; an engine this window
+        // cannot make (none offered here) is disabled, without an action.
+        {u"默认引擎", QAccessible::RadioButton, toggle},
+        {u"备用引擎", QAccessible::RadioButton, QString()},
     };
     for (const Row &row : rows) {
         const QString name = QString::fromUtf16(row.name);
