@@ -6,6 +6,7 @@
 #include "minisettingshost.h"
 #include "text/fonts.h"
 #include "widgets/chromebutton.h"
+#include "widgets/palette.h"
 #include "widgets/shellicon.h"
 #include "widgets/windowstyle.h"
 
@@ -20,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -87,6 +89,7 @@ void markUninstalled(QComboBox *list, const MiniSettingsHost &host) {
             continue;
         QStandardItem *item = model->item(i);
         item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+        item->setForeground(Palette::quietText()); // the style sheet would draw it as enabled
         item->setData(QStringLiteral("未安装"), Qt::AccessibleDescriptionRole);
         item->setToolTip(QStringLiteral("未安装"));
     }
@@ -140,6 +143,9 @@ void MiniSettingsDialog::build() {
 
     m_courseGroup = new QGroupBox(QStringLiteral("课程设置"), this);
     m_book = list(QStringLiteral("书本"), m_courseGroup);
+    // A plain item delegate draws each book in its own colour, so a book without lessons
+    // looks greyed (the menu-like one takes the style sheet's colour for every entry).
+    m_book->setItemDelegate(new QStyledItemDelegate(m_book));
     m_startLesson = list(QStringLiteral("起始课文"), m_courseGroup);
     m_endLesson = list(QStringLiteral("结束课文"), m_courseGroup);
     auto *course = new QGridLayout(m_courseGroup);
