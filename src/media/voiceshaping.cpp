@@ -16,6 +16,9 @@ namespace {
 constexpr quint16 formatPcm = 1;
 constexpr quint16 formatExtensible = 0xFFFE;
 constexpr quint32 maxRate = 768000;
+// Below this no recorder records speech, and libebur128 writes out of bounds at 16 or 17 Hz
+// (it refuses 15 Hz and below itself).
+constexpr int minRate = 8000;
 
 quint16 u16(const char *p) {
     return qFromLittleEndian<quint16>(p);
@@ -34,7 +37,7 @@ std::pair<int, int> pcm16Format(const char *chunk, qint64 size) {
     const int bits = u16(chunk + 14);
     if (tag == formatExtensible && size >= 40)
         tag = u16(chunk + 24); // the first two bytes of the sub-format GUID
-    if (tag != formatPcm || bits != 16 || channels < 1 || channels > 2 || rate < 1 ||
+    if (tag != formatPcm || bits != 16 || channels < 1 || channels > 2 || rate < quint32(minRate) ||
         rate > maxRate)
         return {0, 0};
     return {channels, int(rate)};
@@ -42,7 +45,7 @@ std::pair<int, int> pcm16Format(const char *chunk, qint64 size) {
 
 // Integrated loudness in LUFS, or NaN when it cannot be measured.
 double integratedLoudness(const AudioClip &clip) {
-    if (clip.isEmpty())
+    if (clip.isEmpty() || clip.sampleRate < minRate || clip.sampleRate > int(maxRate))
         return NAN;
     const std::unique_ptr<ebur128_state, void (*)(ebur128_state *)> state(
         ebur128_init(1, unsigned(clip.sampleRate), EBUR128_MODE_I),

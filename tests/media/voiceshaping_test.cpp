@@ -83,6 +83,9 @@ TEST(VoiceShaping, GainFollowsTheModelWithinItsLimitsAndSkipFindsTheFirstSound) 
     }
     // No model loudness, no change of level.
     EXPECT_EQ(shapeRecording(AudioClip{}, synth(48000, 2000, voice(0.01))).gain, 1.0);
+    // A clip at a rate no recorder makes is not measured (the meter would write past its end).
+    EXPECT_EQ(shapeRecording(synth(48000, 2000, voice(0.5)), synth(16, 2000, voice(0.5))).gain,
+              1.0);
 }
 
 QByteArray le(quint32 value, int bytes) {
@@ -93,9 +96,10 @@ QByteArray le(quint32 value, int bytes) {
 }
 
 QByteArray waveBytes(quint16 tag, quint16 channels, quint16 bits, quint32 dataSize,
-                     const QByteArray &samples, const QByteArray &before = {}) {
-    const QByteArray fmt = le(tag, 2) + le(channels, 2) + le(48000, 4) +
-                           le(48000 * channels * bits / 8, 4) + le(channels * bits / 8, 2) +
+                     const QByteArray &samples, const QByteArray &before = {},
+                     quint32 rate = 48000) {
+    const QByteArray fmt = le(tag, 2) + le(channels, 2) + le(rate, 4) +
+                           le(rate * channels * bits / 8, 4) + le(channels * bits / 8, 2) +
                            le(bits, 2);
     return "RIFF" + le(0, 4) + "WAVE" + before + "fmt " + le(16, 4) + fmt + "data" +
            le(dataSize, 4) + samples;
@@ -122,6 +126,10 @@ TEST(VoiceShaping, ReadsTheRecordersWaveFilesAndRefusesOthers) {
         {"no samples", waveBytes(1, 1, 16, 0, {}), {}},
         {"not RIFF", "RIFX" + waveBytes(1, 1, 16, 4, samples).mid(4), {}},
         {"cut inside the header", waveBytes(1, 1, 16, 4, samples).left(30), {}},
+        {"16 Hz, which the loudness meter cannot take",
+         waveBytes(1, 1, 16, 4, samples, {}, 16),
+         {}},
+        {"below 8 kHz", waveBytes(1, 1, 16, 4, samples, {}, 7999), {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
