@@ -45,6 +45,7 @@ int main(int argc, char **argv) {
                       sounds, *recorder, WindowTimers::makeQt(&timerOwner));
     // The desktop ending the program closes the window the normal way, which saves.
     QuitSignals quitSignals([&window, &app] {
+        window.core().setEndedByDesktop();
         if (window.isVisible())
             window.close();
         else

@@ -24,7 +24,10 @@ int main(int argc, char **argv) {
     TrainerProgram program(std::move(parts), sounds);
     // The desktop ending the program closes the window the normal way, which saves.
     QuitSignals quitSignals([&program, &app] {
-        if (TrainerWindow *window = program.window(); window && window->isVisible())
+        TrainerWindow *window = program.window();
+        if (window)
+            window->core().setEndedByDesktop();
+        if (window && window->isVisible())
             window->close();
         else
             app.quit();

@@ -6,6 +6,8 @@
 #include "content/contentpaths.h"
 #include "content/settingsfile.h"
 
+#include <QTextStream>
+
 WindowTimers WindowTimers::makeQt(QObject *parent) {
     const PlaybackTimers playback = PlaybackTimers::makeQt(parent);
     return WindowTimers{playback.Timer1, playback.Timer2, new QtTicker(10, parent),
@@ -92,7 +94,9 @@ void TrainerCore::unload(const QString &settingsRecord) {
     const bool mini = m_state.program == Program::Mini;
     const SaveResult saved =
         saveSettingsRecord(m_places.preparedWritePath(ContentFile::settings(mini)), settingsRecord);
-    if (!saved.ok())
+    if (!saved.ok() && m_endedByDesktop)
+        QTextStream(stderr) << saveFailureMessage(saved) << Qt::endl;
+    else if (!saved.ok())
         messageBox(saveFailureMessage(saved), QString(), MessageIcon::None);
     endPlayback();
 }

@@ -61,6 +61,9 @@ public:
                 PlaybackTimers timers, Ticker *recordLimit, QObject *parent = nullptr);
 
     CoreSurface &surface() { return m_surface; }
+    // The desktop is ending the program (a termination signal, the session's end): nobody
+    // is there to close a message box, so a failed save is told on standard error.
+    void setEndedByDesktop() { m_endedByDesktop = true; }
 
     // The program ends: the window's settings record is saved where this program keeps it
     // (set.dat or mnset.dat; a failure is said in a message box), then a recording under way
@@ -89,6 +92,7 @@ private:
     void messageBox(const QString &text, const QString &title, MessageIcon icon);
     void endPlayback();
 
+    bool m_endedByDesktop = false;
     CoreSurface m_surface;
     DataPlaces m_places;
     PlaybackTimers m_timers;

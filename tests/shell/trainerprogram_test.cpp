@@ -612,43 +612,56 @@ bool catchesSigterm(qint64 pid) {
     return false;
 }
 
+// The desktop ending the program: the record is saved and the program ends; when the save
+// fails, it says so on standard error instead of waiting in a message box for a click.
 TEST(TrainerProgramProcess, TerminationSignalSavesTheRecordAndEndsCleanly) {
     const QString bin = QStringLiteral(ORVESSA_BIN_DIR);
     if (!QFileInfo(bin + QStringLiteral("/orvessa")).isExecutable())
         GTEST_SKIP() << "the program is not built";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString programDir = dir.path();
-    copyDemoContent(programDir);
-    ASSERT_TRUE(
-        QFile::copy(bin + QStringLiteral("/orvessa"), programDir + QStringLiteral("/orvessa")));
-    // "02" is written back as 2: the record on disk afterwards is the program's own.
-    const QString settings = programDir + QStringLiteral("/SETTING/set.dat");
-    writeFile(settings, gbk(QStringLiteral("3\\1\\0\\02\\3\\1\\0\\1\\0\\英语900句\\80\\")));
+    for (const bool saveFails : {false, true}) {
+        SCOPED_TRACE(saveFails ? "the save fails" : "the save works");
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString programDir = dir.path();
+        copyDemoContent(programDir);
+        ASSERT_TRUE(
+            QFile::copy(bin + QStringLiteral("/orvessa"), programDir + QStringLiteral("/orvessa")));
+        // "02" is written back as 2: the record on disk afterwards is the program's own.
+        const QString settings = programDir + QStringLiteral("/SETTING/set.dat");
+        writeFile(settings, gbk(QStringLiteral("3\\1\\0\\02\\3\\1\\0\\1\\0\\英语900句\\80\\")));
 
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(programDir + QStringLiteral("/orvessa"), {});
-    ASSERT_TRUE(process.waitForStarted(10000));
-    QElapsedTimer clock;
-    clock.start();
-    while (!catchesSigterm(process.processId()) && clock.elapsed() < 20000 &&
-           process.state() == QProcess::Running)
-        QThread::msleep(20);
-    ASSERT_TRUE(catchesSigterm(process.processId())) << "the program never listened for SIGTERM";
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.start(programDir + QStringLiteral("/orvessa"), {});
+        ASSERT_TRUE(process.waitForStarted(10000));
+        QElapsedTimer clock;
+        clock.start();
+        while (!catchesSigterm(process.processId()) && clock.elapsed() < 20000 &&
+               process.state() == QProcess::Running)
+            QThread::msleep(20);
+        ASSERT_TRUE(catchesSigterm(process.processId()))
+            << "the program never listened for SIGTERM";
+        if (saveFails) {
+            ASSERT_TRUE(QDir(programDir + QStringLiteral("/SETTING")).removeRecursively());
+        }
 
-    ASSERT_EQ(::kill(pid_t(process.processId()), SIGTERM), 0);
-    const bool finished = process.waitForFinished(30000);
-    if (!finished)
-        process.kill();
-    ASSERT_TRUE(finished);
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_EQ(readSettingsFile(settings),
-              QStringLiteral("3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\\r\n"));
+        ASSERT_EQ(::kill(pid_t(process.processId()), SIGTERM), 0);
+        const bool finished = process.waitForFinished(30000);
+        if (!finished)
+            process.kill();
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_EQ(errors.contains(QStringLiteral("设置未能保存")), saveFails)
+            << errors.toStdString();
+        if (!saveFails) {
+            EXPECT_EQ(readSettingsFile(settings),
+                      QStringLiteral("3\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\\r\n"));
+        }
+    }
 }
 
 } // namespace
