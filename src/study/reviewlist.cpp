@@ -19,8 +19,10 @@ void ReviewList::load(const QString &bookTitle) {
     m_entries.clear();
     if (!isSafeBookTitle(bookTitle))
         return;
-    QFile file(m_places.readPath(ContentFile::review(bookTitle)));
-    if (file.open(QIODevice::ReadOnly))
+    const QString path = m_places.readPath(ContentFile::review(bookTitle));
+    // Only a regular file: opening a FIFO would wait for a writer for ever, at start-up.
+    QFile file(path);
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
         m_entries = parseReviewFile(file.read(maxReviewFileBytes));
     sortMostMissed(m_entries);
 }

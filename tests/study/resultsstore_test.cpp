@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString s(const char *utf8) {
@@ -177,6 +179,16 @@ TEST_F(StoresTest, TheReviewListSurvivesARestartAndClearsAlone) {
     EXPECT_EQ(review.entries()[1], (ReviewEntry{0, 2, s("are"), second, 1}));
 
     review.clear();
+    review.load(bookA);
+    EXPECT_TRUE(review.entries().isEmpty());
+}
+
+// A FIFO where the review list lives is no list, and reading it never waits for a writer.
+TEST_F(StoresTest, AFifoForTheReviewListIsPassedOver) {
+    const QString path = user(ContentFile::review(bookA));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    ReviewList review(places);
     review.load(bookA);
     EXPECT_TRUE(review.entries().isEmpty());
 }
