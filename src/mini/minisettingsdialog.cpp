@@ -6,7 +6,6 @@
 #include "minisettingshost.h"
 #include "text/fonts.h"
 #include "widgets/chromebutton.h"
-#include "widgets/palette.h"
 #include "widgets/shellicon.h"
 #include "widgets/windowstyle.h"
 
@@ -20,7 +19,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QStandardItemModel>
+#include <QStandardItem>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -83,15 +82,11 @@ QComboBox *list(const QString &name, QWidget *parent) {
 // Greys out the books without lessons here: the list still names them, but they cannot be
 // chosen by click, wheel or arrow keys, and a screen reader hears why.
 void markUninstalled(QComboBox *list, const MiniSettingsHost &host) {
-    auto *model = qobject_cast<QStandardItemModel *>(list->model());
-    for (int i = 0; model && i < list->count(); ++i) {
+    for (int i = 0; i < list->count(); ++i) {
         if (host.isBookInstalled(list->itemText(i)))
             continue;
-        QStandardItem *item = model->item(i);
-        item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
-        item->setForeground(Palette::quietText()); // the style sheet would draw it as enabled
-        item->setData(QStringLiteral("未安装"), Qt::AccessibleDescriptionRole);
-        item->setToolTip(QStringLiteral("未安装"));
+        if (QStandardItem *item = markNotInstalled(list, i))
+            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
     }
 }
 

@@ -269,7 +269,6 @@ void MiniWindow::setLessonPosition(int position) {
 
 void MiniWindow::loadlesson() {
     m_notice.clear();
-    m_loadedBook = m_bookText;
     LessonSelection selection;
     selection.places = m_places;
     selection.bookTitle = m_bookText;
@@ -280,49 +279,41 @@ void MiniWindow::loadlesson() {
 }
 
 // The strip plays on by itself: the next sentence, else the next lesson of the range.
-void MiniWindow::onRepeatsFinished() {
-    do {
-        if (!stepOn())
-            return;
-    } while (!currentPlayable());
-}
-
-// One step of the endless range; false when a whole round of the range had nothing to play.
+// Sentences without times and lessons without sentences are passed over; a whole round of
+// the range with nothing to play is said once on the strip, which then waits for a choice.
 // The move plays the sentence when the repeat count is above 0. With 0 the strip steps on
 // and waits: the learner plays each sentence with 朗读, as in the trainer.
-bool MiniWindow::stepOn() {
-    TrainerState &s = m_core.state();
-    if (s.Command1.enabled) {
-        m_core.view().nextSentence();
-        return true;
+void MiniWindow::onRepeatsFinished() {
+    const int count = int(m_lessons.size());
+    for (int lessonsTried = 0;;) {
+        TrainerState &s = m_core.state();
+        if (s.Command1.enabled) {
+            m_core.view().nextSentence();
+        } else if (count == 0 || ++lessonsTried > count + 1) {
+            m_notice = QStringLiteral("所选课文都没有可播放的句子，请右键单击此处选择其他课程");
+            m_core.playback().stopPlayback();
+            refresh();
+            return;
+        } else if (m_player.bookTitle != m_bookText) {
+            // A lesson of a book switched away from in the dialog ends: the new book's range
+            // starts.
+            setLessonPosition(std::clamp(HN, 0, count - 1));
+            loadlesson();
+        } else {
+            setLessonPosition(
+                nextInLessonRange(m_position, count, m_lessons.value(m_position), endLesson, HN)
+                    .position);
+            loadlesson();
+        }
+        if (currentPlayable())
+            return;
     }
-    // A lesson of a book switched away from in the dialog ends: the new book's range starts.
-    const bool otherBook = m_loadedBook != m_bookText;
-    const LessonRangeStep step =
-        otherBook ? LessonRangeStep{std::clamp(HN, 0, std::max(0, int(m_lessons.size()) - 1))}
-                  : nextInLessonRange(m_position, int(m_lessons.size()),
-                                      m_position >= 0 ? m_lessons.at(m_position) : QString(),
-                                      endLesson, HN);
-    if (m_lessons.isEmpty() || ++m_lessonsWithoutSound > int(m_lessons.size()) + 1) {
-        // Said once on the strip; the strip waits for another choice.
-        m_lessonsWithoutSound = 0;
-        m_notice = QStringLiteral("所选课文都没有可播放的句子，请右键单击此处选择其他课程");
-        m_core.playback().stopPlayback();
-        refresh();
-        return false;
-    }
-    setLessonPosition(step.position);
-    loadlesson();
-    return true;
 }
 
 // The current sentence has times to play (a lesson without sentences has none).
 bool MiniWindow::currentPlayable() {
     const TrainerState &s = m_core.state();
-    const bool playable = s.sentenceCount > 0 && m_core.playback().hasTimes(s.currentSentence);
-    if (playable)
-        m_lessonsWithoutSound = 0;
-    return playable;
+    return s.sentenceCount > 0 && m_core.playback().hasTimes(s.currentSentence);
 }
 
 // After a load the strip passes over what cannot play, as the advance does.

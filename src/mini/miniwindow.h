@@ -102,7 +102,6 @@ private:
     void wire();
     void unload();
     void onRepeatsFinished();
-    bool stepOn();
     bool currentPlayable();
     void passOverUnplayable();
     void syncPauseCaption();
@@ -121,10 +120,8 @@ private:
     bool m_unloaded = false;
 
     QString m_bookText = initialBookTitle();
-    QString m_loadedBook; // the book of the lesson last loaded
-    QString m_notice;     // said on the strip in place of the sentence, until the next load
-    int m_lessonsWithoutSound = 0; // lessons passed over in a row with nothing to play
-    int m_chineseLeft = 0;         // twips: its own place, the English line's after a font step
+    QString m_notice;      // said on the strip in place of the sentence, until the next load
+    int m_chineseLeft = 0; // twips: its own place, the English line's after a font step
     QString m_listBuffer;
     QStringList m_lessons;
     int m_position = -1;

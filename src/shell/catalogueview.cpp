@@ -9,6 +9,7 @@
 #include "text/fonts.h"
 #include "widgets/palette.h"
 #include "widgets/twips.h"
+#include "widgets/windowstyle.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWheelEvent>
@@ -198,14 +198,9 @@ void CatalogueView::fillTree(const QString &bookTitle, const QStringList &names,
 // The catalogue keeps its titles and order; a title whose lesson-name list is in neither
 // place is greyed and described as not installed.
 void CatalogueView::markUninstalledBooks() {
-    auto *model = qobject_cast<QStandardItemModel *>(m_Combo1->model());
-    for (int i = 0; model && i < m_Combo1->count(); ++i) {
-        if (isBookInstalled(m_places, m_Combo1->itemText(i)))
-            continue;
-        QStandardItem *item = model->item(i);
-        item->setForeground(Palette::quietText());
-        item->setData(QStringLiteral("未安装"), Qt::AccessibleDescriptionRole);
-        item->setData(true, Qt::UserRole); // not installed
+    for (int i = 0; i < m_Combo1->count(); ++i) {
+        if (!isBookInstalled(m_places, m_Combo1->itemText(i)))
+            markNotInstalled(m_Combo1, i);
     }
 }
 
@@ -213,7 +208,7 @@ void CatalogueView::markUninstalledBooks() {
 bool CatalogueView::stepToInstalledBook(int direction) {
     for (int i = m_Combo1->currentIndex() + direction; i >= 0 && i < m_Combo1->count();
          i += direction) {
-        if (m_Combo1->itemData(i, Qt::UserRole).toBool())
+        if (!isBookInstalled(m_places, m_Combo1->itemText(i)))
             continue;
         m_Combo1->setCurrentIndex(i);
         switchBook(m_Combo1->itemText(i));

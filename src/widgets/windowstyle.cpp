@@ -1,5 +1,10 @@
 #include "windowstyle.h"
 
+#include "palette.h"
+
+#include <QComboBox>
+#include <QStandardItemModel>
+
 namespace {
 
 const char *const windowStyle = R"(
@@ -40,4 +45,15 @@ QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
 
 QString windowStyleSheet() {
     return QString::fromLatin1(windowStyle);
+}
+
+QStandardItem *markNotInstalled(QComboBox *list, int index) {
+    auto *model = qobject_cast<QStandardItemModel *>(list->model());
+    QStandardItem *item = model ? model->item(index) : nullptr;
+    if (item) {
+        item->setForeground(Palette::quietText());
+        item->setData(QStringLiteral("未安装"), Qt::AccessibleDescriptionRole);
+        item->setToolTip(QStringLiteral("未安装"));
+    }
+    return item;
 }
