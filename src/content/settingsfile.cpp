@@ -51,11 +51,18 @@ std::optional<int> checkField(const std::optional<QString> &field) {
     return std::nullopt;
 }
 
-std::optional<QString> numberTextField(const std::optional<QString> &field) {
+// A picker's text is kept only when the picker offers it ("03" is its "3"): anything else
+// would be played and written back while the picker shows nothing.
+std::optional<QString> choiceField(const std::optional<QString> &field,
+                                   const QStringList &choices) {
     if (!field) {
         return std::nullopt;
     }
-    return shortestDecimal(leadingNumber(*field));
+    QString text = shortestDecimal(leadingNumber(*field));
+    if (!choices.contains(text)) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 // The title becomes a folder and a file name: anything that could leave its folder
@@ -214,10 +221,10 @@ OrvessaSettingsFields parseOrvessaSettings(QStringView text) {
     result.lessonIndex = integerField(f[0]);
     result.englishHint = checkField(f[1]);
     result.chineseHint = checkField(f[2]);
-    result.studyRepeats = numberTextField(f[3]);
-    result.studyPause = numberTextField(f[4]);
-    result.browseRepeats = numberTextField(f[5]);
-    result.browsePause = numberTextField(f[6]);
+    result.studyRepeats = choiceField(f[3], repeatCountChoices());
+    result.studyPause = choiceField(f[4], pauseChoices());
+    result.browseRepeats = choiceField(f[5], repeatCountChoices());
+    result.browsePause = choiceField(f[6], pauseChoices());
     result.showChinese = checkField(f[7]);
     result.followReadHint = checkField(f[8]);
     result.bookTitle = titleField(f[9]);
@@ -231,10 +238,10 @@ MiniSettingsFields parseMiniSettings(QStringView text) {
     result.lessonIndex = integerField(f[0]);
     result.englishHint = checkField(f[1]);
     result.chineseHint = checkField(f[2]);
-    result.studyRepeats = numberTextField(f[3]);
-    result.studyPause = numberTextField(f[4]);
-    result.browseRepeats = numberTextField(f[5]);
-    result.browsePause = numberTextField(f[6]);
+    result.studyRepeats = choiceField(f[3], repeatCountChoices());
+    result.studyPause = choiceField(f[4], pauseChoices());
+    result.browseRepeats = choiceField(f[5], repeatCountChoices());
+    result.browsePause = choiceField(f[6], pauseChoices());
     result.endLesson = f[7];
     result.HN = integerField(f[8]);
     result.bookTitle = titleField(f[9]);
@@ -274,6 +281,19 @@ QString miniSettingsRecord(const MiniSettings &s) {
         .number(s.background)
         .number(s.textColour)
         .record();
+}
+
+QStringList repeatCountChoices() {
+    QStringList counts;
+    for (int n = 0; n <= 10; ++n) {
+        counts << QString::number(n);
+    }
+    return counts;
+}
+
+QStringList pauseChoices() {
+    return repeatCountChoices() << QStringLiteral("20") << QStringLiteral("30")
+                                << QStringLiteral("60");
 }
 
 QString shortestDecimal(double value) {

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <functional>
 #include <optional>
@@ -99,6 +100,12 @@ MiniSettingsFields parseMiniSettings(QStringView text);
 // out of the written text.
 QString orvessaSettingsRecord(const OrvessaSettings &settings);
 QString miniSettingsRecord(const MiniSettings &settings);
+
+// What the repeat and pause pickers of both programs offer: plays per sentence "0" to "10",
+// and pauses of those seconds and "20", "30", "60". A record's value outside them falls back
+// to the program's default.
+QStringList repeatCountChoices();
+QStringList pauseChoices();
 
 // Shortest decimal text of a number read from a record: whole numbers without a point
 // ("2", "-1"), others as short as they read back exactly ("2.5", "1e+300").

@@ -3,6 +3,7 @@
 #include "colourpalette.h"
 #include "colourswatch.h"
 #include "content/caretlist.h"
+#include "content/settingsfile.h"
 #include "minisettingshost.h"
 #include "text/fonts.h"
 #include "widgets/chromebutton.h"
@@ -26,19 +27,6 @@
 #include <algorithm>
 
 namespace {
-
-QStringList repeatCounts() {
-    QStringList counts;
-    for (int n = 0; n <= 10; ++n)
-        counts << QString::number(n);
-    return counts;
-}
-
-QStringList pauses() {
-    QStringList seconds = repeatCounts();
-    seconds << QStringLiteral("20") << QStringLiteral("30") << QStringLiteral("60");
-    return seconds;
-}
 
 // Fills a list and shows text in it. A value the list does not offer is shown as an entry of
 // its own, so that the list never claims a value the window does not have.
@@ -237,8 +225,8 @@ void MiniSettingsDialog::reload() {
     m_textSwatch->setColour(m_host.textColour());
     fillShowing(m_book, m_host.bookChoices(), m_host.bookText());
     markUninstalled(m_book, m_host);
-    fillShowing(m_repeat, repeatCounts(), m_host.repeatText());
-    fillShowing(m_pause, pauses(), m_host.pauseText());
+    fillShowing(m_repeat, repeatCountChoices(), m_host.repeatText());
+    fillShowing(m_pause, pauseChoices(), m_host.pauseText());
     fillLessons();
     const int count = m_startLesson->count();
     const int start = count > 0 ? std::clamp(m_host.HN(), 0, count - 1) : -1;

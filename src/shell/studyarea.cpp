@@ -1,5 +1,6 @@
 #include "studyarea.h"
 
+#include "content/settingsfile.h"
 #include "sentencemarks.h"
 #include "speech/feedbackjudge.h"
 #include "study/pure/dictationscore.h"
@@ -211,17 +212,14 @@ void StudyArea::buildSentenceView() {
     pickerPart(repeatCaption, contentLeft, 870);
     m_Combo2 = new QComboBox(m_pickers);
     m_Combo2->setObjectName(QStringLiteral("Combo2"));
-    for (int n = 0; n <= 10; ++n)
-        m_Combo2->addItem(QString::number(n));
+    m_Combo2->addItems(repeatCountChoices());
     pickerPart(m_Combo2, contentLeft + 870, 810);
     pickerPart(label(QStringLiteral("次"), 13, QStringLiteral("#34404C")), contentLeft + 1755, 300);
     QLabel *pauseCaption = label(QStringLiteral("间隔"), 13, QStringLiteral("#34404C"));
     pickerPart(pauseCaption, contentLeft + 2250, 480);
     m_Combo3 = new QComboBox(m_pickers);
     m_Combo3->setObjectName(QStringLiteral("Combo3"));
-    for (const char *seconds :
-         {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "20", "30", "60"})
-        m_Combo3->addItem(QString::fromLatin1(seconds));
+    m_Combo3->addItems(pauseChoices());
     pickerPart(m_Combo3, contentLeft + 2730, 810);
     pickerPart(label(QStringLiteral("秒"), 13, QStringLiteral("#34404C")), contentLeft + 3615, 300);
     // A screen reader says a combo box's caption from the label it is the buddy of.

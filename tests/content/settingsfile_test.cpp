@@ -66,14 +66,15 @@ TEST(SettingsRecord, OrvessaFilesRoundTrip) {
         {"last backslash missing", contentFixture("set_truncated.dat"), withoutPassMark},
         {"empty file", QByteArray(), nothingRead},
         {"no separator", gbkInitialBook, nothingRead},
+        // A repeat or pause the pickers do not offer ("1.5", "1e308") is not kept.
         {"02 written back as 2", "3\\1\\0\\02\\ 3x\\1.50\\\\1\\0\\" + gbkBook + "\\80\\",
-         QStringLiteral("3\\1\\0\\2\\3\\1.5\\0\\1\\0\\英语900句\\80\\")},
+         QStringLiteral("3\\1\\0\\2\\3\\\\0\\1\\0\\英语900句\\80\\")},
         {"no lesson selected", "-1\\1\\0\\2\\3\\1\\0\\1\\0\\" + gbkBook + "\\80\\",
          QStringLiteral("-1\\1\\0\\2\\3\\1\\0\\1\\0\\英语900句\\80\\")},
         // Non-numeric and out-of-range values: the position reads 0, a check state
         // outside 0..1 and a position beyond 16 bits keep their initial values.
-        {"odd numbers", "x\\2\\-1\\a\\1e3\\\\-0\\0.5\\1.5\\" + gbkBook + "\\abc\\",
-         QStringLiteral("0\\1\\1\\0\\1000\\0\\0\\0\\1\\英语900句\\abc\\")},
+        {"odd numbers", "x\\2\\-1\\a\\1e308\\\\-0\\0.5\\1.5\\" + gbkBook + "\\abc\\",
+         QStringLiteral("0\\1\\1\\0\\\\0\\0\\0\\1\\英语900句\\abc\\")},
         {"position too large", QByteArray("40000\\"), nothingRead},
         {"extra text after the record", "3\\1\\0\\2\\3\\1\\0\\1\\0\\" + gbkBook + "\\80\\junk\\",
          exampleOrvessaRecord},
@@ -103,6 +104,8 @@ TEST(SettingsRecord, MiniFilesRoundTrip) {
         {"colours out of range", record("-1\\16777216\\"), expected("12615808\\0\\")},
         {"fractional colour", record("1.5\\\\"), expected("12615808\\0\\")},
         {"colours cut short", record("255\\0"), expected("255\\0\\")},
+        {"a repeat and pause no list offers", "0\\1\\1\\1e308\\15\\7\\60\\x\\0\\",
+         QStringLiteral("0\\1\\1\\\\\\7\\60\\x\\0\\商务英语900句\\12615808\\0\\")},
         {"HN rounds half to even", "0\\1\\1\\3\\2\\1\\0\\x\\2.5\\",
          QStringLiteral("0\\1\\1\\3\\2\\1\\0\\x\\2\\商务英语900句\\12615808\\0\\")},
     };
@@ -231,7 +234,8 @@ TEST(SettingsFile, SavedRecordsReadBackUnchanged) {
     orvessa.passMark = QStringLiteral("100");
     MiniSettings mini;
     mini.studyRepeats = mini.studyPause = QStringLiteral("1");
-    mini.browseRepeats = mini.browsePause = QStringLiteral("20");
+    mini.browseRepeats = QStringLiteral("10");
+    mini.browsePause = QStringLiteral("20");
     mini.endLesson = QStringLiteral("Lesson 5 {第五课}");
     mini.HN = 2;
     mini.background = 0xFFFFFF;
