@@ -1,5 +1,7 @@
 #include "mpvbackend.h"
 
+#include "files/filebytes.h"
+
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
@@ -295,7 +297,7 @@ void MpvBackend::open(const QString &path) {
     m_floor = 0;
     setPaused(true);
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || !info.isReadable()) {
+    if (path.isEmpty() || fileKind(path) != FileKind::Regular || !info.isReadable()) {
         m_fileOpen = false;
         const char *stop[] = {"stop", nullptr};
         mpv_command(m_mpv, stop);

@@ -1,5 +1,7 @@
 #include "qtplayerbackend.h"
 
+#include "files/filebytes.h"
+
 #include <QAudio>
 #include <QAudioOutput>
 #include <QFileInfo>
@@ -134,7 +136,8 @@ void QtPlayerBackend::open(const QString &path) {
     m_floor = 0;
     m_recoveriesInARow = 0;
     const QFileInfo info(path);
-    const bool readable = !path.isEmpty() && info.isFile() && info.isReadable();
+    const bool readable =
+        !path.isEmpty() && fileKind(path) == FileKind::Regular && info.isReadable();
     // Loading now finds a file that cannot be played before anyone wants to play it.
     load(readable ? QUrl::fromLocalFile(info.absoluteFilePath()) : QUrl());
 }

@@ -1,6 +1,7 @@
 #include "qtshortsoundplayer.h"
 
 #include "clipstream.h"
+#include "files/filebytes.h"
 #include "wavclip.h"
 
 #include <QAudioDevice>
@@ -98,10 +99,10 @@ QByteArray QtShortSoundPlayer::clipFor(const QString &path) {
     const auto cached = m_clips.constFind(path);
     if (cached != m_clips.constEnd())
         return *cached;
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    const FileBytes file = readFileBytes(path, maxFileBytes);
+    if (path.isEmpty() || !file.error.isEmpty())
         return {}; // not cached: a sound file put in place later plays
-    const auto decoded = decodeWav(file.read(maxFileBytes));
+    const auto decoded = decodeWav(file.bytes);
     const PcmClip *clip = std::get_if<PcmClip>(&decoded);
     const QByteArray rendered = clip ? renderClip(*clip, m_format) : QByteArray();
     if (m_clips.size() >= maxCachedClips)

@@ -1,9 +1,11 @@
 #include "qtvoicerecorder.h"
 
+#include "files/filebytes.h"
+#include "media/voiceshaping.h"
+
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QAudioSource>
-#include <QFile>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
@@ -198,6 +200,9 @@ VoiceRecorder::Start QtVoiceRecorder::startRecording(const QString &filePath) {
 
     // The take goes into a temporary file beside filePath; filePath itself is untouched
     // until stopRecording() finds a take to put in its place.
+    // A pipe or device in its place would take the take's bytes, or block the write for ever.
+    if (!writeTargetProblem(filePath).isEmpty())
+        return Start::FileNotWritable;
     m_file.setFileName(filePath);
     if (!m_file.open(QIODevice::WriteOnly)) {
         m_file.setFileName({});
@@ -272,11 +277,15 @@ VoiceRecorder::Play QtVoiceRecorder::playFromStart() {
     endPlayback();
     // Recordings are seconds long: reading the samples whole keeps the sink's reads off the
     // disk, and the sink stops at their exact end.
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(wavHeaderBytes))
+    // As much as the follow-read page analyses, so that a take left running for an hour
+    // cannot fill the memory.
+    const qint64 most =
+        wavHeaderBytes + m_format.bytesForDuration(qint64(maxRecordingSeconds) * 1000000);
+    QByteArray samples = readFileStart(m_path, most).bytes;
+    if (samples.size() < wavHeaderBytes)
         return Play::NoRecording;
+    samples.remove(0, wavHeaderBytes);
     const qint64 block = layoutOf(m_format).blockAlign();
-    QByteArray samples = file.readAll();
     samples.truncate(samples.size() / block * block);
     if (samples.isEmpty())
         return Play::NoRecording;

@@ -1,5 +1,7 @@
 #include "silentvoicebackend.h"
 
+#include "files/filebytes.h"
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <algorithm>
@@ -22,7 +24,7 @@ double SilentVoiceBackend::positionAt(qint64 now) const {
 
 void SilentVoiceBackend::open(const QString &path) {
     const QFileInfo info(path);
-    m_open = !path.isEmpty() && info.isFile() && info.isReadable();
+    m_open = !path.isEmpty() && fileKind(path) == FileKind::Regular && info.isReadable();
     m_playing = false;
     m_anchorPosition = 0;
 }

@@ -4,7 +4,7 @@
 #include "caretlist.h"
 #include "contentpaths.h"
 #include "dataplaces.h"
-#include "filebytes.h"
+#include "files/filebytes.h"
 #include "lessonfile.h"
 #include "lessonimport.h"
 #include "lessonshift.h"

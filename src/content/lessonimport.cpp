@@ -2,7 +2,7 @@
 
 #include "caretlist.h"
 #include "contentpaths.h"
-#include "filebytes.h"
+#include "files/filebytes.h"
 #include "resultstext.h"
 #include "richtext.h"
 #include "subtitles.h"

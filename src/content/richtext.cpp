@@ -1,5 +1,6 @@
 #include "richtext.h"
 
+#include "files/filebytes.h"
 #include "textcodec.h"
 
 #include <QFile>
@@ -377,10 +378,5 @@ QString plainTextFromFileBytes(QByteArrayView bytes) {
 }
 
 QString readDataFile(const QString &path, qint64 maxBytes) {
-    if (!QFileInfo(path).isFile())
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return plainTextFromFileBytes(file.read(maxBytes));
+    return plainTextFromFileBytes(readFileBytes(path, maxBytes).bytes);
 }

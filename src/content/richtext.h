@@ -11,7 +11,7 @@ QString plainTextFromFileBytes(QByteArrayView bytes);
 
 bool looksLikeRichText(QByteArrayView bytes);
 
-// The plain text of a small data file (lesson-name list, results): at most maxBytes of it,
-// through the text buffer. Empty when the file is missing, unreadable or not a regular file
-// (a pipe or device under the name would block the read or never end).
+// The plain text of a small data file (lesson-name list), through the text buffer. Empty when
+// the file is missing, unreadable, not a regular file or larger than maxBytes (a list cut
+// short would end in half a name).
 QString readDataFile(const QString &path, qint64 maxBytes = 4 * 1024 * 1024);

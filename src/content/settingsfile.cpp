@@ -1,6 +1,7 @@
 #include "settingsfile.h"
 
 #include "contentpaths.h"
+#include "files/filebytes.h"
 #include "richtext.h"
 #include "settingsrecord.h"
 #include "textcodec.h"
@@ -332,15 +333,7 @@ QByteArray settingsRtfDocument(QStringView record) {
 }
 
 QString readSettingsFile(const QString &path) {
-    // A pipe or device under the name would block the read or never end.
-    if (!QFileInfo(path).isFile()) {
-        return {};
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return plainTextFromFileBytes(file.read(maxSettingsFileBytes));
+    return plainTextFromFileBytes(readFileStart(path, maxSettingsFileBytes).bytes);
 }
 
 QString saveFailureMessage(const SaveResult &result) {
@@ -368,10 +361,10 @@ SaveResult saveSettingsFile(const QString &path, const QByteArray &bytes,
     if (!QFileInfo(folder).isDir()) {
         return {SaveError::FolderMissing, folder};
     }
-    if (target.exists() || target.isSymLink()) {
-        if (!target.isFile()) {
-            return {SaveError::NotAFile, path};
-        }
+    if (!writeTargetProblem(path).isEmpty()) {
+        return {SaveError::NotAFile, path};
+    }
+    if (target.exists()) {
         // Checked by the permission bits, not by access(): a read-only mark is the
         // learner's wish even where the process could write through it.
         if (!(target.permissions() & QFileDevice::WriteOwner)) {

@@ -2,6 +2,7 @@
 
 #include "ffmpegholders.h"
 #include "ffmpeglog.h"
+#include "files/filebytes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,14 +59,8 @@ struct Input {
 
 Input openInput(const QString &path) {
     Input input;
-    // Only regular files: a pipe or a device could block the open for ever.
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        input.error = QStringLiteral("%1: no such file").arg(path);
-        return input;
-    }
-    if (!info.isFile()) {
-        input.error = QStringLiteral("%1: not a regular file").arg(path);
+    if (const FileKind kind = fileKind(path); kind != FileKind::Regular) {
+        input.error = path + QStringLiteral(": ") + fileKindProblem(kind);
         return input;
     }
     AVFormatContext *raw = nullptr;
@@ -486,8 +481,8 @@ QString convertWithin(const QString &from, const QString &to, bool fillGaps, dou
     // Written beside the target under a passing name and renamed over it when complete, so
     // that the target is never half written; the passing file goes with the object otherwise.
     const QFileInfo target(to);
-    if (target.isDir())
-        return QStringLiteral("%1: is a directory").arg(to);
+    if (const QString problem = writeTargetProblem(to); !problem.isEmpty())
+        return QStringLiteral("%1: %2").arg(to, problem);
     QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                         QStringLiteral(".XXXXXX"));
     if (!part.open())

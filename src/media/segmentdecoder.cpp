@@ -2,6 +2,7 @@
 
 #include "ffmpegholders.h"
 #include "ffmpeglog.h"
+#include "files/filebytes.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -223,12 +224,9 @@ private:
     }
 
     bool open() {
-        // Only regular files: a pipe or a device could block the open for ever.
+        if (const FileKind kind = fileKind(m_path); kind != FileKind::Regular)
+            return fail(m_path + QStringLiteral(": ") + fileKindProblem(kind));
         const QFileInfo info(m_path);
-        if (!info.exists())
-            return fail(QStringLiteral("%1: no such file").arg(m_path));
-        if (!info.isFile())
-            return fail(QStringLiteral("%1: not a regular file").arg(m_path));
 
         AVFormatContext *raw = avformat_alloc_context();
         if (!raw)

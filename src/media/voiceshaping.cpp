@@ -1,7 +1,7 @@
 #include "voiceshaping.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "files/filebytes.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -172,15 +172,9 @@ AudioClip waveClipFromBytes(QByteArrayView bytes) {
 }
 
 AudioClip readWaveClip(const QString &path) {
-    // Only regular files: reading a pipe could block for ever.
-    if (!QFileInfo(path).isFile())
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     // Room for the longest recording in stereo at 48 kHz, plus a generous header.
     constexpr qint64 most = qint64(maxRecordingSeconds) * 48000 * 2 * 2 + 65536;
-    return waveClipFromBytes(file.read(most));
+    return waveClipFromBytes(readFileStart(path, most).bytes);
 }
 
 PlaybackShape shapeRecording(const AudioClip &model, const AudioClip &recording) {

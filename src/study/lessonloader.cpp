@@ -4,9 +4,7 @@
 #include "content/audiochoice.h"
 #include "content/contentpaths.h"
 #include "content/richtext.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "files/filebytes.h"
 
 namespace {
 
@@ -19,19 +17,13 @@ struct LessonText {
 };
 
 LessonText readLessonText(const QString &path) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    const FileBytes file = readFileBytes(path, LessonLoader::maxLessonFileBytes);
+    if (file.missing)
         return {LessonNote::MissingFile, {}};
-    if (!info.isFile())
-        return {LessonNote::UnreadableFile, {}};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {LessonNote::UnreadableFile, {}};
-    const QByteArray bytes = file.read(LessonLoader::maxLessonFileBytes + 1);
-    if (bytes.size() > LessonLoader::maxLessonFileBytes || file.error() != QFileDevice::NoError)
+    if (!file.error.isEmpty())
         return {LessonNote::UnreadableFile, {}};
     // The text buffer takes a plain GBK file or an RTF document alike.
-    return {LessonNote::None, plainTextFromFileBytes(bytes)};
+    return {LessonNote::None, plainTextFromFileBytes(file.bytes)};
 }
 
 bool showsWholeText(int studyMode) {
@@ -101,8 +93,9 @@ LoadResult LessonLoader::loadlesson(const LessonSelection &selection) {
         if (choice) {
             if (!choice->path.isEmpty())
                 m_player.voiceFile = selection.places.readPath(choice->path);
-            result.audioMissing = !choice->mustExist.isEmpty() &&
-                                  !QFileInfo(selection.places.readPath(choice->mustExist)).isFile();
+            result.audioMissing =
+                !choice->mustExist.isEmpty() &&
+                fileKind(selection.places.readPath(choice->mustExist)) != FileKind::Regular;
         }
         // Beyond a group table nothing is chosen and the previous file is opened again.
         if (!m_player.voiceFile.isEmpty()) {

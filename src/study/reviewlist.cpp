@@ -1,10 +1,10 @@
 #include "reviewlist.h"
 
 #include "content/contentpaths.h"
+#include "files/filebytes.h"
 #include "pure/wrongword.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -20,10 +20,7 @@ void ReviewList::load(const QString &bookTitle) {
     if (!isSafeBookTitle(bookTitle))
         return;
     const QString path = m_places.readPath(ContentFile::review(bookTitle));
-    // Only a regular file: opening a FIFO would wait for a writer for ever, at start-up.
-    QFile file(path);
-    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
-        m_entries = parseReviewFile(file.read(maxReviewFileBytes));
+    m_entries = parseReviewFile(readFileStart(path, maxReviewFileBytes).bytes);
     sortMostMissed(m_entries);
 }
 

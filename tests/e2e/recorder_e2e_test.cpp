@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -273,13 +275,22 @@ TEST_F(RecorderE2E, FollowsTheServersDefaultSource) {
     }
 }
 
-TEST_F(RecorderE2E, AFileThatCannotBeCreatedIsReported) {
-    const QString missing = dir.filePath(QStringLiteral("no/such/dir/voice.wav"));
-    EXPECT_EQ(recorder.startRecording(missing), VoiceRecorder::Start::FileNotWritable);
-    EXPECT_FALSE(recorder.isRecording());
-    EXPECT_FALSE(recorder.hasRecording());
-    recorder.playFromStart();
-    EXPECT_FALSE(recorder.isPlaying());
+// A FIFO in the file's place would take the take, or block the window in its first write.
+TEST_F(RecorderE2E, AFileThatCannotBeWrittenIsReported) {
+    const QString fifo = dir.filePath(QStringLiteral("fifo.wav"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("folder.wav"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const QString &path :
+         {dir.filePath(QStringLiteral("no/such/dir/voice.wav")), fifo, folder}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(recorder.startRecording(path), VoiceRecorder::Start::FileNotWritable);
+        EXPECT_FALSE(recorder.isRecording());
+        EXPECT_FALSE(recorder.hasRecording());
+        recorder.playFromStart();
+        EXPECT_FALSE(recorder.isPlaying());
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 // The file a recording is for keeps what it held until a take is made: a start, a recording
