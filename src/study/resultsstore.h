@@ -13,7 +13,8 @@
 // ever go to that book's file, whatever book is current by then.
 //
 // Saved as an RTF document of the text, as the settings records are, atomically: a failed
-// save leaves the old file as it was and is told to the learner once.
+// save leaves the old file as it was and is told to the learner once. A file that could not
+// be read whole is never written.
 class ResultsStore {
 public:
     explicit ResultsStore(DataPlaces places) : m_places(std::move(places)) {}
@@ -41,6 +42,10 @@ public:
     BeforeReplaceHook beforeReplace;
 
     static QString saveFailedText() { return QStringLiteral("成绩未能保存，原来的成绩保持不变。"); }
+    static QString unreadFileText() {
+        return QStringLiteral(
+            "成绩文件过大或无法完整读出，本次的成绩不会保存，原来的文件保持不变。");
+    }
 
 private:
     void save();
@@ -48,4 +53,8 @@ private:
     DataPlaces m_places;
     QString m_bookTitle;
     QString m_text;
+    // The book's file is there but could not be read whole (too large, unreadable, not a
+    // regular file): saves are told once and skipped.
+    bool m_keptInMemory = false;
+    bool m_keptInMemoryTold = false;
 };

@@ -8,8 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -157,6 +159,39 @@ TEST_F(StoresTest, AFailedSaveIsToldOnceAndKeepsTheOldFile) {
         review.record(0, 1, sentence, checkTyping(sentence, s("x")));
     EXPECT_EQ(told.count(ReviewList::saveFailedText()), 1);
     EXPECT_FALSE(QFile::exists(program(ContentFile::review(bookA))));
+}
+
+// A results file that cannot be read whole is never written: what was read of it would stand
+// for the whole. The marks live on in memory, and the learner is told once.
+TEST_F(StoresTest, AResultsFileNotReadWholeIsNeverRewritten) {
+    QByteArray huge = "^";
+    for (int n = 0; huge.size() <= 4 * 1024 * 1024; ++n)
+        huge += "\xa1\xee" + QByteArray::number(n) + '^'; // ☆ and a name, in GBK
+    const QString path = user(ContentFile::results(bookB));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const std::pair<const char *, std::function<void()>> cases[] = {
+        {"over 4 MiB", [&] { writeBytes(path, huge); }},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); }},
+    };
+    for (const auto &[name, make] : cases) {
+        SCOPED_TRACE(name);
+        QFile::remove(path);
+        make();
+        const QFileInfo before(path);
+        ResultsStore store(places);
+        told.clear();
+        track(store);
+        store.load(bookB, {s("一"), s("二")});
+        store.markPassed(s("二"));
+        store.clear();
+        store.markPassed(s("一"));
+        EXPECT_EQ(store.entries(), (QStringList{s("★一"), s("☆二")}));
+        EXPECT_EQ(told, QStringList{ResultsStore::unreadFileText()});
+        const QFileInfo after(path);
+        EXPECT_EQ(after.size(), before.size());
+        EXPECT_EQ(after.isFile(), before.isFile());
+        EXPECT_EQ(after.lastModified(), before.lastModified());
+    }
 }
 
 TEST_F(StoresTest, TheReviewListSurvivesARestartAndClearsAlone) {
