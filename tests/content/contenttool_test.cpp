@@ -261,6 +261,15 @@ TEST(ContentToolShift, RefusalsLeaveTheFileAndARoundTripRestoresIt) {
     writeFile(path, original);
     const QString rtf = dir.filePath(QStringLiteral("rtf.dat"));
     writeFile(rtf, contentFixture("results_rtf.dat"));
+    // What a shift killed while saving left, long ago: the next shift removes it.
+    const QString killed = dir.filePath(QStringLiteral("1.dat.Ab12Cd"));
+    writeFile(killed, original);
+    {
+        QFile file(killed);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-600),
+                                     QFileDevice::FileModificationTime));
+    }
 #ifdef Q_OS_UNIX
     ASSERT_TRUE(
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
