@@ -3,6 +3,7 @@
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
 #include "content/dataplaces.h"
+#include "content/staletemporaries.h"
 #include "desktop/paintedcontrolaccessible.h"
 #include "desktop/quitsignals.h"
 #include "desktop/singleinstance.h"
@@ -41,8 +42,10 @@ int main(int argc, char **argv) {
     player.WmpEnable = WmpEnable;
     const std::unique_ptr<VoiceRecorder> recorder = createSystemVoiceRecorder();
     QObject timerOwner;
-    MiniWindow window(DataPlaces::forProgram(QCoreApplication::applicationDirPath()), player,
-                      sounds, *recorder, WindowTimers::makeQt(&timerOwner));
+    const DataPlaces places = DataPlaces::forProgram(QCoreApplication::applicationDirPath());
+    // What a killed save or import left where this program writes.
+    removeStaleTemporaries(places.writeRoot());
+    MiniWindow window(places, player, sounds, *recorder, WindowTimers::makeQt(&timerOwner));
     // The desktop ending the program closes the window the normal way, which saves.
     QuitSignals quitSignals([&window, &app] {
         window.core().setEndedByDesktop();

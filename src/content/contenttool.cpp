@@ -12,6 +12,7 @@
 #include "richtext.h"
 #include "sentencetable.h"
 #include "settingsrecord.h"
+#include "staletemporaries.h"
 #include "textcodec.h"
 
 #include <QDir>
@@ -253,6 +254,8 @@ int shiftFile(const Command &command, QTextStream &out, QTextStream &err) {
         err << "orvessa-content: " << command.path << ": " << why << '\n';
         return 1;
     };
+    // What an earlier shift left there when it was killed while saving.
+    removeStaleTemporariesIn(QFileInfo(command.path).absolutePath());
     const FileBytes file = readFileBytes(command.path);
     if (!file.error.isEmpty()) {
         return fail(file.error);
@@ -282,6 +285,7 @@ public:
         checkSettings(m_places.readPath(ContentFile::settings(false)), orvessaSettingsFields);
         checkSettings(m_places.readPath(ContentFile::settings(true)), miniSettingsFields);
         checkProgramFiles();
+        checkTemporaries();
         if (m_problems > 0) {
             return 1;
         }
@@ -388,6 +392,19 @@ private:
         for (const QString &title : titles) {
             checkBook(title);
         }
+        // A first import into a new book that stopped before its list leaves a book folder
+        // that no list names.
+        for (const QString &root : m_places.roots()) {
+            const QStringList folders =
+                QDir(root + QStringLiteral("/book"))
+                    .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QString &title : folders) {
+                if (!titles.contains(title) && isSafeBookTitle(title)) {
+                    titles << title;
+                    checkUnlisted(title, 0, root);
+                }
+            }
+        }
     }
 
     void checkBook(const QString &title) {
@@ -427,6 +444,50 @@ private:
             checkLessonAudio(title, k, home, report, reportedAudio);
         }
         checkResults(title, names);
+        checkUnlisted(title, int(names.size()), home);
+    }
+
+    // The files of the lesson after the list's last: left by an import stopped before it
+    // wrote the list. The programs never show them; the next import replaces them.
+    void checkUnlisted(const QString &title, int listed, const QString &home) {
+        if (listed >= maxLessons) {
+            return;
+        }
+        const int lesson = listed + 1;
+        QStringList files = {ContentFile::lessonText(title, lesson)};
+        const QString sound = ContentFile::soundDir(title) + QStringLiteral("/%1.mp3").arg(lesson);
+        const std::optional<AudioChoice> choice =
+            chooseLessonAudio(Program::Orvessa, ContentFile::soundDir(title), title, lesson);
+        if (choice && choice->path == sound) { // a group book shares its files among lessons
+            files << sound;
+        }
+        for (const QString &file : std::as_const(files)) {
+            const QString path = locate(file, home);
+            if (QFileInfo::exists(path)) {
+                print(path,
+                      QStringLiteral("lesson %1, which the lesson-name list does not name (an "
+                                     "import that did not finish?); the next import into this "
+                                     "book replaces it")
+                          .arg(lesson));
+            }
+        }
+    }
+
+    void checkTemporaries() {
+        for (const QString &root : m_places.roots()) {
+            for (const StaleTemporary &stale : findStaleTemporaries(root)) {
+                if (stale.restoresTo.isEmpty()) {
+                    print(stale.path,
+                          QStringLiteral("left by a write that did not finish; the programs and "
+                                         "the next import remove it"));
+                } else {
+                    print(stale.path, QStringLiteral("the only copy of %1, moved aside by an "
+                                                     "import that did not finish; the programs "
+                                                     "and the next import put it back")
+                                          .arg(QFileInfo(stale.restoresTo).fileName()));
+                }
+            }
+        }
     }
 
     void checkLessonText(const QString &path) {

@@ -41,6 +41,8 @@ public:
     const QString &programDir() const { return m_programDir; }
     const QString &userDir() const { return m_userDir; } // empty when portable
     bool isPortable() const { return m_userDir.isEmpty(); }
+    // The folder writes go to: the program directory when portable, else the learner's.
+    const QString &writeRoot() const { return isPortable() ? m_programDir : m_userDir; }
     // The folders reads look in, first to last.
     QStringList roots() const;
 

@@ -5,14 +5,15 @@
 #include "files/filebytes.h"
 #include "resultstext.h"
 #include "richtext.h"
+#include "staletemporaries.h"
 #include "subtitles.h"
 #include "textcodec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -81,8 +82,9 @@ QString appendedEntry(QString list, const QString &entry) {
     return list + entry + u'^';
 }
 
-// The files of one import, written all or none: each goes to a temporary file first and
-// replaces its target only when every one has been written.
+// The files of one import. Each is written to a temporary name beside its target first; the
+// commit then renames each over its target in the order staged, one rename per file, so a
+// kill between two renames leaves every file whole: either the old one or the new one.
 class Transaction {
 public:
     ~Transaction() { rollBack(); }
@@ -101,7 +103,7 @@ public:
         return true;
     }
 
-    // The temporary name the caller fills (with audio), replaced into target on commit.
+    // The temporary name the caller fills (with audio), renamed over target on commit.
     QString stage(const QString &target) {
         const QString temporary = target + QStringLiteral(".importing");
         QFile::remove(temporary); // left by an import that was killed
@@ -118,20 +120,24 @@ public:
         return {};
     }
 
-    // Replaces the targets; on a failure the ones already replaced stay (each is whole).
-    QString commit() {
-        for (const Staged &s : std::as_const(m_staged)) {
-            QFile::remove(s.target + QStringLiteral(".previous"));
-            const bool existed = QFileInfo::exists(s.target);
-            if (existed && !QFile::rename(s.target, s.target + QStringLiteral(".previous")))
-                return s.target + QStringLiteral(": cannot be replaced");
-            if (!QFile::rename(s.temporary, s.target)) {
-                if (existed)
-                    QFile::rename(s.target + QStringLiteral(".previous"), s.target);
-                return s.target + QStringLiteral(": cannot be written");
+    // Replaces the targets in the order staged. On a failure the ones already replaced stay
+    // (each is whole) and the rest are taken back. afterRename, when given, is asked after
+    // each rename whether to go on; "no" stops as a kill would, leaving the rest staged.
+    QString commit(const std::function<bool(int renamed)> &afterRename) {
+        if (afterRename && !afterRename(0))
+            return abandon(0);
+        for (qsizetype i = 0; i < m_staged.size(); ++i) {
+            const Staged s = m_staged[i];
+            std::error_code error;
+            std::filesystem::rename(std::filesystem::path(s.temporary.toStdU16String()),
+                                    std::filesystem::path(s.target.toStdU16String()), error);
+            if (error) {
+                m_staged.remove(0, i); // rmdir then keeps the folders of the renamed ones
+                return s.target + QStringLiteral(": cannot be written (") +
+                       QString::fromStdString(error.message()) + u')';
             }
-            if (existed)
-                QFile::remove(s.target + QStringLiteral(".previous"));
+            if (afterRename && !afterRename(int(i) + 1))
+                return abandon(int(i) + 1);
         }
         m_staged.clear();
         m_createdDirs.clear();
@@ -139,6 +145,13 @@ public:
     }
 
 private:
+    // Leaves everything as it is on disk, as a kill at this point would.
+    QString abandon(int renamed) {
+        m_staged.clear();
+        m_createdDirs.clear();
+        return QStringLiteral("stopped after %1 of the files").arg(renamed);
+    }
+
     void rollBack() {
         for (const Staged &s : std::as_const(m_staged))
             QFile::remove(s.temporary);
@@ -153,6 +166,34 @@ private:
     QList<Staged> m_staged;
     QStringList m_createdDirs; // innermost first
 };
+
+// The results with the new lesson not passed. The marks of the listed lessons are kept when
+// the file agrees with the list on them; an entry beyond the list (an import stopped between
+// writing the results and the list) goes. A file missing or out of step otherwise gets
+// every lesson, none passed.
+QString resultsWithLesson(const std::optional<QString> &fileText, const QStringList &names,
+                          const QString &name) {
+    QStringList allNames = names;
+    allNames << name;
+    if (!fileText)
+        return freshResults(allNames);
+    const QString old = resultsTextFromFile(*fileText);
+    const QStringList entries = resultsEntries(old);
+    if (entries.size() == names.size())
+        return appendedEntry(old, QChar(ResultsMark::notPassed) + name);
+    if (entries.size() < names.size())
+        return freshResults(allNames);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &entry = entries[i];
+        const bool marked = !entry.isEmpty() && (entry[0] == QChar(ResultsMark::notPassed) ||
+                                                 entry[0] == QChar(ResultsMark::passed));
+        if (!marked || QStringView(entry).sliced(1) != names[i])
+            return freshResults(allNames);
+    }
+    QStringList kept = entries.mid(0, names.size());
+    kept << QChar(ResultsMark::notPassed) + name;
+    return u'^' + kept.join(u'^') + u'^';
+}
 
 ImportResult failure(const QString &error) {
     return {{}, error, {}};
@@ -194,7 +235,8 @@ QString aboutAudio(const QString &audio, const QString &error) {
 }
 } // namespace
 
-ImportResult importLesson(const ImportRequest &request, const AudioTools &audio) {
+ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
+                          const std::function<bool(int renamed)> &afterRename) {
     if (!isSafeBookTitle(request.book))
         return failure(QStringLiteral("\"%1\" is not a safe book title").arg(request.book));
     if (request.name.isEmpty())
@@ -233,6 +275,9 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
     }
 
     const QString root = QDir(request.dir).absolutePath();
+    // What killed imports and saves left here before; a list moved aside by an older
+    // import comes back before the list is read.
+    removeStaleTemporaries(root);
     auto path = [&](const QString &relative) { return root + u'/' + relative; };
     const QString listPath = path(ContentFile::bookList(request.book));
     const QString resultsPath = path(ContentFile::results(request.book));
@@ -249,37 +294,39 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
     const QString lessonPath = path(ContentFile::lessonText(request.book, number));
     const QString soundPath =
         path(ContentFile::soundDir(request.book) + QStringLiteral("/%1.mp3").arg(number));
-    for (const QString &target : {lessonPath, soundPath}) {
-        if (QFileInfo::exists(target))
-            return failure(target +
-                           QStringLiteral(": already there, but the lesson-name list names only "
-                                          "%1 lessons; not overwritten")
-                               .arg(names.size()));
-    }
 
     ImportResult result;
+    // Files of a lesson the list does not name were never shown to a learner: an import that
+    // stopped before its list was written left them. The list is what makes a lesson, so
+    // they are this import's to replace; refusing would shut the book to imports for good.
+    for (const QString &target : {lessonPath, soundPath}) {
+        const QFileInfo there(target);
+        if (!there.exists() && !there.isSymLink())
+            continue;
+        if (!there.isFile() || there.isSymLink())
+            return failure(target +
+                           QStringLiteral(": already there and not a plain file, but the "
+                                          "lesson-name list names only %1 lessons; not overwritten")
+                               .arg(names.size()));
+        result.notes << target + QStringLiteral(" was not in the lesson-name list (an import that "
+                                                "did not finish?); replaced");
+    }
+
     const EncodedContent lesson = encodeContent(lessonTextOf(english.cues));
     if (lesson.utf8)
         result.notes << QStringLiteral("some characters have no GBK code: the lesson is "
                                        "written as UTF-8 with a byte-order mark");
-    QStringList allNames = names;
-    allNames << request.name;
     const QString newList =
         list.text ? appendedEntry(*list.text, request.name) : u'^' + request.name + u'^';
-    // A results file that is missing or out of step gets every lesson, none passed.
-    const QString oldResults = results.text ? resultsTextFromFile(*results.text) : QString();
-    const QString newResults =
-        results.text && resultsEntries(oldResults).size() == names.size()
-            ? appendedEntry(oldResults, QChar(ResultsMark::notPassed) + request.name)
-            : freshResults(allNames);
+    const QString newResults = resultsWithLesson(results.text, names, request.name);
 
+    // The sound first, as its conversion takes long and the small files are written at once
+    // before the commit: a program starting meanwhile sees no staged file a minute old. The
+    // commit renames in this order, so at every point the list names only lessons whose
+    // sound and text are there, and the results come before the list that needs them.
     Transaction files;
-    QString error = files.stageBytes(lessonPath, lesson.bytes);
-    if (error.isEmpty())
-        error = files.stageBytes(listPath, encodeContent(newList).bytes);
-    if (error.isEmpty())
-        error = files.stageBytes(resultsPath, encodeContent(newResults).bytes);
-    if (error.isEmpty() && !files.prepareFolder(soundPath))
+    QString error;
+    if (!files.prepareFolder(soundPath))
         error = soundPath + QStringLiteral(": cannot create its folder");
     if (error.isEmpty()) {
         const QString staged = files.stage(soundPath);
@@ -298,7 +345,13 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio)
         }
     }
     if (error.isEmpty())
-        error = files.commit();
+        error = files.stageBytes(lessonPath, lesson.bytes);
+    if (error.isEmpty())
+        error = files.stageBytes(resultsPath, encodeContent(newResults).bytes);
+    if (error.isEmpty())
+        error = files.stageBytes(listPath, encodeContent(newList).bytes);
+    if (error.isEmpty())
+        error = files.commit(afterRename);
     if (!error.isEmpty())
         return failure(error);
     result.lessonPath = lessonPath;

@@ -3,7 +3,10 @@
 // One lesson made from an audio file and its subtitles, added to a book of a program (or
 // per-user data) directory: book/<title>/<n>.dat, Sound/<title>/<n>.mp3, the book's
 // lesson-name list and its results file. Everything is checked before anything is written,
-// and a failure while writing takes back what was written.
+// and a failure while writing takes back what was written. Each file replaces its target by
+// one rename, the lesson-name list last, so an import killed at any point leaves a book the
+// programs read as before; the next import replaces the files it left for the lesson the
+// list does not name yet.
 
 #include "subtitles.h"
 
@@ -44,7 +47,10 @@ struct ImportResult {
     QStringList notes;  // what the learner should know (e.g. the lesson was written as UTF-8)
 };
 
-ImportResult importLesson(const ImportRequest &request, const AudioTools &audio);
+// afterRename is for tests: asked after each file of the commit has replaced its target
+// (1 for the first; 0 before any), it can stop the import there as a kill would.
+ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
+                          const std::function<bool(int renamed)> &afterRename = {});
 
 // The lesson text of cues: "*English#Chinese#Start#End#" per cue and a closing "*", times in
 // seconds with three decimals.

@@ -3,6 +3,7 @@
 #include "audio/voicebackend.h"
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
+#include "content/staletemporaries.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -46,6 +47,8 @@ void TrainerProgram::start() {
     const WindowTimers timers =
         m_parts.timers ? *m_parts.timers : WindowTimers::makeQt(&m_timerOwner);
     m_places = DataPlaces::forProgram(m_parts.programDir, m_parts.userDataDir);
+    // What a killed save or import left where this program writes.
+    removeStaleTemporaries(m_places.writeRoot());
     m_recorder = m_parts.makeRecorder ? m_parts.makeRecorder() : createSystemVoiceRecorder();
     m_window = std::make_unique<TrainerWindow>(m_places, *m_player, m_sounds, *m_recorder, timers);
     m_window->messageSink = m_parts.messageSink;

@@ -2,6 +2,7 @@
 
 #include "contentfixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -260,6 +261,15 @@ TEST(ContentToolShift, RefusalsLeaveTheFileAndARoundTripRestoresIt) {
     writeFile(path, original);
     const QString rtf = dir.filePath(QStringLiteral("rtf.dat"));
     writeFile(rtf, contentFixture("results_rtf.dat"));
+    // What a shift killed while saving left, long ago: the next shift removes it.
+    const QString killed = dir.filePath(QStringLiteral("1.dat.Ab12Cd"));
+    writeFile(killed, original);
+    {
+        QFile file(killed);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-600),
+                                     QFileDevice::FileModificationTime));
+    }
 #ifdef Q_OS_UNIX
     ASSERT_TRUE(
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
@@ -345,11 +355,20 @@ protected:
         ASSERT_TRUE(QFile::remove(m_dir.filePath(QString::fromUtf8(relative)))) << relative;
     }
     ToolRun check() { return runTool({QStringLiteral("check"), m_dir.path()}); }
+    // A file left minutes ago, as a killed write leaves it.
+    void putOld(const char *relative, const QByteArray &bytes = "x") {
+        put(relative, bytes);
+        QFile file(m_dir.filePath(QString::fromUtf8(relative)));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-600),
+                                     QFileDevice::FileModificationTime));
+    }
 
     QTemporaryDir m_dir;
 };
 
 TEST_F(ContentToolCheck, CleanDirectoryPrintsOneOkLine) {
+    put("SETTING/set.dat.k3x9a.tmp", "a save going on now");
     const ToolRun run = check();
     EXPECT_EQ(run.status, 0) << run.out.toStdString();
     EXPECT_EQ(run.lines(), QStringList{QStringLiteral("ok: 2 books, 4 lessons checked")});
@@ -413,6 +432,29 @@ TEST_F(ContentToolCheck, EachFaultIsReportedWithItsPath) {
          "SETTING/mnset.dat: field 11 \"blue\" is not a colour number"},
         {"picture missing", [&] { remove("bitmap/t.jpg"); }, "bitmap/t.jpg: missing"},
         {"recorder file missing", [&] { remove("Recorder.wav"); }, "Recorder.wav: missing"},
+        {"settings save killed", [&] { putOld("SETTING/set.dat.k3x9a.tmp"); },
+         "SETTING/set.dat.k3x9a.tmp: left by a write that did not finish; the programs and the "
+         "next import remove it"},
+        {"conversion killed", [&] { putOld("Sound/英语900句/.3.mp3.importing.Ab12Cd"); },
+         "Sound/英语900句/.3.mp3.importing.Ab12Cd: left by a write that did not finish; the "
+         "programs and the next import remove it"},
+        {"list moved aside and never put back",
+         [&] {
+             remove("SETTING/BookList/英语口语8000句.dat");
+             putOld("SETTING/BookList/英语口语8000句.dat.previous", "^one^two^");
+         },
+         "SETTING/BookList/英语口语8000句.dat.previous: the only copy of 英语口语8000句.dat, "
+         "moved aside by an import that did not finish; the programs and the next import put it "
+         "back"},
+        {"lesson text after the list's last", [&] { put("book/英语900句/3.dat", "*a#b#1#2#*"); },
+         "book/英语900句/3.dat: lesson 3, which the lesson-name list does not name (an import "
+         "that did not finish?); the next import into this book replaces it"},
+        {"lesson sound after the list's last", [&] { put("Sound/英语900句/3.mp3", ""); },
+         "Sound/英语900句/3.mp3: lesson 3, which the lesson-name list does not name (an import "
+         "that did not finish?); the next import into this book replaces it"},
+        {"first lesson of a book without its list", [&] { put("book/新书/1.dat", "*a#b#1#2#*"); },
+         "book/新书/1.dat: lesson 1, which the lesson-name list does not name (an import that "
+         "did not finish?); the next import into this book replaces it"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

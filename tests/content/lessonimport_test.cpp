@@ -1,7 +1,9 @@
 #include "content/caretlist.h"
 #include "content/contentpaths.h"
+#include "content/contenttool.h"
 #include "content/lessonimport.h"
 #include "content/resultstext.h"
+#include "content/staletemporaries.h"
 #include "content/textcodec.h"
 
 #include <QDir>
@@ -120,7 +122,8 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
     write(file("star.srt"), "1\n00:00:01,000 --> 00:00:02,000\nFine.\n\n"
                             "2\n00:00:03,000 --> 00:00:04,000\nFive * stars\n");
     write(file("empty.srt"), "\n\n");
-    write(dir.filePath(QStringLiteral("Sound/播客/3.mp3")), "left behind"); // not in the list
+    // Not in the list, and not a file an import could replace.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Sound/播客/3.mp3"))));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
     struct Case {
         std::function<void(ImportRequest &)> change;
@@ -144,13 +147,105 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
     }
 
     // A conversion that fails takes back the files and folders written before it.
-    QFile::remove(dir.filePath(QStringLiteral("Sound/播客/3.mp3")));
     QDir(dir.filePath(QStringLiteral("Sound"))).removeRecursively();
     const QMap<QString, QByteArray> clean = snapshot(dir.path());
     failConversion = true;
     EXPECT_EQ(importLesson(request("audio.ogg"), tools).error,
               file("audio.ogg") + QStringLiteral(": the encoder failed"));
     EXPECT_EQ(snapshot(dir.path()), clean);
+}
+
+// Every file of the lesson before the time set back, as if the import had been killed
+// minutes ago.
+void age(const QString &dir) {
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-600),
+                                     QFileDevice::FileModificationTime));
+    }
+}
+
+QStringList checkLines(const QString &dir) {
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    runContentTool({QStringLiteral("check"), dir}, outStream, errStream);
+    outStream.flush();
+    return out.split(u'\n', Qt::SkipEmptyParts);
+}
+
+// An import killed after any number of its renames leaves a book the programs read: the
+// list names only lessons whose sound and text are there, and the results keep their marks.
+// check names what the kill left, and the same import run again completes the lesson.
+TEST_F(LessonImport, KilledBetweenRenamesLeavesAWholeBookThatTheNextImportCompletes) {
+    const QString list = QStringLiteral("SETTING/BookList/播客.dat");
+    const QString results = QStringLiteral("SETTING/Results/播客.dat");
+    const QString lesson = QStringLiteral("book/播客/3.dat");
+    const QString sound = QStringLiteral("Sound/播客/3.mp3");
+    struct Case {
+        int renamed; // before the kill
+        QStringList there;
+        bool listed;
+    };
+    const Case cases[] = {
+        {0, {}, false},
+        {1, {sound}, false},
+        {2, {sound, lesson}, false},
+        {3, {sound, lesson}, false}, // and the results with the new lesson
+        {4, {sound, lesson}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.renamed);
+        QTemporaryDir place;
+        ASSERT_TRUE(place.isValid());
+        auto at = [&](const QString &relative) { return place.filePath(relative); };
+        write(at(list), encodeGbk(u"^甲^乙^"));
+        write(at(results), encodeGbk(u"^☆甲^★乙^"));
+        ImportRequest r = request("audio.ogg");
+        r.dir = place.path();
+
+        const ImportResult killed =
+            importLesson(r, tools, [&](int renamed) { return renamed < c.renamed; });
+        EXPECT_TRUE(killed.lessonPath.isEmpty());
+        for (const QString &target : {sound, lesson})
+            EXPECT_EQ(QFileInfo::exists(at(target)), c.there.contains(target))
+                << target.toStdString();
+        const QStringList names = splitCaretList(decodeText(read(at(list))));
+        EXPECT_EQ(names.size(), c.listed ? 3 : 2);
+        const QStringList marks = resultsEntries(decodeText(read(at(results))));
+        ASSERT_GE(marks.size(), 2);
+        EXPECT_EQ(marks.mid(0, 2), (QStringList{QStringLiteral("☆甲"), QStringLiteral("★乙")}));
+
+        age(place.path());
+        const QStringList lines = checkLines(place.path());
+        const bool reportsLesson = std::any_of(lines.begin(), lines.end(), [](const QString &l) {
+            return l.contains(u"lesson 3, which the lesson-name list does not name");
+        });
+        EXPECT_EQ(reportsLesson, !c.there.isEmpty() && !c.listed)
+            << lines.join(u'\n').toStdString();
+        const bool reportsLeftovers = std::any_of(lines.begin(), lines.end(), [](const QString &l) {
+            return l.contains(u".importing: left by a write that did not finish");
+        });
+        EXPECT_EQ(reportsLeftovers, !c.listed) << lines.join(u'\n').toStdString();
+
+        const ImportResult again = importLesson(r, tools);
+        ASSERT_TRUE(again.error.isEmpty()) << again.error.toStdString();
+        EXPECT_EQ(splitCaretList(decodeText(read(at(list)))).size(), c.listed ? 4 : 3);
+        EXPECT_EQ(
+            resultsEntries(decodeText(read(at(results)))).mid(0, 3),
+            (QStringList{QStringLiteral("☆甲"), QStringLiteral("★乙"), QStringLiteral("☆第三集")}));
+        EXPECT_EQ(read(at(lesson)).isEmpty(), false);
+        EXPECT_EQ(read(at(sound)), QByteArray("converted mp3"));
+        const bool replacedNote =
+            std::any_of(again.notes.begin(), again.notes.end(),
+                        [](const QString &n) { return n.contains(u"replaced"); });
+        EXPECT_EQ(replacedNote, !c.there.isEmpty() && !c.listed);
+        // Nothing of the killed import is left, however old.
+        EXPECT_TRUE(
+            findStaleTemporaries(place.path(), QDateTime::currentDateTimeUtc().addSecs(3600))
+                .isEmpty());
+    }
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -192,6 +193,37 @@ TEST_F(TrainerProgramTest, RestoresTheRecordAndWritesItBackOnClose) {
         exampleRecord);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(fake().calls.last(), QStringLiteral("pause")); // playback ended
+}
+
+// What killed writes left where the program writes goes at start-up, once it is a minute
+// old; the demo book's list, moved aside by an import that was killed, is back in the
+// catalogue with the learner's lesson selected.
+TEST_F(TrainerProgramTest, StartUpClearsWhatKilledWritesLeft) {
+    const QString list =
+        programDir + QStringLiteral("/SETTING/BookList/") + demoBook + QStringLiteral(".dat");
+    const QString old = programDir + QStringLiteral("/SETTING/set.dat.k3x9a.tmp");
+    const QString young = programDir + QStringLiteral("/SETTING/set.dat.young1.tmp");
+    const QString conversion = programDir + QStringLiteral("/Sound/") + demoBook +
+                               QStringLiteral("/.9.mp3.importing.Ab12Cd");
+    ASSERT_TRUE(QFile::rename(list, list + QStringLiteral(".previous")));
+    writeFile(old, "x");
+    writeFile(young, "x");
+    writeFile(conversion, QByteArray(4096, 'x'));
+    for (const QString &path : {list + QStringLiteral(".previous"), old, conversion}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-120),
+                                     QFileDevice::FileModificationTime));
+    }
+    start();
+    EXPECT_EQ(window()->catalogue()->Combo1()->currentText(), demoBook);
+    EXPECT_EQ(window()->catalogue()->List1()->currentRow(), 3);
+    EXPECT_TRUE(QFileInfo::exists(list));
+    EXPECT_FALSE(QFileInfo::exists(list + QStringLiteral(".previous")));
+    EXPECT_FALSE(QFileInfo::exists(old));
+    EXPECT_FALSE(QFileInfo::exists(conversion));
+    EXPECT_TRUE(QFileInfo::exists(young)); // perhaps mini saving right now
+    window()->close();
 }
 
 TEST_F(TrainerProgramTest, WithoutSettingsTheInitialValuesAreWritten) {
