@@ -145,8 +145,8 @@ ShiftedField shiftField(QStringView field, qint64 shiftMs, qint64 audioMs) {
     }
     // A time held at 0 or at the end would leave the sentence shorter than it is, or
     // empty, so such a shift is refused rather than done in part.
-    const qint64 units = time->units + shiftMs * powerOfTen(time->scale - 3);
     const qint64 perMs = powerOfTen(time->scale - 3);
+    const qint64 units = time->units + shiftMs * perMs;
     if (units < 0 && units != time->units) {
         shifted.problem = QStringLiteral("%1 would move to %2 s, before the start of the audio")
                               .arg(number.toString(), secondsText(units, time->scale));
