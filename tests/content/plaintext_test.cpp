@@ -56,6 +56,30 @@ TEST(PlainText, SplitsAtSentenceEndsAndPairsTheChineseLines) {
     }
 }
 
+// Texts of megabytes are cut in one pass: a scan that went back over the text at every
+// stop would not end within the test's time.
+TEST(PlainText, HugeTextsAreCutInOnePass) {
+    const struct {
+        const char *name;
+        QString text;
+        size_t sentences;
+    } cases[] = {
+        {"many short sentences", QStringLiteral("Go. ").repeated(500000), 500000},
+        {"a quote never closed", u'"' + QStringLiteral("Go. ").repeated(500000), 1},
+        {"titles only", QStringLiteral("Mr. ").repeated(500000), 1},
+        {"one word of stops", QStringLiteral("a.").repeated(500000) + QStringLiteral(" Go."), 2},
+        {"lines continued", QStringLiteral("it is\n").repeated(300000), 1},
+        {"chinese lines after one english line",
+         QStringLiteral("Hi.\n") + QStringLiteral("你好。\n").repeated(300000), 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PlainSplit split = splitPlainText(c.text);
+        EXPECT_TRUE(split.error.isEmpty());
+        EXPECT_EQ(split.sentences.size(), c.sentences);
+    }
+}
+
 TEST(PlainText, PairsAnEnglishTextWithAChineseText) {
     const struct {
         const char *name;
