@@ -1,7 +1,9 @@
 #!/bin/sh
 # Builds the parsers' libFuzzer targets with clang in build-fuzz and runs each for N seconds
 # (first argument, default 10), seeded from tests/data/content (the recording reader from
-# the wave files in tests/data/shortsound, the subtitle reader from tests/data/subtitles).
+# the wave files in tests/data/shortsound, the subtitle reader from tests/data/subtitles, the
+# course-text splitter from tests/data/plaintext, the time shift from fuzz/seeds/lessonshift:
+# lesson files behind the eight bytes of shift, range and audio length it reads first).
 # Exits non-zero as soon as a fuzzer finds a crash, a hang or a broken invariant; the
 # input that did it is left in build-fuzz/artifacts/<target>/.
 set -eu
@@ -9,7 +11,9 @@ set -eu
 seconds=${1:-10}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-fuzzers="lesson caretlist settings richtext textcodec results subtitles waveclip"
+fuzzers="lesson caretlist settings richtext textcodec results subtitles plaintext lessonshift waveclip"
+# With a second argument, only the fuzzers it names (e.g. "plaintext lessonshift").
+fuzzers=${2:-$fuzzers}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVESSA_FUZZ=ON -DORVESSA_TESTS=OFF -DORVESSA_BENCH=OFF
@@ -28,6 +32,8 @@ for name in $fuzzers; do
             dict="-dict=$root/fuzz/subtitles.dict"
             seeds="$root/tests/data/subtitles"
             ;;
+        plaintext) seeds="$root/tests/data/plaintext" ;;
+        lessonshift) seeds="$root/fuzz/seeds/lessonshift" ;;
     esac
     echo "== fuzz_$name for ${seconds}s"
     # New inputs go to the first directory only; the seeds stay untouched.

@@ -38,7 +38,7 @@ const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklis
                           "check DIR [--user-data DIR] | "
                           "import DIR --book TITLE --name LESSON_NAME --audio AUDIO "
                           "--subtitles SUBS [--chinese SUBS2] | "
-                          "shift FILE --by SECONDS [--from N] [--to M]";
+                          "shift FILE --by SECONDS [--from N] [--to M] [--audio AUDIO]";
 
 // The text of a data file as the program's text buffer gives it, and whether some
 // bytes could not be decoded.
@@ -97,6 +97,7 @@ struct Command {
     std::optional<double> shiftBy;
     int from = 1;
     int to = -1;
+    QString audio; // shift: the lesson's audio, when not found beside the book
 };
 
 // A sentence number of --from or --to, 1 or more.
@@ -155,6 +156,11 @@ ParsedCommand parseArguments(const QStringList &args) {
             if (!command.shiftBy) {
                 return {std::nullopt, QStringLiteral("--by needs SECONDS, e.g. 0.25 or -1.5")};
             }
+        } else if (arg == u"--audio" && shift) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+                return {std::nullopt, QStringLiteral("--audio needs a FILE")};
+            }
+            command.audio = args[++i];
         } else if ((arg == u"--from" || arg == u"--to") && shift) {
             const std::optional<int> number =
                 i + 1 < args.size() ? sentenceNumber(args[++i]) : std::nullopt;
@@ -247,9 +253,30 @@ int showSettings(const Command &command, const QString &text, QTextStream &out) 
 
 // Checks a program directory, and the learner's folder where the programs read it first,
 // and prints one line per problem. With two places every line says which one it is in.
+// The audio the programs play with a lesson file at <dir>/book/<title>/<n>.dat, when it is
+// there: <dir>/Sound/<title>/..., by the book's rules.
+QString lessonAudioBeside(const QString &lessonPath) {
+    const QFileInfo lesson(lessonPath);
+    const QDir bookDir = lesson.absoluteDir();
+    QDir booksDir = bookDir;
+    if (lesson.suffix() != u"dat" || !booksDir.cdUp() || booksDir.dirName() != u"book") {
+        return {};
+    }
+    bool numbered = false;
+    const int number = lesson.completeBaseName().toInt(&numbered);
+    QDir root = booksDir;
+    if (!numbered || number < 1 || !root.cdUp()) {
+        return {};
+    }
+    const QString title = bookDir.dirName();
+    const std::optional<AudioChoice> choice = chooseLessonAudio(
+        Program::Orvessa, root.filePath(ContentFile::soundDir(title)), title, number);
+    return choice && QFileInfo(choice->path).isFile() ? choice->path : QString();
+}
+
 // Moves the times of a lesson file's sentences and saves it in place (all or nothing, the
-// file keeping its permissions).
-int shiftFile(const Command &command, QTextStream &out, QTextStream &err) {
+// file keeping its permissions). The times stay within the lesson's audio when it is found.
+int shiftFile(const Command &command, QTextStream &out, QTextStream &err, const AudioTools &audio) {
     const auto fail = [&](const QString &why) {
         err << "orvessa-content: " << command.path << ": " << why << '\n';
         return 1;
@@ -260,10 +287,31 @@ int shiftFile(const Command &command, QTextStream &out, QTextStream &err) {
     if (!file.error.isEmpty()) {
         return fail(file.error);
     }
+    const QString audioPath =
+        command.audio.isEmpty() ? lessonAudioBeside(command.path) : command.audio;
+    double audioSeconds = 0;
+    if (!audioPath.isEmpty() && audio.probe) {
+        const AudioFacts facts = audio.probe(audioPath);
+        if (!facts.error.isEmpty()) {
+            if (!command.audio.isEmpty()) {
+                return fail(facts.error);
+            }
+            err << "orvessa-content: note: " << facts.error
+                << "; the times are not checked against the end of the audio\n";
+        }
+        audioSeconds = facts.error.isEmpty() ? facts.seconds : 0;
+    } else if (!command.audio.isEmpty()) {
+        return fail(QStringLiteral("this build cannot read audio"));
+    }
     const ShiftResult shifted =
-        shiftLessonTimes(file.bytes, *command.shiftBy, command.from, command.to);
+        shiftLessonTimes(file.bytes, *command.shiftBy, command.from, command.to, audioSeconds);
     if (!shifted.error.isEmpty()) {
         return fail(shifted.error);
+    }
+    if (shifted.shifted == 0) {
+        // Times move by whole milliseconds: a smaller shift rounds to none.
+        out << "nothing changed in " << command.path << '\n';
+        return 0;
     }
     QSaveFile save(command.path);
     if (!save.open(QIODevice::WriteOnly) || save.write(shifted.bytes) != shifted.bytes.size() ||
@@ -739,7 +787,7 @@ int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err,
     }
 
     if (command.name == u"shift") {
-        return shiftFile(command, out, err);
+        return shiftFile(command, out, err, audio);
     }
 
     const FileBytes file = readFileBytes(command.path);

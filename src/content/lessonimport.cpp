@@ -5,6 +5,7 @@
 #include "files/filebytes.h"
 #include "resultstext.h"
 #include "richtext.h"
+#include "sentencetable.h"
 #include "staletemporaries.h"
 #include "subtitles.h"
 #include "textcodec.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -199,6 +201,66 @@ ImportResult failure(const QString &error) {
     return {{}, error, {}};
 }
 
+// Overlaps are told one by one up to this many, then counted.
+constexpr int maxOverlapNotes = 5;
+
+QString cueAt(const SubtitleCue &cue) {
+    return QStringLiteral("cue %1 (at %2 s)").arg(cue.number).arg(seconds(cue.start));
+}
+
+// The cues as the lesson keeps them, or why they cannot be a lesson. The programs play the
+// sentences in table order and load only the first maxSentences, so cues out of time order
+// are put in order (cues are independent lines of speech, so their order in time is their
+// meaning), a lesson too long to load is refused, and so is a cue the audio does not reach;
+// a cue running past the end of the audio ends with it.
+QString settleCues(std::vector<SubtitleCue> &cues, double audioSeconds, QStringList &notes) {
+    if (cues.size() > size_t(SentenceTable::maxSentences)) {
+        return QStringLiteral("the subtitles hold %1 cues, but a lesson holds at most %2 "
+                              "sentences; split them into several lessons")
+            .arg(cues.size())
+            .arg(SentenceTable::maxSentences);
+    }
+    const auto byStart = [](const SubtitleCue &a, const SubtitleCue &b) {
+        return a.start < b.start;
+    };
+    const auto disorder = std::is_sorted_until(cues.begin(), cues.end(), byStart);
+    if (disorder != cues.end()) {
+        notes << QStringLiteral("%1 starts before the cue above it: the cues were put in order "
+                                "of their start")
+                     .arg(cueAt(*disorder));
+        std::stable_sort(cues.begin(), cues.end(), byStart);
+    }
+    const bool audioKnown = std::isfinite(audioSeconds) && audioSeconds > 0;
+    for (SubtitleCue &cue : cues) {
+        if (!audioKnown)
+            break;
+        if (cue.start >= audioSeconds) {
+            return QStringLiteral("%1 starts after the end of the audio (%2 s)")
+                .arg(cueAt(cue), seconds(audioSeconds));
+        }
+        if (cue.end > audioSeconds) {
+            notes << QStringLiteral("%1 ends at %2 s, after the end of the audio: it ends "
+                                    "with the audio at %3 s")
+                         .arg(cueAt(cue), seconds(cue.end), seconds(audioSeconds));
+            cue.end = audioSeconds;
+        }
+    }
+    int overlaps = 0;
+    for (size_t i = 1; i < cues.size(); ++i) {
+        if (cues[i].start < cues[i - 1].end && ++overlaps <= maxOverlapNotes) {
+            notes << QStringLiteral("%1 overlaps cue %2, which ends at %3 s")
+                         .arg(cueAt(cues[i]))
+                         .arg(cues[i - 1].number)
+                         .arg(seconds(cues[i - 1].end));
+        }
+    }
+    if (overlaps > maxOverlapNotes) {
+        notes << QStringLiteral("%1 more cues overlap the cue before them")
+                     .arg(overlaps - maxOverlapNotes);
+    }
+    return {};
+}
+
 } // namespace
 
 QString lessonTextOf(const std::vector<SubtitleCue> &cues) {
@@ -264,15 +326,17 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
             return failure(chinese.error);
         english.cues = mergeChinese(std::move(english.cues), chinese.cues);
     }
-    for (size_t i = 0; i < english.cues.size(); ++i) {
-        const QString bad = breakingCharacter(english.cues[i]);
+    for (const SubtitleCue &cue : english.cues) {
+        const QString bad = breakingCharacter(cue);
         if (!bad.isEmpty()) {
-            return failure(QStringLiteral("cue %1 (at %2 s) holds \"%3\", which the lesson "
-                                          "format uses to separate sentences")
-                               .arg(i + 1)
-                               .arg(seconds(english.cues[i].start), bad));
+            return failure(QStringLiteral("%1 holds \"%2\", which the lesson format uses to "
+                                          "separate sentences")
+                               .arg(cueAt(cue), bad));
         }
     }
+    QStringList cueNotes;
+    if (const QString error = settleCues(english.cues, facts.seconds, cueNotes); !error.isEmpty())
+        return failure(request.subtitles + QStringLiteral(": ") + error);
 
     const QString root = QDir(request.dir).absolutePath();
     // What killed imports and saves left here before; a list moved aside by an older
@@ -296,6 +360,7 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
         path(ContentFile::soundDir(request.book) + QStringLiteral("/%1.mp3").arg(number));
 
     ImportResult result;
+    result.notes = cueNotes;
     // Files of a lesson the list does not name were never shown to a learner: an import that
     // stopped before its list was written left them. The list is what makes a lesson, so
     // they are this import's to replace; refusing would shut the book to imports for good.

@@ -47,6 +47,10 @@ struct ImportResult {
     QStringList notes;  // what the learner should know (e.g. the lesson was written as UTF-8)
 };
 
+// The cues become the lesson's sentences in order of their start. Refused: a cue holding
+// "*" or "#", more cues than a lesson holds (SentenceTable::maxSentences), a cue that starts
+// at or after the end of the audio. A cue that runs past the end of the audio ends with it;
+// notes tell that, cues put in order, and cues that overlap the one before them.
 // afterRename is for tests: asked after each file of the commit has replaced its target
 // (1 for the first; 0 before any), it can stop the import there as a kill would.
 ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,

@@ -4,6 +4,7 @@
 #include "richtext.h"
 #include "textcodec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -98,8 +99,20 @@ struct ShiftedField {
     qsizetype begin = 0;
     qsizetype end = 0;
     QByteArray number;
+    bool changed = false;
     QString problem; // set when the field cannot be shifted
 };
+
+// A time for a message, to the millisecond, with its sign.
+QString secondsText(qint64 units, int scale) {
+    const qint64 perMs = powerOfTen(scale - 3);
+    const qint64 ms = units / perMs;
+    const qint64 magnitude = ms < 0 ? -ms : ms;
+    return QStringLiteral("%1%2.%3")
+        .arg(ms < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / 1000)
+        .arg(magnitude % 1000, 3, 10, QChar(u'0'));
+}
 
 // A field's text for a message: decoded, on one line, not too long.
 QString quoted(QStringView latin1Field) {
@@ -110,7 +123,8 @@ QString quoted(QStringView latin1Field) {
     return u'"' + text + u'"';
 }
 
-ShiftedField shiftField(QStringView field, qint64 shiftMs) {
+// audioMs is the audio's length in milliseconds, or -1 when unknown.
+ShiftedField shiftField(QStringView field, qint64 shiftMs, qint64 audioMs) {
     ShiftedField shifted;
     shifted.end = field.size();
     while (shifted.begin < shifted.end && isBlank(field[shifted.begin])) {
@@ -129,10 +143,24 @@ ShiftedField shiftField(QStringView field, qint64 shiftMs) {
         shifted.problem = quoted(field) + QStringLiteral(" has too many digits");
         return shifted;
     }
-    // Below 0 stops at 0: shifting back by the same amount then ends elsewhere.
-    const qint64 units = std::max<qint64>(0, time->units + shiftMs * powerOfTen(time->scale - 3));
+    // A time held at 0 or at the end would leave the sentence shorter than it is, or
+    // empty, so such a shift is refused rather than done in part.
+    const qint64 perMs = powerOfTen(time->scale - 3);
+    const qint64 units = time->units + shiftMs * perMs;
+    if (units < 0 && units != time->units) {
+        shifted.problem = QStringLiteral("%1 would move to %2 s, before the start of the audio")
+                              .arg(number.toString(), secondsText(units, time->scale));
+        return shifted;
+    }
+    if (audioMs >= 0 && units > time->units && units > audioMs * perMs) {
+        shifted.problem =
+            QStringLiteral("%1 would move to %2 s, after the end of the audio (%3 s)")
+                .arg(number.toString(), secondsText(units, time->scale), secondsText(audioMs, 3));
+        return shifted;
+    }
+    shifted.changed = units != time->units;
     shifted.number =
-        units == time->units ? number.toLatin1() : formatTime(units, time->scale, time->decimals);
+        shifted.changed ? formatTime(units, time->scale, time->decimals) : number.toLatin1();
     return shifted;
 }
 
@@ -142,7 +170,8 @@ ShiftResult failure(QString why) {
 
 } // namespace
 
-ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int to) {
+ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int to,
+                             double audioSeconds) {
     if (looksLikeRichText(bytes)) {
         return failure(QStringLiteral("a rich-text (RTF) lesson file; only plain-text ones can "
                                       "be shifted"));
@@ -151,6 +180,9 @@ ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int
         return failure(QStringLiteral("cannot shift by %1 seconds").arg(seconds));
     }
     const qint64 shiftMs = std::llround(seconds * 1000);
+    const qint64 audioMs = std::isfinite(audioSeconds) && audioSeconds > 0
+                               ? std::llround(std::min(audioSeconds, maxShiftSeconds) * 1000)
+                               : -1;
 
     // One character per byte, so that offsets in the text are offsets in the file and the
     // loader's own record rules cut it.
@@ -177,7 +209,9 @@ ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int
     QByteArray out;
     out.reserve(bytes.size() + (last - from + 1) * 2);
     qsizetype copied = 0;
+    int changed = 0;
     for (qsizetype i = from - 1; i < last; ++i) {
+        bool sentenceChanged = false;
         const QString sentence = QStringLiteral("sentence %1: ").arg(i + 1);
         const RecordFieldViews fields = cutRecordViews(records[size_t(i)]);
         if (!fields.end) {
@@ -185,16 +219,18 @@ ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int
         }
         for (const auto &[name, field] : {std::pair(QLatin1StringView("Start"), *fields.start),
                                           std::pair(QLatin1StringView("End"), *fields.end)}) {
-            const ShiftedField shifted = shiftField(field, shiftMs);
+            const ShiftedField shifted = shiftField(field, shiftMs, audioMs);
             if (!shifted.problem.isEmpty()) {
                 return failure(sentence + name + u' ' + shifted.problem);
             }
+            sentenceChanged = sentenceChanged || shifted.changed;
             const qsizetype begin = field.data() - text.data() + shifted.begin;
             out += bytes.sliced(copied, begin - copied);
             out += shifted.number;
             copied = field.data() - text.data() + shifted.end;
         }
+        changed += sentenceChanged ? 1 : 0;
     }
     out += bytes.sliced(copied);
-    return {std::move(out), {}, int(last - from + 1)};
+    return {std::move(out), {}, changed};
 }

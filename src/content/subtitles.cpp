@@ -238,6 +238,12 @@ Tag tagKind(QStringView inner) {
                : Tag::None;
 }
 
+// C0 and C1 controls and DEL; line breaks never reach a cue line.
+bool isControl(QChar c) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
 struct Entity {
     const char16_t *name;
     const char16_t *text;
@@ -282,6 +288,15 @@ QString cleanLine(QStringView line) {
             }
         }
         if (inRubyText) {
+            ++i;
+            continue;
+        }
+        // NUL and other control characters are no text: a cue of nothing else is an empty
+        // cue. A tab stays white space.
+        if (isControl(c)) {
+            if (c == u'\t') {
+                out.append(u' ');
+            }
             ++i;
             continue;
         }
@@ -370,7 +385,7 @@ SubtitleParse finish(std::vector<TimedCue> timed) {
         }
         parse.cues.push_back({static_cast<double>(cue.start) / 1000.0,
                               static_cast<double>(cue.end) / 1000.0, std::move(cue.text.english),
-                              std::move(cue.text.chinese)});
+                              std::move(cue.text.chinese), cue.number});
     }
     if (parse.cues.empty()) {
         return failure(noCueFound);
@@ -620,6 +635,36 @@ bool looksLikeLrcStamp(QStringView line) {
            isAsciiDigit(line[i + 1]);
 }
 
+// UTF-16 saved without a byte-order mark, told by its zero bytes: every ASCII character
+// (digits, "-->", line breaks, English) has a zero high byte, in the odd places for little
+// endian and the even ones for big endian, while UTF-8 and GBK text has no zero bytes at all
+// but for a stray NUL or two. So at least a quarter of the pairs must have their zero on one
+// side and hardly any on the other.
+std::optional<QStringConverter::Encoding> utf16WithoutMark(QByteArrayView bytes) {
+    const qsizetype pairs = bytes.size() / 2;
+    if (pairs < 2) {
+        return std::nullopt;
+    }
+    qsizetype zeroFirst = 0;
+    qsizetype zeroSecond = 0;
+    for (qsizetype i = 0; i < pairs; ++i) {
+        zeroFirst += bytes[2 * i] == 0 ? 1 : 0;
+        zeroSecond += bytes[2 * i + 1] == 0 ? 1 : 0;
+    }
+    // A handful of zeros at least, so that a few bytes with a NUL in them stay UTF-8.
+    constexpr qsizetype fewestZeros = 4;
+    const auto clearly = [&](qsizetype many, qsizetype few) {
+        return many >= fewestZeros && many * 4 >= pairs && few * 16 <= many;
+    };
+    if (clearly(zeroSecond, zeroFirst)) {
+        return QStringConverter::Utf16LE;
+    }
+    if (clearly(zeroFirst, zeroSecond)) {
+        return QStringConverter::Utf16BE;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<SubtitleFormat> subtitleFormatOf(const QString &fileName, QStringView text) {
@@ -660,6 +705,11 @@ QString decodeSubtitleText(QByteArrayView bytes) {
             QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
             return decoder(bytes.sliced(2));
         }
+    }
+    // Before the UTF-8 test: UTF-16 of ASCII text is valid UTF-8 too, NULs and all.
+    if (const std::optional<QStringConverter::Encoding> utf16 = utf16WithoutMark(bytes)) {
+        QStringDecoder decoder(*utf16, QStringConverter::Flag::Stateless);
+        return decoder(bytes);
     }
     // Not decodeText(): content files are GBK first and UTF-8 only when GBK does not fit,
     // while subtitles are mostly UTF-8 and GBK only from older Chinese sites.

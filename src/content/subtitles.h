@@ -9,8 +9,9 @@
 //   早上好。
 //
 // Every cue line is cleaned of formatting (HTML-like tags, {\...} override blocks, a few HTML
-// entities, runs of white space). A line holding a CJK ideograph is Chinese, any other line
-// English; a cue's English lines joined make its English, its Chinese lines its Chinese.
+// entities, control characters, runs of white space); a cue left without text is dropped. A line
+// holding a CJK ideograph is Chinese, any other line English; a cue's English lines joined make its
+// English, its Chinese lines its Chinese.
 
 #include <QByteArrayView>
 #include <QString>
@@ -23,6 +24,7 @@ struct SubtitleCue {
     double end = 0;
     QString english;
     QString chinese;
+    int number = 0; // the cue's own number, 1-based in file order (LRC: time order)
 };
 
 enum class SubtitleFormat { SubRip, WebVtt, Lrc };
@@ -33,7 +35,8 @@ enum class SubtitleFormat { SubRip, WebVtt, Lrc };
 std::optional<SubtitleFormat> subtitleFormatOf(const QString &fileName, QStringView text);
 
 // The text of a subtitle file: UTF-16 (little or big endian) when it starts with that
-// byte-order mark, UTF-8 (with or without its mark) when the bytes are valid UTF-8, GBK
+// byte-order mark, or without the mark when the zero bytes of its ASCII characters show the
+// byte order; UTF-8 (with or without its mark) when the bytes are valid UTF-8, GBK
 // otherwise. Invalid bytes become U+FFFD.
 QString decodeSubtitleText(QByteArrayView bytes);
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -426,9 +427,10 @@ AudioFileFacts probeAudioFile(const QString &path) {
     AudioFileFacts facts;
     facts.isMp3 = std::strcmp(input.format->iformat->name, "mp3") == 0 &&
                   input.stream->codecpar->codec_id == AV_CODEC_ID_MP3;
-    facts.seconds = knownSeconds(input);
-    if (facts.seconds > 0)
-        return facts;
+    // What the headers state is only a claim: a file cut short (a download that stopped)
+    // keeps the length of the whole, and a length without a header is the demuxer's guess
+    // from the bit rate. Decoding every frame tells how much audio there really is.
+    const double stated = knownSeconds(input);
     double decoded = 0;
     facts.error = decodeAll(input, path, [&decoded](const AVFrame *frame) {
         if (frame->sample_rate > 0)
@@ -438,7 +440,12 @@ AudioFileFacts probeAudioFile(const QString &path) {
     if (facts.error.isEmpty() && decoded <= 0)
         facts.error = QStringLiteral("%1: no audio could be decoded").arg(path);
     facts.error = log.explained(facts.error);
-    facts.seconds = facts.error.isEmpty() ? decoded : 0;
+    // Of a whole file the stated length stands (it counts the MP3 encoder's delay, which
+    // the decoder may drop): only a difference of more than a frame or two makes the
+    // decoded length the real one.
+    constexpr double slackSeconds = 0.1;
+    const bool statedHolds = stated > 0 && std::abs(stated - decoded) <= slackSeconds;
+    facts.seconds = !facts.error.isEmpty() ? 0 : statedHolds ? stated : decoded;
     return facts;
 }
 

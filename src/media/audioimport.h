@@ -12,9 +12,11 @@ struct AudioFileFacts {
     QString error;      // one line, empty when fine
 };
 
-// Opens the file and its best audio stream. The length comes from the stream, else from
-// the container, else from decoding the whole stream. An MP3's stated length includes the
-// encoder's delay and padding (some 50 ms at 44.1 kHz, up to 0.2 s at 8 kHz).
+// Opens the file and decodes its best audio stream. The length is the stream's, else the
+// container's, unless decoding found a different amount of audio (a file cut short keeps
+// the length of the whole in its header): then it is what was decoded. An MP3's stated length
+// includes the encoder's delay and padding (some 50 ms at 44.1 kHz, up to 0.2 s at 8 kHz).
+// A file whose audio cannot be decoded at all is an error.
 AudioFileFacts probeAudioFile(const QString &path);
 
 // Decodes the audio of from and encodes it as an MP3 file at to (replacing a file there):

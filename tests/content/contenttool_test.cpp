@@ -37,11 +37,11 @@ struct ToolRun {
     QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
 };
 
-ToolRun runTool(const QStringList &args) {
+ToolRun runTool(const QStringList &args, const AudioTools &audio = {}) {
     ToolRun run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.status = runContentTool(args, out, err);
+    run.status = runContentTool(args, out, err, audio);
     out.flush();
     err.flush();
     return run;
@@ -320,6 +320,60 @@ TEST(ContentToolShift, RefusalsLeaveTheFileAndARoundTripRestoresIt) {
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 #endif
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+}
+
+// A lesson in a book is shifted within its audio, found beside the book or named with
+// --audio; a shift that moves nothing says so and leaves the file alone.
+TEST(ContentToolShift, KeepsTheTimesInsideTheAudioAndSaysWhenNothingChanged) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("book/英语900句/1.dat"));
+    const QByteArray original = contentFixture("lesson_gbk.dat"); // 0.50-1.72, 2.10-3.05
+    writeFile(path, original);
+    writeFile(dir.filePath(QStringLiteral("Sound/英语900句/1.mp3")), "4 s");
+    writeFile(dir.filePath(QStringLiteral("long.mp3")), "10 s");
+    AudioTools audio;
+    audio.probe = [](const QString &file) {
+        AudioFacts facts;
+        if (!QFileInfo(file).isFile())
+            facts.error = file + QStringLiteral(": no such file");
+        else
+            facts.seconds = contentOf(file).startsWith("10") ? 10 : 4;
+        return facts;
+    };
+    const QByteArray later =
+        QByteArray(original).replace("0.50#1.72", "1.50#2.72").replace("2.10#3.05", "3.10#4.05");
+    struct Step {
+        QStringList args;
+        int status;
+        QByteArray after;
+        const char *says;
+    };
+    const Step steps[] = {
+        {{"shift", "FILE", "--by", "0.0001"}, 0, original, "nothing changed in "},
+        {{"shift", "FILE", "--by", "-1"},
+         1,
+         original,
+         "sentence 1: Start 0.50 would move to -0.500 s, before the start of the audio"},
+        {{"shift", "FILE", "--by", "1"},
+         1,
+         original,
+         "sentence 2: End 3.05 would move to 4.050 s, after the end of the audio (4.000 s)"},
+        {{"shift", "FILE", "--by", "1", "--audio", "MISSING"}, 1, original, "no such file"},
+        {{"shift", "FILE", "--by", "1", "--audio", "LONG"}, 0, later, "shifted 2 sentences"},
+    };
+    for (const Step &step : steps) {
+        QStringList args = step.args;
+        args.replaceInStrings(QStringLiteral("FILE"), path);
+        args.replaceInStrings(QStringLiteral("MISSING"), dir.filePath(QStringLiteral("no.mp3")));
+        args.replaceInStrings(QStringLiteral("LONG"), dir.filePath(QStringLiteral("long.mp3")));
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const ToolRun run = runTool(args, audio);
+        EXPECT_EQ(run.status, step.status);
+        const QString &said = step.status == 0 ? run.out : run.err;
+        EXPECT_TRUE(said.contains(QString::fromUtf8(step.says))) << said.toStdString();
+        EXPECT_EQ(contentOf(path), step.after);
+    }
 }
 
 // A complete, correct program directory with two books.

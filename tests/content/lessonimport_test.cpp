@@ -122,6 +122,16 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
     write(file("star.srt"), "1\n00:00:01,000 --> 00:00:02,000\nFine.\n\n"
                             "2\n00:00:03,000 --> 00:00:04,000\nFive * stars\n");
     write(file("empty.srt"), "\n\n");
+    write(file("late.srt"), "1\n00:00:01,000 --> 00:00:02,000\nFine.\n\n"
+                            "2\n00:00:30,000 --> 00:00:31,000\nToo late.\n");
+    QByteArray many;
+    for (int i = 0; i < 40000; ++i)
+        many += QStringLiteral("%1\n00:00:00,%2 --> 00:00:00,%3\nA\n\n")
+                    .arg(i + 1)
+                    .arg(i % 500, 3, 10, QChar(u'0'))
+                    .arg(i % 500 + 1, 3, 10, QChar(u'0'))
+                    .toLatin1();
+    write(file("many.srt"), many);
     // Not in the list, and not a file an import could replace.
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Sound/播客/3.mp3"))));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
@@ -134,6 +144,10 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
         {[this](ImportRequest &r) { r.audio = file("missing.mp3"); }, "no such file"},
         {[this](ImportRequest &r) { r.subtitles = file("empty.srt"); }, "no cue"},
         {[this](ImportRequest &r) { r.subtitles = file("star.srt"); }, "cue 2 (at 3.000 s)"},
+        {[this](ImportRequest &r) { r.subtitles = file("late.srt"); },
+         "late.srt: cue 2 (at 30.000 s) starts after the end of the audio (10.000 s)"},
+        {[this](ImportRequest &r) { r.subtitles = file("many.srt"); },
+         "many.srt: the subtitles hold 40000 cues, but a lesson holds at most 32767 sentences"},
         {[this](ImportRequest &r) { r.chinese = file("missing.srt"); }, "missing.srt"},
         {[](ImportRequest &) {}, "3.mp3: already there"},
     };
@@ -245,6 +259,71 @@ TEST_F(LessonImport, KilledBetweenRenamesLeavesAWholeBookThatTheNextImportComple
         EXPECT_TRUE(
             findStaleTemporaries(place.path(), QDateTime::currentDateTimeUtc().addSecs(3600))
                 .isEmpty());
+    }
+}
+
+// Cues are kept in time order, ended with the audio, and left out when they hold no text;
+// what was changed or looks wrong is told in notes, one line each.
+TEST_F(LessonImport, SettlesTheCuesAndTellsWhatItDid) {
+    const auto cue = [](int number, const char *from, const char *to, const QByteArray &text) {
+        return QByteArray::number(number) + "\n00:00:" + from + " --> 00:00:" + to + "\n" + text +
+               "\n\n";
+    };
+    QByteArray manyOverlaps;
+    for (int i = 0; i < 8; ++i)
+        manyOverlaps += cue(i + 1, QByteArray::number(i + 1).rightJustified(2, '0') + ",000",
+                            QByteArray::number(i + 3).rightJustified(2, '0') + ",000", "Go.");
+    const struct {
+        const char *name;
+        QByteArray srt;
+        QString lesson;
+        QStringList notes;
+    } cases[] = {
+        {"in order: as they are",
+         cue(1, "01,000", "02,000", "A.") + cue(2, "03,000", "04,000", "B."),
+         QStringLiteral("*A.##1.000#2.000#*B.##3.000#4.000#*"),
+         {}},
+        {"out of order: sorted by start",
+         cue(1, "03,000", "04,000", "B.") + cue(2, "01,000", "02,000", "A."),
+         QStringLiteral("*A.##1.000#2.000#*B.##3.000#4.000#*"),
+         {QStringLiteral("cue 2 (at 1.000 s) starts before the cue above it: the cues were put "
+                         "in order of their start")}},
+        {"overlapping: kept and told",
+         cue(1, "01,000", "03,000", "A.") + cue(2, "02,500", "04,000", "B."),
+         QStringLiteral("*A.##1.000#3.000#*B.##2.500#4.000#*"),
+         {QStringLiteral("cue 2 (at 2.500 s) overlaps cue 1, which ends at 3.000 s")}},
+        {"running past the audio: ends with it",
+         cue(1, "09,000", "12,000", "A."),
+         QStringLiteral("*A.##9.000#10.000#*"),
+         {QStringLiteral("cue 1 (at 9.000 s) ends at 12.000 s, after the end of the audio: it "
+                         "ends with the audio at 10.000 s")}},
+        {"NULs and control characters only: no sentence",
+         cue(1, "01,000", "02,000", QByteArray("\0\0\0", 3)) + cue(2, "03,000", "04,000", "B.") +
+             cue(3, "05,000", "06,000", "\x01\x7F"),
+         QStringLiteral("*B.##3.000#4.000#*"),
+         {}},
+        {"many overlaps: five told, the rest counted",
+         manyOverlaps,
+         {},
+         {QStringLiteral("cue 2 (at 2.000 s) overlaps cue 1, which ends at 3.000 s"),
+          QStringLiteral("cue 3 (at 3.000 s) overlaps cue 2, which ends at 4.000 s"),
+          QStringLiteral("cue 4 (at 4.000 s) overlaps cue 3, which ends at 5.000 s"),
+          QStringLiteral("cue 5 (at 5.000 s) overlaps cue 4, which ends at 6.000 s"),
+          QStringLiteral("cue 6 (at 6.000 s) overlaps cue 5, which ends at 7.000 s"),
+          QStringLiteral("2 more cues overlap the cue before them")}},
+    };
+    int book = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        write(file("case.srt"), c.srt);
+        ImportRequest r = request("audio.mp3", "case.srt");
+        r.book = QStringLiteral("Book%1").arg(++book);
+        const ImportResult result = importLesson(r, tools);
+        ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+        if (!c.lesson.isEmpty()) {
+            EXPECT_EQ(decodeText(read(result.lessonPath)), c.lesson);
+        }
+        EXPECT_EQ(result.notes, c.notes);
     }
 }
 

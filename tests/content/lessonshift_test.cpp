@@ -18,6 +18,7 @@ TEST(LessonShift, MovesOnlyTheTimesOfTheRange) {
         int to;
         QByteArray after;
         int shifted;
+        double audio = 0; // seconds; 0: unknown
     };
     const Case cases[] = {
         {"two decimals, all", "*a#b#0.30#2.69#*c#d#3.27#6.01#*", 0.25, 1, -1,
@@ -30,10 +31,16 @@ TEST(LessonShift, MovesOnlyTheTimesOfTheRange) {
          "*a#b#1.75#2.25#*", 1},
         {"three decimals stay three", "*a#b#1.250#2.000#*", -0.25, 1, 1, "*a#b#1.000#1.750#*", 1},
         {"four decimals stay four", "*a#b#1.2345#2.0000#*", 0.001, 1, 1, "*a#b#1.2355#2.0010#*", 1},
-        {"below zero stops at zero", "*a#b#0.10#0.60#*", -0.5, 1, 1, "*a#b#0.00#0.10#*", 1},
+        {"down to zero exactly", "*a#b#0.50#0.60#*", -0.5, 1, 1, "*a#b#0.00#0.10#*", 1},
+        {"up to the end of the audio exactly", "*a#b#1#2.5#*", 0.5, 1, 1, "*a#b#1.5#3.0#*", 1, 3},
+        // A time that lay past the end already may come closer to it.
+        {"towards the end from past it", "*a#b#1#4#*", -0.5, 1, 1, "*a#b#0.5#3.5#*", 1, 3},
+        {"a shift below a millisecond changes nothing", "*a#b#1#2#*", 0.0004, 1, -1, "*a#b#1#2#*",
+         0},
+        {"a time held where it is counts for nothing", "*a#b#1#2#*", 0, 1, -1, "*a#b#1#2#*", 0},
         {"blanks around the number stay", "*a#b# 1.50 #\t2.0\r\n#*", 0.25, 1, 1,
          "*a#b# 1.75 #\t2.25\r\n#*", 1},
-        {"an unchanged time keeps its bytes", "*a#b#+1.5#4.#*", 0.0004, 1, 1, "*a#b#+1.5#4.#*", 1},
+        {"an unchanged time keeps its bytes", "*a#b#+1.5#4.#*", 0.0004, 1, 1, "*a#b#+1.5#4.#*", 0},
         {"odd forms rewritten plainly", "*a#b#.5#-0.5#*", 1, 1, 1, "*a#b#1.5#0.5#*", 1},
         {"extra fields and text outside records stay", "head*a#b#1#2#x#y*tail", 1, 1, 1,
          "head*a#b#2#3#x#y*tail", 1},
@@ -44,7 +51,7 @@ TEST(LessonShift, MovesOnlyTheTimesOfTheRange) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const ShiftResult result = shiftLessonTimes(c.before, c.seconds, c.from, c.to);
+        const ShiftResult result = shiftLessonTimes(c.before, c.seconds, c.from, c.to, c.audio);
         EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
         EXPECT_EQ(result.bytes, c.after);
         EXPECT_EQ(result.shifted, c.shifted);
@@ -58,6 +65,7 @@ TEST(LessonShift, RefusesWithOneLineAndNoBytes) {
         int from;
         int to;
         const char *says;
+        double audio = 0;
     };
     const QByteArray two = "*a#b#1#2#*c#d#3#4#*";
     const Case cases[] = {
@@ -76,10 +84,19 @@ TEST(LessonShift, RefusesWithOneLineAndNoBytes) {
         {"*a#b#12345678901#2#*", 1, 1, -1, "has too many digits"},
         {two, std::numeric_limits<double>::quiet_NaN(), 1, -1, "cannot shift by"},
         {two, 1e12, 1, -1, "cannot shift by"},
+        // Held at 0 or at the end, a sentence would lose its start or its length: refused.
+        {"*a#b#0.10#0.60#*", -0.5, 1, 1,
+         "sentence 1: Start 0.10 would move to -0.400 s, before the start of the audio"},
+        {two, -3.5, 2, -1, "sentence 2: Start 3 would move to -0.500 s"},
+        {"*a#b#1#2#*c#d#3#4#*", -1.5, 1, -1, "sentence 1: Start 1 would move to -0.500 s"},
+        {two, 1, 1, -1,
+         "sentence 2: End 4 would move to 5.000 s, after the end of the audio "
+         "(4.500 s)",
+         4.5},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.says);
-        const ShiftResult result = shiftLessonTimes(c.bytes, c.seconds, c.from, c.to);
+        const ShiftResult result = shiftLessonTimes(c.bytes, c.seconds, c.from, c.to, c.audio);
         EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.says))) << result.error.toStdString();
         EXPECT_FALSE(result.error.contains(u'\n'));
         EXPECT_TRUE(result.bytes.isEmpty());

@@ -59,6 +59,13 @@ TEST(SubtitleDecode, ReadsUtf8Utf16AndGbk) {
         // C3 A9 is GB2312 茅 as well as UTF-8 é: valid UTF-8 wins.
         {"valid both ways", QByteArray("\xC3\xA9"), QStringLiteral("é")},
         {"invalid utf8 after its mark", QByteArray("\xEF\xBB\xBF\xFFx"), QStringLiteral("\uFFFDx")},
+        // Without a mark the zero bytes of the ASCII characters tell the byte order.
+        {"utf16le without mark", le(text), text},
+        {"utf16be without mark", be(text), text},
+        {"utf16le of a chinese line", le(QStringLiteral("早上好\n12\n")),
+         QStringLiteral("早上好\n12\n")},
+        {"utf8 with a stray NUL stays utf8", QByteArray("ab\0cdefgh", 9),
+         QString::fromUtf8("ab\0cdefgh", 9)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,6 +112,14 @@ TEST(SubtitleText, TagsOverridesAndEntitiesAreCleanedUp) {
         {"unclosed tag and brace", "<i x {\\an8 y", "1.000-2.000 <i x {\\an8 y|"},
         {"white space collapsed", " \t two   words \t", "1.000-2.000 two words|"},
         {"tags only: cue dropped", "<i></i>\n{\\an8}", "error: no cue found"},
+        {"control characters go, a tab is a space",
+         QStringLiteral("a\x01"
+                        "b\tc\x7F"
+                        "\u0085d"),
+         "1.000-2.000 ab cd|"},
+        {"NULs only: cue dropped", QString(3, QChar(0)), "error: no cue found"},
+        {"control characters only: cue dropped", QStringLiteral("\x01\x1B\n\x9F"),
+         "error: no cue found"},
     };
     for (const TextCase &c : cases) {
         SCOPED_TRACE(c.name);

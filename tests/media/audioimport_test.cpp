@@ -65,8 +65,12 @@ TEST(AudioImport, ProbeTellsMp3AndLength) {
         bool isMp3;
         double seconds;
     } cases[] = {
-        {fixture("tone.mp3"), true, 6.06},       {fixture("tone.wma"), false, 6.04},
-        {fixture("truncated.mp3"), true, 0.7},   {wav, false, 2.5},
+        {fixture("tone.mp3"), true, 6.06},
+        {fixture("tone.wma"), false, 6.04},
+        {fixture("truncated.mp3"), true, 0.7},
+        {wav, false, 2.5},
+        // Its header states the 6 s of the whole file: what is there is decoded.
+        {fixture("truncated-info.mp3"), true, 0.65},
         {fixture("noduration.mka"), false, 1.5}, // measured by decoding
     };
     for (const auto &c : cases) {
