@@ -15,8 +15,8 @@ scripts/fuzz.sh "${ORVESSA_FUZZ_SECONDS:-10}"
 # through a real sound server, which now and then stalls on a loaded machine. A test stuck
 # in a library prints the stacks of its threads first (ORVESSA_HANG_REPORT_SECONDS).
 ctest --preset dev -j2 --repeat until-pass:2
-# The sanitized build runs its preset's tests: everything but the end-to-end ones, which
-# would take too long at the sanitizers' pace (see CMakePresets.json).
+# The sanitized build runs its preset's tests (see CMakePresets.json): everything but the
+# end-to-end ones, too slow at the sanitizers' pace, and the demo content's Python checks.
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan --repeat until-pass:2
