@@ -79,21 +79,23 @@ SpeechFeedback::SpeechFeedback(QObject *parent)
     : QObject(parent), m_latest(std::make_shared<std::atomic<quint64>>(0)) {
     qRegisterMetaType<SentenceFeedback>();
     m_thread.setObjectName(QStringLiteral("speech feedback"));
-    m_worker = new FeedbackWorker;
+    m_worker = std::make_unique<FeedbackWorker>();
     m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
 }
 
+// The thread starts with the first request, so the worker cannot wait for its end to be
+// deleted: it is deleted here, once nothing runs on its thread any more.
 SpeechFeedback::~SpeechFeedback() {
     m_latest->store(0);
     m_thread.quit();
     m_thread.wait();
+    m_worker.reset();
 }
 
 void SpeechFeedback::warmUp() {
     if (!m_thread.isRunning())
         m_thread.start(QThread::LowPriority);
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->warmUp(); });
+    QMetaObject::invokeMethod(m_worker.get(), [worker = m_worker.get()] { worker->warmUp(); });
 }
 
 quint64 SpeechFeedback::request(const QString &sentence, quint64 modelKey, const SpeechAudio &model,
@@ -102,8 +104,8 @@ quint64 SpeechFeedback::request(const QString &sentence, quint64 modelKey, const
         m_thread.start(QThread::LowPriority);
     const quint64 ticket = m_latest->load() + 1;
     m_latest->store(ticket);
-    QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, latest = m_latest, ticket,
-                                         sentence, modelKey, model, recording] {
+    QMetaObject::invokeMethod(m_worker.get(), [this, worker = m_worker.get(), latest = m_latest,
+                                               ticket, sentence, modelKey, model, recording] {
         if (latest->load() != ticket)
             return; // a newer request, or none wanted any more
         const SentenceFeedback feedback = worker->analyse(sentence, modelKey, model, recording);

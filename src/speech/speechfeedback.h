@@ -33,7 +33,8 @@ Q_SIGNALS:
 
 private:
     QThread m_thread;
-    FeedbackWorker *m_worker = nullptr; // lives on m_thread
+    // Lives on m_thread, which may never have started; deleted once the thread has stopped.
+    std::unique_ptr<FeedbackWorker> m_worker;
     std::shared_ptr<std::atomic<quint64>> m_latest;
 };
 
