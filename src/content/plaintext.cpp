@@ -1,29 +1,11 @@
 #include "plaintext.h"
 
+#include "charclass.h"
+
 #include <QStringList>
 #include <algorithm>
 
 namespace {
-
-bool isControl(QChar c) {
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
-}
-
-bool isIdeograph(char16_t c) {
-    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
-           (c >= 0xF900 && c <= 0xFAFF);
-}
-
-bool hasIdeograph(QStringView text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return isIdeograph(c.unicode()); });
-}
-
-// Characters Chinese text sets without spaces between them.
-bool isWide(QChar c) {
-    const char16_t u = c.unicode();
-    return isIdeograph(u) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF);
-}
 
 bool isLower(QChar c) {
     return c >= u'a' && c <= u'z';
@@ -67,7 +49,7 @@ QString cleanLine(QStringView line) {
     for (const QChar c : line) {
         if (c == u'\t') {
             out.append(u' ');
-        } else if (!isControl(c)) {
+        } else if (!isControlCharacter(c)) {
             out.append(c);
         }
     }

@@ -1,5 +1,6 @@
 #include "subtitles.h"
 
+#include "charclass.h"
 #include "textcodec.h"
 
 #include <QStringDecoder>
@@ -238,12 +239,6 @@ Tag tagKind(QStringView inner) {
                : Tag::None;
 }
 
-// C0 and C1 controls and DEL; line breaks never reach a cue line.
-bool isControl(QChar c) {
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
-}
-
 struct Entity {
     const char16_t *name;
     const char16_t *text;
@@ -293,7 +288,7 @@ QString cleanLine(QStringView line) {
         }
         // NUL and other control characters are no text: a cue of nothing else is an empty
         // cue. A tab stays white space.
-        if (isControl(c)) {
+        if (isControlCharacter(c)) {
             if (c == u'\t') {
                 out.append(u' ');
             }
@@ -315,22 +310,6 @@ QString cleanLine(QStringView line) {
         ++i;
     }
     return out.simplified();
-}
-
-bool isIdeograph(char16_t c) {
-    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
-           (c >= 0xF900 && c <= 0xFAFF);
-}
-
-bool hasIdeograph(QStringView text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return isIdeograph(c.unicode()); });
-}
-
-// Characters Chinese text sets without spaces between them: ideographs, CJK punctuation
-// (U+3000-U+303F) and full-width forms (U+FF00-U+FFEF).
-bool isWide(QChar c) {
-    const char16_t u = c.unicode();
-    return isIdeograph(u) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF);
 }
 
 struct CueText {
