@@ -21,28 +21,6 @@ bool isCloser(QChar c) {
            c == u')' || c == u']' || c == u'\u300D' || c == u'\u300F' || c == u'\uFF09';
 }
 
-// Lines, split at CR LF, CR or LF, without a leading byte-order mark.
-std::vector<QStringView> splitLines(QStringView text) {
-    if (text.startsWith(QChar(0xFEFF))) {
-        text = text.mid(1);
-    }
-    std::vector<QStringView> lines;
-    qsizetype begin = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\n' || text[i] == u'\r') {
-            lines.push_back(text.mid(begin, i - begin));
-            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-                ++i;
-            }
-            begin = i + 1;
-        }
-    }
-    if (begin < text.size()) {
-        lines.push_back(text.mid(begin));
-    }
-    return lines;
-}
-
 QString cleanLine(QStringView line) {
     QString out;
     out.reserve(line.size());

@@ -27,29 +27,6 @@ const QString noCueFound = QStringLiteral("no cue found");
 
 // --- Lines -------------------------------------------------------------------------------
 
-// The lines of a text, split at CR LF, CR or LF; a line break at the very end opens no line.
-std::vector<QStringView> splitLines(QStringView text) {
-    if (text.startsWith(QChar(0xFEFF))) {
-        text = text.mid(1);
-    }
-    std::vector<QStringView> lines;
-    qsizetype begin = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\n' || c == u'\r') {
-            lines.push_back(text.mid(begin, i - begin));
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-                ++i;
-            }
-            begin = i + 1;
-        }
-    }
-    if (begin < text.size()) {
-        lines.push_back(text.mid(begin));
-    }
-    return lines;
-}
-
 bool isBlank(QStringView line) {
     return line.trimmed().isEmpty();
 }
