@@ -32,8 +32,11 @@ struct SpeechRun {
         if (const auto found = models.constFind(key); found != models.constEnd())
             return *found;
         Model &model = models[key];
+        // As the page has them: a model is a stretch of lesson audio decoded to 16 kHz, a
+        // take a recording read at its own rate.
         QString error;
-        const AudioClip clip = SegmentDecoder::decodeWholeNow(path, &error);
+        const AudioClip clip =
+            SegmentDecoder::decodeNow(path, 0, SegmentDecoder::maxStretchSeconds, &error);
         if (clip.isEmpty())
             model.readError = error.isEmpty() ? path + QStringLiteral(": cannot be read") : error;
         else

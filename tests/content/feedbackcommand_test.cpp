@@ -199,10 +199,11 @@ TEST_F(FeedbackCommand, BatchReportsBadLinesByNumberAndJudgesTheRest) {
         {"faults",
          booking.toUtf8() + "\tintact.wav\tintact.wav\n" + "just a sentence\n" + booking.toUtf8() +
              "\t\tcut_two.wav\n" + "   \n" + booking.toUtf8() + "\tintact.wav\tgone.wav\n" +
-             booking.toUtf8() + "\tintact.wav\tcut_two.wav\n",
+             booking.toUtf8() + "\tno_model.wav\tintact.wav\n" + booking.toUtf8() +
+             "\tintact.wav\tcut_two.wav\n",
          1,
-         {"judged", "not judged", "judged two:left-out"},
-         {"batch.tsv:2: ", "batch.tsv:3: ", "gone.wav"}},
+         {"judged", "not judged", "not judged", "judged two:left-out"},
+         {"batch.tsv:2: ", "batch.tsv:3: ", "gone.wav", "no_model.wav"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
