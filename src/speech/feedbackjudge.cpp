@@ -7,8 +7,13 @@
 namespace {
 
 constexpr int minWordsForUnclear = 3;
-constexpr double scatterTimes = 3;
-constexpr double minUnclearGap = 1.0; // log units per frame
+constexpr double scatterTimes = 5;
+constexpr double minUnclearGap = 3.0; // log units per frame
+// A word the optional pass skipped is marked left out only when the forced alignment agrees:
+// squeezed into far less than its share of the take's time, or fitting far worse than the
+// learner's other words (see leftOutEvidence).
+constexpr double durationWeight = 2;
+constexpr double leftOutBelow = 0;
 constexpr double slowerRatio = 1.6;
 constexpr double fasterRatio = 0.6;
 constexpr double minPaceChangeMs = 100;
@@ -38,12 +43,66 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// The words both analyses measured (said by the model, timed and scored in both).
+std::vector<size_t> measuredWords(const SpeechAnalysis &model, const SpeechAnalysis &learner) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < model.words.size(); ++i) {
+        const AlignedWord &m = model.words[i], &l = learner.words[i];
+        if (m.inDictionary && l.inDictionary && m.present && m.endMs > m.startMs &&
+            l.endMs > l.startMs && !std::isnan(m.confidence) && !std::isnan(l.confidence))
+            out.push_back(i);
+    }
+    return out;
+}
+
+// How far the forced alignment shows a word as missing from the learner's take: the log of
+// the word's share of the take's time against its share of the model's, weighted, plus the
+// word's confidence against the model's, measured from the take's usual difference (a voice
+// unlike the model's lowers every word alike). A word said is about 0; a word left out, which
+// the alignment must squeeze between its neighbours, falls well below.
+void markLeftOut(const SpeechAnalysis &model, const SpeechAnalysis &learner,
+                 std::vector<WordFeedback> &words) {
+    // Without the forced alignment there is no second opinion, and no mark.
+    if (!learner.aligned)
+        return;
+    const std::vector<size_t> measured = measuredWords(model, learner);
+    if (measured.size() < 2)
+        return;
+    double learnerTime = 0, modelTime = 0;
+    std::vector<double> differences;
+    for (const size_t i : measured) {
+        learnerTime += learner.words[i].endMs - learner.words[i].startMs;
+        modelTime += model.words[i].endMs - model.words[i].startMs;
+        differences.push_back(learner.words[i].confidence - model.words[i].confidence);
+    }
+    const double usual = median(differences);
+    for (size_t k = 0; k < measured.size(); ++k) {
+        const size_t i = measured[k];
+        if (learner.words[i].present || words[i].mark != WordMark::Ok)
+            continue;
+        const double learnerShare =
+            (learner.words[i].endMs - learner.words[i].startMs) / learnerTime;
+        const double modelShare = (model.words[i].endMs - model.words[i].startMs) / modelTime;
+        const double evidence =
+            durationWeight * std::log(learnerShare / modelShare) + differences[k] - usual;
+        if (evidence < leftOutBelow)
+            words[i].mark = WordMark::LeftOut;
+    }
+}
+
+bool nextToLeftOut(const std::vector<WordFeedback> &words, size_t i) {
+    return (i > 0 && words[i - 1].mark == WordMark::LeftOut) ||
+           (i + 1 < words.size() && words[i + 1].mark == WordMark::LeftOut);
+}
+
 void markUnclear(const SpeechAnalysis &model, const SpeechAnalysis &learner,
                  std::vector<WordFeedback> &words) {
     std::vector<size_t> compared;
     std::vector<double> differences;
     for (size_t i = 0; i < words.size(); ++i) {
-        if (words[i].mark != WordMark::Ok || !model.words[i].present || !learner.words[i].present)
+        // The neighbours of a word left out lose or gain its frames: their scores say little.
+        if (words[i].mark != WordMark::Ok || !model.words[i].present ||
+            !learner.words[i].present || nextToLeftOut(words, i))
             continue;
         compared.push_back(i);
         differences.push_back(learner.words[i].confidence - model.words[i].confidence);
@@ -162,10 +221,9 @@ SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis
         w.learnerEndMs = l.endMs;
         if (!m.inDictionary || !l.inDictionary)
             w.mark = WordMark::NotChecked;
-        else if (m.present && !l.present)
-            w.mark = WordMark::LeftOut;
         feedback.words.push_back(w);
     }
+    markLeftOut(model, learner, feedback.words);
     markUnclear(model, learner, feedback.words);
     measurePace(model, learner, feedback.words);
     feedback.judged = true;

@@ -44,12 +44,20 @@
 // one unit is 1024 * ln(1.0001) nats; the confidence is in nats per 10 ms frame. (Checked on
 // the pause penalty, which comes out as lw * ln(silprob) / (1024 ln 1.0001) = -337 units.)
 //
-// Speed: the acoustic model is scored on every other frame (-ds 2), the frames between reuse
-// the scores; word boundaries move by at most a frame or two and the whole analysis takes
-// about 60 % of the time (see bench/speech_bench.cpp). The default beams are kept: narrower
-// ones did not make the phone loop faster (its few dozen phones stay alive anyway). Fewer
-// Gaussians per frame (-topn 2) saved another quarter but lost the alignment under noise and
-// words next to an unknown one.
+// Settings, each chosen on the feedback evaluation (bench/feedback_eval):
+// - -remove_noise no: the front end's noise removal keeps its estimate of the noise from one
+//   recording to the next, so the same take came out differently depending on what had been
+//   decoded before it (a word marked missing on one play and not on the next). Without it the
+//   analysis of a recording depends on that recording alone.
+// - every frame is scored (no -ds 2): scoring every other frame halved the time, but the
+//   optional pass then dropped words the model voice had said clearly, and 8 of the demo
+//   book's 61 sentences could not be forced onto their own audio.
+// - the forced pass searches with beams far wider than the default: with the default ones
+//   its one path was pruned away on sentences with long pauses or short function words
+//   ("I'm fine, thank you. And you?"), and nothing could be judged of them. A grammar of one
+//   path is cheap to search, so this costs little. The other passes search with beams wider
+//   than the default too (1e-80, words 1e-60), which kept the optional pass from losing words.
+// Together they take about 0.05 s per second of speech (see bench/speech_bench.cpp).
 
 namespace {
 
@@ -155,6 +163,23 @@ fsg_model_t *chain(ps_decoder_t *ps, const char *name, const std::vector<QByteAr
     return fsg;
 }
 
+// Installs a search whose beams are wide enough that a path through the whole grammar is
+// never pruned away (a search reads the beams when it is made; the decoder's own stay).
+bool setWideFsg(ps_decoder_t *ps, const char *name, fsg_model_t *fsg) {
+    constexpr double wideBeam = 1e-200;
+    cmd_ln_t *config = ps_get_config(ps);
+    const char *beams[] = {"-beam", "-wbeam", "-pbeam"};
+    double saved[std::size(beams)];
+    for (size_t i = 0; i < std::size(beams); ++i) {
+        saved[i] = cmd_ln_float64_r(config, beams[i]);
+        cmd_ln_set_float64_r(config, beams[i], wideBeam);
+    }
+    const bool ready = ps_set_fsg(ps, name, fsg) == 0;
+    for (size_t i = 0; i < std::size(beams); ++i)
+        cmd_ln_set_float64_r(config, beams[i], saved[i]);
+    return ready;
+}
+
 // Prorated phone-loop score over frames first..last (see the top of the file).
 double loopScore(const std::vector<Segment> &phones, int first, int last) {
     double sum = 0;
@@ -235,7 +260,10 @@ std::unique_ptr<SpeechAligner> SpeechAligner::create(QString *error, const QStri
                                    "-remove_silence", "no", /* frames = time */ //
                                    "-bestpath", "no",     /* segments as found */
                                    "-allphone_ci", "yes", //
-                                   "-ds", "2",            //
+                                   "-remove_noise", "no", //
+                                   "-beam", "1e-80",      //
+                                   "-wbeam", "1e-60",     //
+                                   "-pbeam", "1e-80",     //
                                    nullptr);
     if (!config)
         return fail(QStringLiteral("the recogniser's settings were refused"));
@@ -342,7 +370,7 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
 
     fsg_model_t *forcedFsg = chain(m_ps, forcedSearch, grammar, unchecked, false);
     fsg_model_t *optionalFsg = chain(m_ps, optionalSearch, grammar, unchecked, true);
-    const bool ready = ps_set_fsg(m_ps, forcedSearch, forcedFsg) == 0 &&
+    const bool ready = setWideFsg(m_ps, forcedSearch, forcedFsg) &&
                        ps_set_fsg(m_ps, optionalSearch, optionalFsg) == 0;
     fsg_model_free(forcedFsg);
     fsg_model_free(optionalFsg);
