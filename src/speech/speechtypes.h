@@ -66,7 +66,7 @@ struct WordFeedback {
 
 // Why a recording was not judged, so that the page can say what to do about it.
 enum class Unjudged {
-    None,             // judged, or nothing asked yet
+    None,             // judged, nothing asked yet, or no recogniser at all (see the summary)
     TakeUnclear,      // too noisy or silent to judge (reRecord)
     TakeNotFound,     // none of the sentence's words were found in the take
     TakeFailed,       // the recogniser could not run on the take
