@@ -18,23 +18,41 @@ constexpr double slowerRatio = 1.6;
 constexpr double fasterRatio = 0.6;
 constexpr double minPaceChangeMs = 100;
 
-const QString unclearRecording = QStringLiteral("录音不够清楚，请重新录音。");
-const QString modelFailed = QStringLiteral("无法分析示范录音。");
-const QString learnerFailed = QStringLiteral("无法分析这段录音。");
-
-bool ran(const SpeechAnalysis &a) {
-    return a.aligned && a.error.isEmpty();
+// Why the model could not be analysed; None when it was.
+Unjudged modelFailure(const SpeechAnalysis &model) {
+    if (model.error.isEmpty())
+        return model.aligned ? Unjudged::None : Unjudged::ModelNotMatched;
+    switch (model.failure) {
+    case AnalysisFailure::NoKnownWord:
+        return Unjudged::ModelNoKnownWord;
+    case AnalysisFailure::TooShort:
+        return Unjudged::ModelTooShort;
+    case AnalysisFailure::Silent:
+        return Unjudged::ModelSilent;
+    case AnalysisFailure::None: // an error without a reason
+    case AnalysisFailure::Recogniser:
+        break;
+    }
+    return Unjudged::ModelFailed;
 }
 
-// A learner's take with a word left out often cannot be forced onto the whole sentence; the
-// pass in which words may be skipped still says which were said, and where.
-bool ranOnTake(const SpeechAnalysis &a) {
-    return a.error.isEmpty() && !a.words.empty();
-}
-
-bool sameWords(const SpeechAnalysis &a, const SpeechAnalysis &b) {
-    return std::equal(a.words.begin(), a.words.end(), b.words.begin(), b.words.end(),
-                      [](const AlignedWord &x, const AlignedWord &y) { return x.text == y.text; });
+// Why the take could not be judged; None when it can be. A learner's take with a word left out
+// often cannot be forced onto the whole sentence; the pass in which words may be skipped still
+// says which were said, and where. When that pass found none of them either, the take holds no
+// trace of the sentence, and marking every word left out would blame a reading the recogniser
+// merely missed.
+Unjudged takeFailure(const SpeechAnalysis &model, const SpeechAnalysis &learner) {
+    const bool sameWords = std::equal(
+        model.words.begin(), model.words.end(), learner.words.begin(), learner.words.end(),
+        [](const AlignedWord &x, const AlignedWord &y) { return x.text == y.text; });
+    if (!learner.error.isEmpty() || learner.words.empty() || !sameWords)
+        return Unjudged::TakeFailed;
+    const bool anyFound =
+        std::any_of(learner.words.begin(), learner.words.end(),
+                    [](const AlignedWord &w) { return w.inDictionary && w.present; });
+    if (!learner.aligned && !anyFound)
+        return Unjudged::TakeNotFound;
+    return Unjudged::None;
 }
 
 double median(std::vector<double> values) {
@@ -190,6 +208,35 @@ QString summary(const std::vector<WordFeedback> &words) {
 
 } // namespace
 
+QString unjudgedSummary(Unjudged why) {
+    // The take's troubles come first, then what to do; the model's, only why (nothing the
+    // learner does can mend them).
+    const QString again = QStringLiteral("录音不够清楚，请重新录音。");
+    const QString model = QStringLiteral("无法分析示范录音：");
+    const QString take = QStringLiteral("无法分析这段录音");
+    switch (why) {
+    case Unjudged::None:
+        break;
+    case Unjudged::TakeUnclear:
+        return again + QStringLiteral("请靠近麦克风，减少周围噪音，完整读出整句。");
+    case Unjudged::TakeNotFound:
+        return take + QStringLiteral("：没有听出这句话。请完整读出整句后再录一次。");
+    case Unjudged::TakeFailed:
+        return take + QStringLiteral("。请完整读出整句后再录一次。");
+    case Unjudged::ModelNoKnownWord:
+        return model + QStringLiteral("句中没有可以检查的英语单词。");
+    case Unjudged::ModelTooShort:
+        return model + QStringLiteral("示范录音太短。");
+    case Unjudged::ModelSilent:
+        return model + QStringLiteral("示范录音没有声音。");
+    case Unjudged::ModelNotMatched:
+        return model + QStringLiteral("示范录音与句子对不上。");
+    case Unjudged::ModelFailed:
+        return model + QStringLiteral("语音识别出错。");
+    }
+    return {};
+}
+
 SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis &learner,
                                PitchContour modelPitch, PitchContour learnerPitch,
                                const SignalQuality &learnerSignal) {
@@ -199,15 +246,14 @@ SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis
     feedback.learnerSnrDb = learnerSignal.snrDb;
     if (!learnerSignal.hasSpeech || learnerSignal.snrDb < minimumSnrDb) {
         feedback.reRecord = true;
-        feedback.summary = unclearRecording;
-        return feedback;
+        feedback.why = Unjudged::TakeUnclear;
+    } else {
+        feedback.why = modelFailure(model);
+        if (feedback.why == Unjudged::None)
+            feedback.why = takeFailure(model, learner);
     }
-    if (!modelCanBeJudged(model)) {
-        feedback.summary = modelFailed;
-        return feedback;
-    }
-    if (!ranOnTake(learner) || !sameWords(model, learner)) {
-        feedback.summary = learnerFailed;
+    if (feedback.why != Unjudged::None) {
+        feedback.summary = unjudgedSummary(feedback.why);
         return feedback;
     }
 
@@ -232,7 +278,7 @@ SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis
 }
 
 bool modelCanBeJudged(const SpeechAnalysis &model) {
-    return ran(model);
+    return modelFailure(model) == Unjudged::None;
 }
 
 QString accessibleDescription(const SentenceFeedback &feedback) {

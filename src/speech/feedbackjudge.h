@@ -10,13 +10,16 @@ inline constexpr double minimumSnrDb = 15;
 // analyses come from the same sentence, word for word. Marks are given sparingly: a correct
 // word marked wrong does more harm than a slip left unmarked.
 //
-// Whether to judge at all
-//   - The learner's recording below 15 dB SNR, or without speech: reRecord, not judged, no
-//     words, summary "录音不够清楚，请重新录音。".
-//   - The model's analysis failed (not aligned or an error): "无法分析示范录音。"; the
-//     learner's failed (an error), or the two do not list the same words: "无法分析这段录音。".
-//     Not judged, no words. A take the sentence could not be forced onto (often one with a
-//     word left out) is judged from the pass in which words may be skipped.
+// Whether to judge at all (when not, no words, and `why` says what stood in the way; the
+// summary is unjudgedSummary(why))
+//   - The learner's recording below 15 dB SNR, or without speech: TakeUnclear, reRecord.
+//   - The model's analysis failed: the recogniser refused it (ModelNoKnownWord, ModelTooShort,
+//     ModelSilent, ModelFailed as its failure says) or could not force the sentence onto it
+//     (ModelNotMatched).
+//   - The learner's failed (an error), or the two do not list the same words: TakeFailed.
+//     A take the sentence could not be forced onto (often one with a word left out) is judged
+//     from the pass in which words may be skipped; when that pass kept none of the words the
+//     recogniser knows either, the sentence is not in the take: TakeNotFound.
 //
 // Each word's mark
 //   - NotChecked when the recogniser does not know the word.
@@ -57,6 +60,11 @@ SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis
 // Whether recordings can be judged against this model's analysis at all (otherwise every
 // verdict is "无法分析示范录音。").
 bool modelCanBeJudged(const SpeechAnalysis &model);
+
+// The summary of a recording not judged: why, and for the learner's own take what to do, e.g.
+// "录音不够清楚，请重新录音。请靠近麦克风，减少周围噪音，完整读出整句。" or
+// "无法分析示范录音：示范录音与句子对不上。". Empty for None.
+QString unjudgedSummary(Unjudged why);
 
 // The sentence for a screen reader: its words in order, each followed by what was found, e.g.
 // "I would like to book（不清楚） a room for two（漏读） nights（读得慢）". Marks: 漏读, 不清楚,

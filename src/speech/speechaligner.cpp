@@ -349,24 +349,27 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
             unchecked.push_back(int(grammar.size()));
         result.words.push_back(word);
     }
-    auto refuse = [&result](const QString &why) {
+    auto refuse = [&result](AnalysisFailure failure, const QString &why) {
         for (AlignedWord &w : result.words)
             w.present = !w.inDictionary;
         result.error = why;
+        result.failure = failure;
         return result;
     };
     if (grammar.empty())
-        return refuse(QStringLiteral("no word of the sentence is in the recogniser's dictionary"));
+        return refuse(AnalysisFailure::NoKnownWord,
+                      QStringLiteral("no word of the sentence is in the recogniser's dictionary"));
     if (audio.sampleRate != 16000)
-        return refuse(QStringLiteral("the recogniser needs 16 kHz audio"));
+        return refuse(AnalysisFailure::Recogniser,
+                      QStringLiteral("the recogniser needs 16 kHz audio"));
     const std::vector<short> pcm = pcm16(audio);
     if (pcm.size() < size_t(16000 / 10))
-        return refuse(QStringLiteral("the recording is too short"));
+        return refuse(AnalysisFailure::TooShort, QStringLiteral("the recording is too short"));
     // Exact or near digital silence (a muted microphone) is not decoded: on it every model
     // scores alike and the optional pass keeps a word stretched over the whole recording.
     constexpr int silentPeak = 32; // about -60 dBFS
     if (std::all_of(pcm.begin(), pcm.end(), [](short s) { return std::abs(s) < silentPeak; }))
-        return refuse(QStringLiteral("the recording is silent"));
+        return refuse(AnalysisFailure::Silent, QStringLiteral("the recording is silent"));
 
     fsg_model_t *forcedFsg = chain(m_ps, forcedSearch, grammar, unchecked, false);
     fsg_model_t *optionalFsg = chain(m_ps, optionalSearch, grammar, unchecked, true);
@@ -375,7 +378,8 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
     fsg_model_free(forcedFsg);
     fsg_model_free(optionalFsg);
     if (!ready)
-        return refuse(QStringLiteral("the sentence's grammar was refused"));
+        return refuse(AnalysisFailure::Recogniser,
+                      QStringLiteral("the sentence's grammar was refused"));
 
     // The forced pass's word segments, one per grammar word when it went through.
     std::optional<std::vector<Segment>> forced = decode(m_ps, forcedSearch, pcm);

@@ -28,10 +28,20 @@ struct AlignedWord {
     double confidence = 0;
 };
 
+// Why the recogniser did not run on a recording.
+enum class AnalysisFailure {
+    None,
+    NoKnownWord, // no word of the sentence is in the recogniser's dictionary
+    TooShort,    // less than a tenth of a second of audio
+    Silent,      // digital silence or nearly (a muted microphone)
+    Recogniser,  // the recogniser itself failed: wrong rate, grammar refused, no model
+};
+
 struct SpeechAnalysis {
     bool aligned = false; // the forced alignment with the sentence went through
     std::vector<AlignedWord> words;
-    QString error; // why the recogniser could not run; empty when it ran
+    QString error; // why the recogniser could not run, for logs; empty when it ran
+    AnalysisFailure failure = AnalysisFailure::None; // set with error, for the learner
 };
 
 // A pitch contour in semitones around the speaker's median pitch, one value per hop; NaN
@@ -54,10 +64,24 @@ struct WordFeedback {
     int learnerStartMs = 0, learnerEndMs = 0;
 };
 
+// Why a recording was not judged, so that the page can say what to do about it.
+enum class Unjudged {
+    None,             // judged, nothing asked yet, or no recogniser at all (see the summary)
+    TakeUnclear,      // too noisy or silent to judge (reRecord)
+    TakeNotFound,     // none of the sentence's words were found in the take
+    TakeFailed,       // the recogniser could not run on the take
+    ModelNoKnownWord, // the recogniser knows no word of the sentence
+    ModelTooShort,    // the model audio is too short to analyse
+    ModelSilent,      // the model audio is silent
+    ModelNotMatched,  // the sentence could not be matched with the model audio
+    ModelFailed,      // the recogniser could not run on the model
+};
+
 // The whole feedback on one recording of one sentence.
 struct SentenceFeedback {
     bool judged = false;   // words carry marks
     bool reRecord = false; // too noisy or silent to judge: "录音不够清楚，请重新录音。"
+    Unjudged why = Unjudged::None;
     std::vector<WordFeedback> words;
     QString summary; // one line for the page, e.g. "漏读 1 个词：you"
     PitchContour modelPitch;

@@ -47,6 +47,21 @@ void drawContour(QPainter &p, const std::vector<float> &values, const QRectF &sl
     p.drawPath(path);
 }
 
+// The contour from its first voiced value to its last (empty when nothing is voiced), so that
+// the lead-in and the tail of a recording take no room.
+std::vector<float> voicedStretch(const PitchContour &pitch) {
+    auto voiced = [](float v) { return !std::isnan(v); };
+    const auto &values = pitch.semitones;
+    const auto first = std::find_if(values.begin(), values.end(), voiced);
+    if (first == values.end())
+        return {};
+    const auto last = std::find_if(values.rbegin(), values.rend(), voiced).base();
+    std::vector<float> out(first, last);
+    for (float &v : out)
+        v = std::clamp(v / semitoneRange, -1.0f, 1.0f);
+    return out;
+}
+
 QString paceText(Pace pace) {
     switch (pace) {
     case Pace::Slower:
@@ -92,20 +107,27 @@ void PitchContourView::clear() {
     setFeedback({});
 }
 
+bool PitchContourView::hasWholeContours() const {
+    return !m_feedback.judged && !voicedStretch(m_feedback.learnerPitch).empty();
+}
+
 AccessiblePart PitchContourView::accessiblePart(int) const {
     AccessiblePart part;
     part.role = QAccessible::Graphic;
     part.name = QStringLiteral("标准发音与您的发音的音高曲线");
-    part.description = hasContours()
-                           ? QStringLiteral("上面是标准发音，下面是您的发音，按词对齐。") +
-                                 paceDescription(m_feedback)
-                           : QStringLiteral("录音并停止后，这里显示音高曲线。");
+    part.description =
+        hasContours() ? QStringLiteral("上面是标准发音，下面是您的发音，按词对齐。") +
+                            paceDescription(m_feedback)
+        : hasWholeContours()
+            ? QStringLiteral("上面是标准发音，下面是您的发音，整句对比，没有按词对齐。")
+            : QStringLiteral("录音并停止后，这里显示音高曲线。");
     part.visible = isVisible();
     return part;
 }
 
 void PitchContourView::paintEvent(QPaintEvent *) {
-    if (!hasContours())
+    const bool byWord = hasContours();
+    if (!byWord && !hasWholeContours())
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -127,6 +149,14 @@ void PitchContourView::paintEvent(QPaintEvent *) {
         p.setPen(lanestyle::caption);
         p.drawText(QRectF(0, rows[r].top(), lanestyle::captionWidth - 8, rows[r].height()),
                    Qt::AlignRight | Qt::AlignVCenter, captions[r]);
+    }
+
+    if (!byWord) {
+        for (int r = 0; r < 2; ++r)
+            drawContour(p, voicedStretch(r == 0 ? m_feedback.modelPitch : m_feedback.learnerPitch),
+                        rows[r].adjusted(6, 3, -6, -3),
+                        r == 0 ? lanestyle::model : lanestyle::voice);
+        return;
     }
 
     // Slots as wide as the model's words (at least a little, so a short word keeps a place).

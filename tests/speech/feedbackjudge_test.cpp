@@ -54,41 +54,90 @@ void lengthen(SpeechAnalysis &a, int word, int ms) {
 }
 
 TEST(JudgeSentence, JudgesOnlyCleanRecordingsThatBothAnalysesCover) {
+    auto refused = [](AnalysisFailure why) {
+        return [why](SpeechAnalysis &a) {
+            a.aligned = false;
+            a.error = "refused";
+            a.failure = why;
+            for (AlignedWord &w : a.words)
+                w.present = false;
+        };
+    };
+    auto onModel = [](std::function<void(SpeechAnalysis &)> f) -> Change {
+        return [f](auto &m, auto &) { f(m); };
+    };
+    auto onTake = [](std::function<void(SpeechAnalysis &)> f) -> Change {
+        return [f](auto &, auto &l) { f(l); };
+    };
+    auto nothingKept = [](SpeechAnalysis &l) {
+        l.aligned = false;
+        for (AlignedWord &w : l.words)
+            w.present = false;
+    };
+    const QString closer = again + "请靠近麦克风，减少周围噪音，完整读出整句。";
+    const QString readAll = "无法分析这段录音。请完整读出整句后再录一次。";
     struct Case {
         const char *name;
         SignalQuality signal;
         Change change;
+        Unjudged why;
         QString summary;
-        bool judged = false;
     } cases[] = {
-        {"clean", clean, none, allRead, true},
-        {"just clean enough", {15, true}, none, allRead, true},
-        {"noisy", {14.9, true}, none, again},
-        {"no speech", {40, false}, none, again},
-        {"noisy and not aligned", {5, true}, [](auto &, auto &l) { l.aligned = false; }, again},
+        {"clean", clean, none, Unjudged::None, allRead},
+        {"just clean enough", {15, true}, none, Unjudged::None, allRead},
+        {"noisy", {14.9, true}, none, Unjudged::TakeUnclear, closer},
+        {"no speech", {40, false}, none, Unjudged::TakeUnclear, closer},
+        {"noisy and not aligned",
+         {5, true},
+         onTake([](auto &l) { l.aligned = false; }),
+         Unjudged::TakeUnclear,
+         closer},
+        {"noisy, and the model silent",
+         {5, true},
+         onModel(refused(AnalysisFailure::Silent)),
+         Unjudged::TakeUnclear,
+         closer},
         {"take not forced, words from the optional pass", clean,
-         [](auto &, auto &l) { l.aligned = false; }, allRead, true},
-        {"model not aligned", clean, [](auto &m, auto &) { m.aligned = false; },
-         "无法分析示范录音。"},
-        {"model's recogniser failed", clean, [](auto &m, auto &) { m.error = "no model"; },
-         "无法分析示范录音。"},
-        {"learner's recogniser failed", clean, [](auto &, auto &l) { l.error = "crash"; },
-         "无法分析这段录音。"},
-        {"other words", clean, [](auto &, auto &l) { l.words.pop_back(); }, "无法分析这段录音。"},
+         onTake([](auto &l) { l.aligned = false; }), Unjudged::None, allRead},
+        {"take not forced, and no word kept either", clean, onTake(nothingKept),
+         Unjudged::TakeNotFound, "无法分析这段录音：没有听出这句话。请完整读出整句后再录一次。"},
+        {"model not aligned", clean, onModel([](auto &m) { m.aligned = false; }),
+         Unjudged::ModelNotMatched, "无法分析示范录音：示范录音与句子对不上。"},
+        {"model's recogniser failed", clean, onModel([](auto &m) { m.error = "no model"; }),
+         Unjudged::ModelFailed, "无法分析示范录音：语音识别出错。"},
+        {"model: no word known", clean, onModel(refused(AnalysisFailure::NoKnownWord)),
+         Unjudged::ModelNoKnownWord, "无法分析示范录音：句中没有可以检查的英语单词。"},
+        {"model too short", clean, onModel(refused(AnalysisFailure::TooShort)),
+         Unjudged::ModelTooShort, "无法分析示范录音：示范录音太短。"},
+        {"model silent", clean, onModel(refused(AnalysisFailure::Silent)), Unjudged::ModelSilent,
+         "无法分析示范录音：示范录音没有声音。"},
+        {"model refused at the wrong rate", clean, onModel(refused(AnalysisFailure::Recogniser)),
+         Unjudged::ModelFailed, "无法分析示范录音：语音识别出错。"},
+        {"model and take both failed", clean,
+         [](auto &m, auto &l) { m.aligned = false, l.error = "crash"; }, Unjudged::ModelNotMatched,
+         "无法分析示范录音：示范录音与句子对不上。"},
+        {"learner's recogniser failed", clean, onTake([](auto &l) { l.error = "crash"; }),
+         Unjudged::TakeFailed, readAll},
+        {"other words", clean, onTake([](auto &l) { l.words.pop_back(); }), Unjudged::TakeFailed,
+         readAll},
     };
     for (const Case &c : cases) {
         const SentenceFeedback f = judge(c.change, sentence, c.signal);
+        const bool judged = c.why == Unjudged::None;
         EXPECT_EQ(f.summary, c.summary) << c.name;
-        EXPECT_EQ(f.judged, c.judged) << c.name;
-        EXPECT_EQ(f.reRecord, c.summary == again) << c.name;
-        EXPECT_EQ(f.words.size(), c.judged ? sentence.size() : 0) << c.name;
+        EXPECT_EQ(f.why, c.why) << c.name;
+        EXPECT_EQ(f.judged, judged) << c.name;
+        EXPECT_EQ(f.reRecord, c.summary.startsWith(again)) << c.name;
+        EXPECT_EQ(f.words.size(), judged ? sentence.size() : 0) << c.name;
         EXPECT_EQ(f.learnerSnrDb, c.signal.snrDb) << c.name;
         EXPECT_EQ(f.modelPitch.semitones, (std::vector<float>{0, 1})) << c.name;
         EXPECT_EQ(f.learnerPitch.hopMs, 20) << c.name;
-        if (!c.judged) {
+        if (!judged) {
+            EXPECT_EQ(unjudgedSummary(c.why), c.summary) << c.name;
             EXPECT_EQ(accessibleDescription(f), c.summary) << c.name;
         }
     }
+    EXPECT_EQ(unjudgedSummary(Unjudged::None), QString());
 }
 
 TEST(JudgeSentence, MarksWordsLeftOutUnclearAndUnknown) {

@@ -181,6 +181,7 @@ TEST_F(SpeechAlignerTest, NoiseAndSilenceAreMarkedAsSuch) {
         const SpeechAnalysis quiet = aligner->analyse(audio, booking);
         EXPECT_FALSE(quiet.aligned) << describe(quiet);
         EXPECT_EQ(quiet.error.isEmpty(), !error) << quiet.error.toStdString();
+        EXPECT_EQ(quiet.failure, error ? AnalysisFailure::Silent : AnalysisFailure::None);
         for (const AlignedWord &w : quiet.words)
             EXPECT_FALSE(w.present) << describe(quiet);
     }
@@ -190,23 +191,30 @@ TEST_F(SpeechAlignerTest, NoiseAndSilenceAreMarkedAsSuch) {
 TEST_F(SpeechAlignerTest, RefusesWhatItCannotAnalyse) {
     const SpeechAudio speech =
         readTestWav(QStringLiteral(ORVESSA_TEST_DATA_DIR "/speech/intact.wav"));
-    SpeechAudio at8k = speech;
+    SpeechAudio at8k = speech, blip = speech, hum = speech;
     at8k.sampleRate = 8000;
+    blip.samples.resize(16000 / 10 - 1);
+    for (float &s : hum.samples)
+        s *= 0.0005f; // below the least the recogniser decodes
     struct Case {
         const char *what;
         SpeechAudio audio;
         QString sentence;
         size_t words;
+        AnalysisFailure failure;
     } cases[] = {
-        {"no word in the dictionary", speech, "Zorblatt 42!", 2},
-        {"no words at all", speech, " -- ", 0},
-        {"empty audio", SpeechAudio{}, booking, 10},
-        {"8 kHz audio", at8k, booking, 10},
+        {"no word in the dictionary", speech, "Zorblatt 42!", 2, AnalysisFailure::NoKnownWord},
+        {"no words at all", speech, " -- ", 0, AnalysisFailure::NoKnownWord},
+        {"empty audio", SpeechAudio{}, booking, 10, AnalysisFailure::TooShort},
+        {"just under a tenth of a second", blip, booking, 10, AnalysisFailure::TooShort},
+        {"all but silent", hum, booking, 10, AnalysisFailure::Silent},
+        {"8 kHz audio", at8k, booking, 10, AnalysisFailure::Recogniser},
     };
     for (const Case &c : cases) {
         const SpeechAnalysis a = aligner->analyse(c.audio, c.sentence);
         EXPECT_FALSE(a.aligned) << c.what;
         EXPECT_FALSE(a.error.isEmpty()) << c.what;
+        EXPECT_EQ(a.failure, c.failure) << c.what;
         EXPECT_EQ(a.words.size(), c.words) << c.what;
         for (const AlignedWord &w : a.words)
             EXPECT_EQ(w.present, !w.inDictionary) << c.what << ": " << describe(a);
