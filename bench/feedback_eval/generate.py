@@ -25,6 +25,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 
 import corpus  # noqa: E402
+import sink  # noqa: E402
 
 # The model is made the way the demo book makes its sentences: trimmed at -50 dB,
 # peak -3 dB, 22.05 kHz mono, MP3 at 48 kbit/s with no Xing frame, and the small
@@ -267,7 +268,7 @@ def learner_job(take):
             take["spoken"], pace, pitch)
 
 
-def generate(out, quick, model_voice, workers, log=print):
+def generate(out, quick, model_voice, workers, sink_takes=0, log=print):
     sentences = corpus.load_sentences()
     if quick:
         sentences = corpus.quick_subset(sentences)
@@ -308,6 +309,13 @@ def generate(out, quick, model_voice, workers, log=print):
         with ProcessPoolExecutor(max_workers=workers) as pool:
             for take_id, path, seconds in pool.map(render_one, args, chunksize=8):
                 rendered[take_id] = (path, seconds)
+        if sink_takes:
+            log(f"playing {sink_takes} takes through the null sink "
+                f"({time.monotonic() - started:.0f} s)")
+            for take, path, seconds in sink.record(sink.choose(takes, sink_takes), rendered,
+                                                   takes_dir, work, log):
+                takes.append(take)
+                rendered[take["id"]] = (str(path), seconds)
     shutil.rmtree(raw_dir)
     with open(out / "truth.jsonl", "w", encoding="utf-8") as truth, \
             open(out / "batch.tsv", "w", encoding="utf-8") as batch:
@@ -328,10 +336,12 @@ def main(argv=None):
     parser.add_argument("--model-voice", default=corpus.DEFAULT_MODEL_VOICE,
                         help="ENGINE:NAME of the model voice (default %(default)s)")
     parser.add_argument("--jobs", type=int, default=1, help="parallel workers (default 1)")
+    parser.add_argument("--sink", type=int, default=0, metavar="N",
+                        help="also play N takes through a private null sink and record them")
     args = parser.parse_args(argv)
     try:
-        generate(args.out.resolve(), args.quick, args.model_voice, max(1, args.jobs))
-    except GenerationError as e:
+        generate(args.out.resolve(), args.quick, args.model_voice, max(1, args.jobs), args.sink)
+    except (GenerationError, sink.SinkError) as e:
         print(f"generate: {e}", file=sys.stderr)
         return 1
     return 0

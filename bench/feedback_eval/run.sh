@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Rebuilds the feedback evaluation corpus from scratch, runs every take through
 # `orvessa-content feedback --batch --json` and scores the verdicts.
-#   bench/feedback_eval/run.sh [--quick] [--jobs N] [--model-voice ENGINE:NAME] BUILD_DIR OUT_DIR
+#   bench/feedback_eval/run.sh [--quick] [--jobs N] [--sink N] [--model-voice ENGINE:NAME] BUILD_DIR OUT_DIR
 # OUT_DIR is emptied. The report goes to the terminal and OUT_DIR/report.txt, the JSON
 # summary to OUT_DIR/summary.json; `score.py OUT_DIR --dump KIND` lists what went wrong.
 set -euo pipefail
@@ -10,12 +10,12 @@ gen_args=()
 while [ $# -gt 2 ]; do
     case "$1" in
     --quick) gen_args+=(--quick); shift ;;
-    --jobs|--model-voice) gen_args+=("$1" "$2"); shift 2 ;;
+    --jobs|--model-voice|--sink) gen_args+=("$1" "$2"); shift 2 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     esac
 done
 if [ $# -ne 2 ]; then
-    echo "usage: run.sh [--quick] [--jobs N] [--model-voice ENGINE:NAME] BUILD_DIR OUT_DIR" >&2
+    echo "usage: run.sh [--quick] [--jobs N] [--sink N] [--model-voice ENGINE:NAME] BUILD_DIR OUT_DIR" >&2
     exit 2
 fi
 build=$1 out=$2

@@ -217,7 +217,8 @@ def band_of(truth):
     lead_band = "lead: <0.1 s" if lead < 0.1 else "lead: 0.1-0.5 s" if lead < 0.5 else "lead: 0.5-1 s"
     share = c["lead"]["zeroShare"]
     lead_kind = "lead: zero" if share == 1 else "lead: floor" if share == 0 else "lead: zero+floor"
-    return [snr, f"rate: {c['rate']}", lead_band, lead_kind,
+    path = "path: null sink" if c.get("sink") else "path: file"
+    return [snr, f"rate: {c['rate']}", lead_band, lead_kind, path,
             f"mp3: {c['mp3']}k" if c.get("mp3") else "mp3: none", f"source: {truth['source']}"]
 
 
