@@ -7,10 +7,13 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 gen_args=()
+# Takes played through a private null sink in real time: the full run only, unless asked.
+sink=40
 while [ $# -gt 2 ]; do
     case "$1" in
-    --quick) gen_args+=(--quick); shift ;;
-    --jobs|--model-voice|--sink) gen_args+=("$1" "$2"); shift 2 ;;
+    --quick) gen_args+=(--quick); sink=0; shift ;;
+    --sink) sink=$2; shift 2 ;;
+    --jobs|--model-voice) gen_args+=("$1" "$2"); shift 2 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -23,7 +26,7 @@ tool="$build/bin/orvessa-content"
 [ -x "$tool" ] || { echo "run.sh: $tool not found: build the target orvessa-content" >&2; exit 1; }
 export PYTHONDONTWRITEBYTECODE=1
 
-nice python3 "$here/generate.py" "${gen_args[@]}" "$out"
+nice python3 "$here/generate.py" "${gen_args[@]}" --sink "$sink" "$out"
 echo "running $(wc -l < "$out/batch.tsv") takes through orvessa-content feedback"
 start=$(date +%s)
 # A take that cannot be judged is a result, not a failure of the run: the exit status
