@@ -354,8 +354,9 @@ def report(name, s, stream, detail=True):
               f"95th percentile {total['msP95']:.0f} ms", file=stream)
         print(f"  {'time per second of audio':48s} mean {total['msPerSecondMean']:.0f} ms, "
               f"95th percentile {total['msPerSecondP95']:.0f} ms", file=stream)
-    print("  goals:", "  ".join(f"{m} {b} {'met' if ok else 'NOT met'}"
-                                 for m, b, _, ok in goals(total)), file=stream)
+    print("  goals: " + "; ".join(
+        f"{m} {'-' if v is None else f'{100 * v:.1f}%'} (goal {b}) {'met' if ok else 'NOT met'}"
+        for m, b, v, ok in goals(total)), file=stream)
     if total["invariance"]["differing"]:
         print(f"  verdict changed in groups: {' '.join(total['invariance']['differing'])}",
               file=stream)
