@@ -35,10 +35,12 @@ constexpr char16_t blackStar = ResultsMark::passed;
 
 const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklist FILE [--json] | "
                           "settings FILE --program orvessa|mini [--json] | results FILE [--json] | "
-                          "check DIR [--user-data DIR] | "
+                          "check DIR [--user-data DIR] [--speech] | "
                           "import DIR --book TITLE --name LESSON_NAME --audio AUDIO "
                           "--subtitles SUBS [--chinese SUBS2] | "
-                          "shift FILE --by SECONDS [--from N] [--to M] [--audio AUDIO]";
+                          "shift FILE --by SECONDS [--from N] [--to M] [--audio AUDIO] | "
+                          "feedback --sentence TEXT MODEL RECORDING... [--json] | "
+                          "feedback --batch FILE [--json]";
 
 // The text of a data file as the program's text buffer gives it, and whether some
 // bytes could not be decoded.
@@ -92,7 +94,8 @@ struct Command {
     QString path;
     bool json = false;
     std::optional<Program> program;
-    QString userData; // check: the learner's folder that mirrors DIR
+    QString userData;    // check: the learner's folder that mirrors DIR
+    bool speech = false; // check: every sentence's model analysed as the follow-read page would
     // shift: seconds and sentences 1-based, to = -1 for the last
     std::optional<double> shiftBy;
     int from = 1;
@@ -150,6 +153,8 @@ ParsedCommand parseArguments(const QStringList &args) {
                 return {std::nullopt, QStringLiteral("--user-data needs a DIR")};
             }
             command.userData = args[++i];
+        } else if (arg == u"--speech" && command.name == u"check") {
+            command.speech = true;
         } else if (arg == u"--by" && shift) {
             // The next argument whatever it looks like: "--by -0.5" moves back.
             command.shiftBy = i + 1 < args.size() ? parseSeconds(args[++i]) : std::nullopt;
@@ -325,8 +330,9 @@ int shiftFile(const Command &command, QTextStream &out, QTextStream &err, const 
 
 class DirectoryCheck {
 public:
-    DirectoryCheck(const DataPlaces &places, QTextStream &out)
-        : m_places(places), m_dir(places.programDir()), m_out(out) {}
+    // speech, when given, analyses every sentence's model as well.
+    DirectoryCheck(const DataPlaces &places, QTextStream &out, const SpeechTools *speech = nullptr)
+        : m_places(places), m_dir(places.programDir()), m_out(out), m_speech(speech) {}
 
     int run() {
         checkBooks();
@@ -338,7 +344,12 @@ public:
             return 1;
         }
         m_out << "ok: " << m_books << (m_books == 1 ? " book, " : " books, ") << m_lessons
-              << (m_lessons == 1 ? " lesson checked\n" : " lessons checked\n");
+              << (m_lessons == 1 ? " lesson checked" : " lessons checked");
+        if (m_speech) {
+            m_out << ", " << m_models << (m_models == 1 ? " sentence" : " sentences")
+                  << " can be judged";
+        }
+        m_out << '\n';
         return 0;
     }
 
@@ -490,6 +501,9 @@ private:
             ++m_lessons;
             checkLessonText(locate(ContentFile::lessonText(title, k), home));
             checkLessonAudio(title, k, home, report, reportedAudio);
+            if (m_speech) {
+                checkModels(title, k);
+            }
         }
         checkResults(title, names);
         checkUnlisted(title, int(names.size()), home);
@@ -612,6 +626,40 @@ private:
         }
     }
 
+    // Every sentence of the lesson as the follow-read page gets it: its English trimmed of
+    // spaces, its stretch of the lesson audio; each one no recording could be judged against
+    // is a problem. A lesson without text or audio is reported by the other checks.
+    void checkModels(const QString &title, int lesson) {
+        const FileBytes file =
+            readFileBytes(m_places.readPath(ContentFile::lessonText(title, lesson)));
+        const std::optional<AudioChoice> choice =
+            chooseLessonAudio(Program::Orvessa, ContentFile::soundDir(title), title, lesson);
+        if (!file.error.isEmpty() || !choice || choice->path.isEmpty()) {
+            return;
+        }
+        const QString audio = m_places.readPath(choice->path);
+        if (!QFileInfo(audio).isFile()) {
+            return;
+        }
+        const SentenceTable table = SentenceTable::fromText(plainTextFromFileBytes(file.bytes));
+        for (int i = 1; i <= table.count(); ++i) {
+            const QString english = trimSpaces(table.entry(i).english).toString();
+            const std::optional<SentenceTimes> times = table.times(i);
+            if (!times || english.trimmed().isEmpty()) {
+                continue; // the page judges no recording there; the lesson check says why
+            }
+            const QString why = m_speech->modelProblem(english, audio, times->start, times->end);
+            if (!why.isEmpty()) {
+                m_out << "book \"" << oneLine(title) << "\", lesson " << lesson << ", sentence "
+                      << i << " \"" << oneLine(english) << "\": cannot be judged: " << oneLine(why)
+                      << '\n';
+                m_out.flush(); // a long check shows what it has found so far
+                ++m_problems;
+            }
+            ++m_models;
+        }
+    }
+
     void checkResults(const QString &title, const QStringList &names) {
         const QString path = m_places.readPath(ContentFile::results(title));
         if (!QFileInfo::exists(path)) {
@@ -696,9 +744,11 @@ private:
     DataPlaces m_places;
     QString m_dir; // the program directory
     QTextStream &m_out;
+    const SpeechTools *m_speech;
     int m_problems = 0;
     int m_books = 0;
     int m_lessons = 0;
+    int m_models = 0; // sentences whose model was analysed
 };
 
 // import DIR --book TITLE --name LESSON_NAME --audio AUDIO --subtitles SUBS [--chinese SUBS2]
@@ -748,16 +798,137 @@ int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
     return 0;
 }
 
+// Why this build or machine cannot judge recordings; empty when it can.
+QString speechUnavailable(const SpeechTools &speech) {
+    if (!speech.judge || !speech.modelProblem) {
+        return QStringLiteral("this build has no speech recogniser");
+    }
+    return speech.unavailable ? speech.unavailable() : QString();
+}
+
+struct Take {
+    QString sentence;
+    QString model;
+    QString recording;
+    QString shownAs; // the recording as the command line or the batch file names it
+};
+
+// A batch file's lines: "sentence<TAB>model<TAB>recording", blank lines skipped. A path
+// that is not absolute is taken from the batch file's folder. A line without its three
+// fields is reported on err with its number and left out.
+std::vector<Take> batchTakes(const QString &path, const QString &text, QTextStream &err,
+                             bool *malformed) {
+    const QDir base = QFileInfo(path).absoluteDir();
+    const auto resolved = [&](const QString &file) {
+        return QFileInfo(file).isAbsolute() ? file : base.filePath(file);
+    };
+    std::vector<Take> takes;
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        if (line.endsWith(u'\r')) {
+            line.chop(1);
+        }
+        if (line.trimmed().isEmpty()) {
+            continue;
+        }
+        const QStringList fields = line.split(u'\t');
+        const bool complete = fields.size() == 3 &&
+                              std::none_of(fields.begin(), fields.end(),
+                                           [](const QString &f) { return f.trimmed().isEmpty(); });
+        if (!complete) {
+            err << "orvessa-content: " << path << ':' << (i + 1)
+                << ": expected sentence<TAB>model<TAB>recording, found " << fields.size()
+                << (fields.size() == 1 ? " field" : " fields")
+                << (fields.size() == 3 ? " with one empty" : "") << '\n';
+            *malformed = true;
+            continue;
+        }
+        takes.push_back({fields[0].trimmed(), resolved(fields[1]), resolved(fields[2]), fields[2]});
+    }
+    return takes;
+}
+
+// feedback --sentence TEXT MODEL RECORDING... [--json] | feedback --batch FILE [--json]
+int runFeedback(const QStringList &args, QTextStream &out, QTextStream &err,
+                const SpeechTools &speech) {
+    auto usageError = [&](const QString &error) {
+        err << "orvessa-content: " << error << "; " << usage << '\n';
+        return 2;
+    };
+    bool json = false;
+    QString sentence, batch;
+    QStringList files;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == u"--json") {
+            json = true;
+        } else if (arg == u"--sentence" || arg == u"--batch") {
+            if (i + 1 >= args.size() || args[i + 1].trimmed().isEmpty()) {
+                return usageError(arg + (arg == u"--batch" ? QStringLiteral(" needs a FILE")
+                                                           : QStringLiteral(" needs TEXT")));
+            }
+            (arg == u"--batch" ? batch : sentence) = args[++i];
+        } else if (arg.startsWith(u"--")) {
+            return usageError(QStringLiteral("unknown option \"%1\"").arg(arg));
+        } else {
+            files << arg;
+        }
+    }
+    if (sentence.isNull() == batch.isNull()) {
+        return usageError(QStringLiteral("feedback needs either --sentence or --batch"));
+    }
+    if (!sentence.isNull() && files.size() < 2) {
+        return usageError(QStringLiteral("feedback --sentence needs MODEL and RECORDING"));
+    }
+    if (!batch.isNull() && !files.isEmpty()) {
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(files.first()));
+    }
+
+    bool failed = false;
+    std::vector<Take> takes;
+    if (batch.isNull()) {
+        for (qsizetype i = 1; i < files.size(); ++i) {
+            takes.push_back({sentence.trimmed(), files.first(), files[i], files[i]});
+        }
+    } else {
+        const FileBytes file = readFileBytes(batch);
+        if (!file.error.isEmpty()) {
+            err << "orvessa-content: " << batch << ": " << file.error << '\n';
+            return 1;
+        }
+        takes = batchTakes(batch, QString::fromUtf8(file.bytes), err, &failed);
+    }
+    if (const QString why = speechUnavailable(speech); !why.isEmpty()) {
+        err << "orvessa-content: cannot judge recordings: " << why << '\n';
+        return 1;
+    }
+    for (const Take &take : takes) {
+        const JudgedTake judged =
+            speech.judge(take.sentence, take.model, take.recording, take.shownAs, json);
+        out << judged.line << '\n';
+        out.flush(); // a long batch shows each verdict as it comes
+        if (!judged.problem.isEmpty()) {
+            err << "orvessa-content: " << oneLine(judged.problem) << '\n';
+            err.flush();
+            failed = true;
+        }
+    }
+    return failed ? 1 : 0;
+}
+
 } // namespace
 
 int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err,
-                   const AudioTools &audio) {
+                   const AudioTools &audio, const SpeechTools &speech) {
     if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
         out << usage << '\n';
         return 0;
     }
     if (!args.isEmpty() && args.first() == u"import")
         return runImport(args, out, err, audio);
+    if (!args.isEmpty() && args.first() == u"feedback")
+        return runFeedback(args, out, err, speech);
     const ParsedCommand parsed = parseArguments(args);
     if (!parsed.command) {
         err << "orvessa-content: " << parsed.error << "; " << usage << '\n';
@@ -776,14 +947,21 @@ int runContentTool(const QStringList &args, QTextStream &out, QTextStream &err,
         while (root.endsWith(u'/')) {
             root.chop(1);
         }
+        if (command.speech) {
+            if (const QString why = speechUnavailable(speech); !why.isEmpty()) {
+                err << "orvessa-content: cannot analyse the sentences: " << why << '\n';
+                return 1;
+            }
+        }
+        const SpeechTools *models = command.speech ? &speech : nullptr;
         if (command.userData.isEmpty()) {
-            return DirectoryCheck(DataPlaces::forProgram(root), out).run();
+            return DirectoryCheck(DataPlaces::forProgram(root), out, models).run();
         }
         QString userData = QFileInfo(command.userData).absoluteFilePath();
         while (userData.endsWith(u'/')) {
             userData.chop(1);
         }
-        return DirectoryCheck(DataPlaces::withUserFolder(root, userData), out).run();
+        return DirectoryCheck(DataPlaces::withUserFolder(root, userData), out, models).run();
     }
 
     if (command.name == u"shift") {

@@ -47,13 +47,16 @@ int interrupted(void *opaque) {
     return static_cast<const Stop *>(opaque)->now() ? 1 : 0;
 }
 
-// Turns decoded frames into 16 kHz mono and keeps the output samples that fall in the
+// Turns decoded frames into mono at the given rate and keeps the output samples that fall in the
 // stretch. Output sample n (counted from the first frame after a seek) sounds at
 // origin + n / rate, origin being that frame's time; the resampler keeps its output aligned
 // to its input, so counting is exact where frame timestamps would jitter.
 class Collector {
 public:
     Collector(double startSec, double endSec) : m_start(startSec), m_end(endSec) {}
+
+    void setRate(int rate) { m_rate = rate; }
+    int rate() const { return m_rate; }
 
     // Forgets what came before a new seek.
     void restart() {
@@ -69,13 +72,14 @@ public:
 
     void setOrigin(double seconds) {
         m_hasOrigin = true;
-        const auto rate = SegmentDecoder::sampleRate;
+        const int rate = m_rate;
         m_first = std::llround((m_start - seconds) * rate);
         m_last = m_first + std::llround((m_end - m_start) * rate);
         // A stream that starts after Start: the clip still begins at Start, in silence.
         if (m_first < 0)
             m_clip.assign(size_t(std::min(-m_first, m_last - m_first)), 0.0f);
-        m_clip.reserve(size_t(m_last - m_first));
+        // A whole recording asks for up to ten minutes: room grows with what is decoded.
+        m_clip.reserve(size_t(std::min(m_last - m_first, 30LL * rate)));
     }
 
     // False when the frame's format cannot be converted.
@@ -117,9 +121,8 @@ private:
             return false;
         AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
         SwrContext *raw = nullptr;
-        int rc =
-            swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_FLT, SegmentDecoder::sampleRate, &in,
-                                AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+        int rc = swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_FLT, m_rate, &in,
+                                     AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&in);
         ResamplerPtr resampler(raw);
         if (rc < 0 || !resampler)
@@ -155,6 +158,7 @@ private:
 
     double m_start;
     double m_end;
+    int m_rate = SegmentDecoder::sampleRate;
     ResamplerPtr m_resampler;
     int m_inFormat = -1;
     int m_inRate = 0;
@@ -169,9 +173,11 @@ private:
 
 class StretchDecoder {
 public:
+    // outputRate 0: the audio stream's own rate.
     StretchDecoder(const QString &path, double startSec, double endSec,
-                   const std::atomic_bool *cancel)
-        : m_path(path), m_start(startSec), m_end(endSec), m_collector(startSec, endSec) {
+                   const std::atomic_bool *cancel, int outputRate = SegmentDecoder::sampleRate)
+        : m_path(path), m_start(startSec), m_end(endSec), m_outputRate(outputRate),
+          m_collector(startSec, endSec) {
         m_stop.deadline = QDeadlineTimer(SegmentDecoder::timeLimitMs);
         m_stop.cancel = cancel;
     }
@@ -208,7 +214,7 @@ public:
                               .arg(m_start)
                               .arg(m_end);
             else
-                clip.sampleRate = SegmentDecoder::sampleRate;
+                clip.sampleRate = m_collector.rate();
         }
         if (clip.isEmpty() && error)
             *error = log.explained(m_error.isEmpty() ? QStringLiteral("cannot decode") : m_error);
@@ -269,6 +275,10 @@ private:
         rc = avcodec_open2(m_codec.get(), codec, nullptr);
         if (rc < 0)
             return fail(QStringLiteral("%1: %2").arg(m_path, ffmpegError(rc)));
+        const int rate = m_outputRate > 0 ? m_outputRate : m_codec->sample_rate;
+        if (rate <= 0)
+            return fail(QStringLiteral("%1: the audio has no sample rate").arg(m_path));
+        m_collector.setRate(rate);
         m_packet.reset(av_packet_alloc());
         m_frame.reset(av_frame_alloc());
         if (!m_packet || !m_frame)
@@ -365,7 +375,7 @@ private:
                 }
                 const double origin = ts == AV_NOPTS_VALUE ? 0.0 : secondsOf(ts);
                 // Landed after Start: seek further back, unless this is the beginning.
-                if (!fromBeginning && origin > m_start + 0.5 / SegmentDecoder::sampleRate) {
+                if (!fromBeginning && origin > m_start + 0.5 / m_collector.rate()) {
                     av_frame_unref(m_frame.get());
                     return Outcome::StartedLate;
                 }
@@ -385,6 +395,7 @@ private:
     QString m_path;
     double m_start;
     double m_end;
+    int m_outputRate;
     Stop m_stop;
     Collector m_collector;
     QString m_error;
@@ -448,4 +459,8 @@ quint64 SegmentDecoder::decode(const QString &path, double startSec, double endS
 AudioClip SegmentDecoder::decodeNow(const QString &path, double startSec, double endSec,
                                     QString *error) {
     return decodeSegment(path, startSec, endSec, nullptr, error);
+}
+
+AudioClip SegmentDecoder::decodeWholeNow(const QString &path, QString *error) {
+    return StretchDecoder(path, 0, maxStretchSeconds, nullptr, 0).run(error);
 }

@@ -40,6 +40,10 @@ public:
     static AudioClip decodeNow(const QString &path, double startSec, double endSec,
                                QString *error = nullptr);
 
+    // The whole audio stream (up to maxStretchSeconds) as mono at the stream's own rate,
+    // blocking: a recording read as it is, for the recogniser to resample itself.
+    static AudioClip decodeWholeNow(const QString &path, QString *error = nullptr);
+
 Q_SIGNALS:
     // The clip of the job with that ticket; empty when it could not be decoded.
     void decoded(quint64 ticket, const AudioClip &clip);

@@ -54,6 +54,10 @@ SentenceFeedback judgeSentence(const SpeechAnalysis &model, const SpeechAnalysis
                                PitchContour modelPitch, PitchContour learnerPitch,
                                const SignalQuality &learnerSignal);
 
+// Whether recordings can be judged against this model's analysis at all (otherwise every
+// verdict is "无法分析示范录音。").
+bool modelCanBeJudged(const SpeechAnalysis &model);
+
 // The sentence for a screen reader: its words in order, each followed by what was found, e.g.
 // "I would like to book（不清楚） a room for two（漏读） nights（读得慢）". Marks: 漏读, 不清楚,
 // 未检查; pace: 读得慢, 读得快; several joined by "，". An unjudged recording reads as its

@@ -1,78 +1,13 @@
 #include "speechfeedback.h"
 
-#include "feedbackjudge.h"
-#include "pitchtrack.h"
-#include "signalquality.h"
-#include "speechaligner.h"
-#include "speechaudio.h"
+#include "feedbackanalyser.h"
 
-#include <QHash>
 #include <QMetaObject>
 
-namespace {
-
-constexpr int keptModels = 8;
-
-struct ModelAnalysis {
-    SpeechAnalysis analysis;
-    PitchContour pitch;
-};
-
-} // namespace
-
-// The recogniser and what it found in the models, on the feedback thread only.
+// The analyser, on the feedback thread only.
 class FeedbackWorker : public QObject {
 public:
-    void warmUp() {
-        if (m_aligner || !m_loadError.isEmpty())
-            return;
-        QString error;
-        m_aligner = SpeechAligner::create(&error);
-        if (!m_aligner)
-            m_loadError = error.isEmpty() ? QStringLiteral("no speech model") : error;
-    }
-
-    SentenceFeedback analyse(const QString &sentence, quint64 modelKey, const SpeechAudio &model,
-                             const SpeechAudio &recording) {
-        warmUp();
-        if (!m_aligner) {
-            SentenceFeedback none;
-            none.summary = QStringLiteral("无法分析录音：没有找到英语语音模型。");
-            return none;
-        }
-        const SpeechAudio learner = resampledTo16k(recording);
-        const SignalQuality quality = measureSignal(learner);
-        const ModelAnalysis &judgedModel = modelAnalysis(sentence, modelKey, model);
-        // A recording too noisy or silent to judge is not aligned at all.
-        const bool judgeable = quality.hasSpeech && quality.snrDb >= minimumSnrDb;
-        const SpeechAnalysis learnerAnalysis =
-            judgeable ? m_aligner->analyse(learner, sentence) : SpeechAnalysis{};
-        return judgeSentence(judgedModel.analysis, learnerAnalysis, judgedModel.pitch,
-                             judgeable ? pitchContour(learner) : PitchContour{}, quality);
-    }
-
-private:
-    const ModelAnalysis &modelAnalysis(const QString &sentence, quint64 modelKey,
-                                       const SpeechAudio &model) {
-        const auto found = m_models.constFind(modelKey);
-        if (found != m_models.constEnd() && found->sentence == sentence)
-            return found->model;
-        if (m_models.size() >= keptModels)
-            m_models.clear();
-        const SpeechAudio audio = resampledTo16k(model);
-        Cached &cached = m_models[modelKey];
-        cached.sentence = sentence;
-        cached.model = {m_aligner->analyse(audio, sentence), pitchContour(audio)};
-        return cached.model;
-    }
-
-    struct Cached {
-        QString sentence;
-        ModelAnalysis model;
-    };
-    std::unique_ptr<SpeechAligner> m_aligner;
-    QString m_loadError;
-    QHash<quint64, Cached> m_models;
+    FeedbackAnalyser analyser;
 };
 
 SpeechFeedback::SpeechFeedback(QObject *parent)
@@ -95,7 +30,8 @@ SpeechFeedback::~SpeechFeedback() {
 void SpeechFeedback::warmUp() {
     if (!m_thread.isRunning())
         m_thread.start(QThread::LowPriority);
-    QMetaObject::invokeMethod(m_worker.get(), [worker = m_worker.get()] { worker->warmUp(); });
+    QMetaObject::invokeMethod(m_worker.get(),
+                              [worker = m_worker.get()] { worker->analyser.load(); });
 }
 
 quint64 SpeechFeedback::request(const QString &sentence, quint64 modelKey, const SpeechAudio &model,
@@ -108,7 +44,8 @@ quint64 SpeechFeedback::request(const QString &sentence, quint64 modelKey, const
                                                ticket, sentence, modelKey, model, recording] {
         if (latest->load() != ticket)
             return; // a newer request, or none wanted any more
-        const SentenceFeedback feedback = worker->analyse(sentence, modelKey, model, recording);
+        const SentenceFeedback feedback =
+            worker->analyser.judge(sentence, modelKey, model, recording);
         if (latest->load() != ticket)
             return;
         // Back on the thread the feedback object lives in; dropped if it is gone by then.

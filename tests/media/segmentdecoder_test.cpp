@@ -125,6 +125,39 @@ TEST_F(Bursts, AStretchPastTheEndStopsAtTheEnd) {
     }
 }
 
+// A whole file read as a recording: every sample at the file's own rate, in the same place
+// on the timeline as a stretch has it.
+TEST_F(Bursts, WholeFilesKeepTheirOwnRateAndTimeline) {
+    const struct {
+        const char *name;
+        int rate;
+        double late;
+    } formats[] = {
+        {"burst.mp3", 44100, 0.0}, {"burst.wav", 48000, 0.0}, {"burst.wma", 22050, 0.046}};
+    for (const auto &f : formats) {
+        const QString path = file(f.name);
+        if (path.isEmpty())
+            GTEST_SKIP() << "ffmpeg could not make the fixtures";
+        SCOPED_TRACE(f.name);
+        QString error;
+        const AudioClip clip = SegmentDecoder::decodeWholeNow(path, &error);
+        ASSERT_EQ(clip.sampleRate, f.rate) << error.toStdString();
+        EXPECT_NEAR(clip.seconds(), 60.0, 0.06);
+        std::vector<double> loud; // the start of each burst, in seconds
+        for (size_t i = 0; i < clip.samples.size(); ++i) {
+            const double t = double(i) / f.rate;
+            if (std::abs(clip.samples[i]) > 0.25 && (loud.empty() || t - loud.back() > 1.0))
+                loud.push_back(t);
+        }
+        ASSERT_EQ(loud.size(), 2u);
+        EXPECT_NEAR(loud[0], 1.0 + f.late, 0.03);
+        EXPECT_NEAR(loud[1], 45.0 + f.late, 0.03);
+    }
+    QString error;
+    EXPECT_TRUE(SegmentDecoder::decodeWholeNow(fixture("no-such.mp3"), &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+}
+
 // Whatever is wrong gives an empty clip and a reason, never a crash or a hang.
 TEST(SegmentDecoder, BadFilesAndStretchesGiveAnEmptyClipAndAReason) {
     QTemporaryDir dir;
