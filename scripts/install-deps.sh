@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh            build + run
 #   scripts/install-deps.sh --test     also what the tests, fuzzers and benchmarks need
 #   scripts/install-deps.sh --content  also what the demo-content generator needs
+#   scripts/install-deps.sh --eval     also what the feedback evaluation (bench/feedback_eval) needs
 set -euo pipefail
 
 packages=(
@@ -22,6 +23,8 @@ for arg in "$@"; do
                        python3-pyatspi at-spi2-core dbus dbus-daemon gdb playerctl
                        espeak-ng sox pocketsphinx-testdata imagemagick ccache) ;;
     --content) packages+=(espeak-ng sox libsox-fmt-mp3 lame ffmpeg imagemagick) ;;
+    --eval) packages+=(python3 espeak-ng flite festival festvox-us-slt-hts festvox-kallpc16k
+                       sox ffmpeg) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
     esac
 done
