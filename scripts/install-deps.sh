@@ -21,8 +21,10 @@ for arg in "$@"; do
                        pulseaudio pulseaudio-utils xvfb xauth ffmpeg
                        xdotool x11-utils appstream desktop-file-utils
                        python3-pyatspi at-spi2-core dbus dbus-daemon gdb playerctl
-                       espeak-ng sox pocketsphinx-testdata imagemagick ccache) ;;
-    --content) packages+=(espeak-ng sox libsox-fmt-mp3 lame ffmpeg imagemagick) ;;
+                       espeak-ng sox pocketsphinx-testdata imagemagick ccache
+                       festival festvox-us-slt-hts flite) ;;
+    --content) packages+=(festival festvox-us-slt-hts flite sox libsox-fmt-mp3 lame ffmpeg
+                          imagemagick) ;;
     --eval) packages+=(python3 espeak-ng flite festival festvox-us-slt-hts festvox-kallpc16k
                        sox ffmpeg) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;

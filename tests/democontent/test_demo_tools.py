@@ -6,12 +6,14 @@ Run: PYTHONPATH=tools/demo python3 -m unittest -v tests/democontent/test_demo_to
 import contextlib
 import io
 import json
+import math
 import re
 import shutil
 import sys
 import tempfile
 import unittest
 from pathlib import Path
+from unittest import mock
 
 sys.dont_write_bytecode = True
 
@@ -137,11 +139,32 @@ class BookSourceTest(unittest.TestCase):
             ("outer space", "第1课", "Tea? ", "茶"),
             ("line break", "第1课", "Tea?\nCoffee?", "茶"),
             ("not in GBK", "第1课", "Tea \U0001F375", "茶"),
+            ("not read by the voices", "第1课", "Café au lait?", "咖啡"),
         ]
         for name, lesson, english, chinese in cases:
             with self.subTest(name):
                 with self.assertRaises(make.GenerationError):
                     self.load([{"name": lesson, "sentences": [[english, chinese]]}])
+
+    def test_speakers(self):
+        cases = [
+            ("unknown speaker", [["Tea?", "茶？", "C"]], None),
+            ("speaker in lower case", [["Tea?", "茶？", "b"]], None),
+            ("too many fields", [["Tea?", "茶？", "A", "B"]], None),
+            ("only English", [["Tea?"]], None),
+            ("no speaker reads as the first", [["Tea?", "茶？"]], [("Tea?", "A")]),
+            ("turns", [["Tea?", "茶？", "A"], ["Yes.", "好。", "B"], ["Milk?", "奶？", "B"]],
+             [("Tea?", "A"), ("Yes.", "B"), ("Milk?", "B")]),
+        ]
+        for name, sentences, lines in cases:
+            with self.subTest(name):
+                lesson = {"name": "第1课", "sentences": sentences}
+                if lines is None:
+                    with self.assertRaises(make.GenerationError):
+                        self.load([lesson])
+                else:
+                    self.assertEqual(make.spoken_lines(self.load([lesson])["lessons"][0]),
+                                     lines)
 
     def test_a_clean_book_loads(self):
         book = self.load([{"name": "第1课 问候", "sentences": [["Hello.", "你好。"]]}])
@@ -150,6 +173,48 @@ class BookSourceTest(unittest.TestCase):
     def test_shipped_book_loads(self):
         book = make.load_book(make.HERE / "book.json")
         self.assertGreaterEqual(len(book["lessons"]), 5)
+        # Every lesson is a dialogue: both voices speak in it.
+        for lesson in book["lessons"]:
+            with self.subTest(lesson["name"]):
+                speakers = {speaker for _, speaker in make.spoken_lines(lesson)}
+                self.assertEqual(speakers, set(make.VOICES))
+
+
+def voices_installed():
+    return all(shutil.which(tool) for tool in ("text2wave", "festival", "flite", "sox"))
+
+
+@unittest.skipUnless(voices_installed(), "needs festival, flite and sox")
+class VoicesTest(unittest.TestCase):
+    """Each speaker's voice speaks, in its own voice, the same samples on every run."""
+
+    def test_each_voice_speaks_repeatably(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            work = Path(tmp)
+            make.check_voices(set(make.VOICES))
+            spoken = {}
+            for speaker in sorted(make.VOICES):
+                with self.subTest(speaker):
+                    first = make.speak("Nice to meet you.", speaker, work, f"{speaker}1")
+                    again = make.speak("Nice to meet you.", speaker, work, f"{speaker}2")
+                    self.assertEqual(first, again)
+                    seconds = len(first) / make.SPEECH_RATE
+                    self.assertTrue(0.5 < seconds < 2.5, seconds)
+                    # Trimmed: sound at both ends, peak at the set level.
+                    self.assertGreater(max(abs(s) for s in first[:220]), 30)
+                    self.assertGreater(max(abs(s) for s in first[-220:]), 30)
+                    peak = 20 * math.log10(max(abs(s) for s in first) / 32768)
+                    self.assertAlmostEqual(peak, make.SPEECH_PEAK_DB, delta=0.5)
+                    spoken[speaker] = first
+            self.assertNotEqual(spoken["A"], spoken["B"])
+
+    def test_a_missing_voice_is_refused(self):
+        for speaker in sorted(make.VOICES):
+            with self.subTest(speaker):
+                voice = dict(make.VOICES[speaker], voice="no_such_voice")
+                with mock.patch.dict(make.VOICES, {speaker: voice}):
+                    with self.assertRaises(make.GenerationError):
+                        make.check_voices({speaker})
 
 
 def shift_times(text, seconds):

@@ -125,7 +125,7 @@ soundedges::Samples decodeWithFfmpeg(const QString &path) {
     return out;
 }
 
-// Sentence 2 of the demo lesson ("I'm fine, thank you. And you?", 3.27 to 6.01 s) played by
+// Sentence 2 of the demo lesson ("I'm fine, thank you. And you?", 3.03 to 5.84 s) played by
 // the watch on the media player. The recording's onset is the sentence's first sound in the
 // file; from there the recording maps to the file's time at the rate. The sound must run
 // to the sentence's last word and stop no later than 150 ms after End, where the next

@@ -2,7 +2,7 @@
 """Rebuilds the demo program-directory content (content/ at the top of the tree).
 
 Everything under content/ comes out of this script: the lesson texts and their
-spoken audio (espeak-ng, sox, lame), the lesson-name list and results file, the two
+spoken audio (festival, flite, sox, lame), the lesson-name list and results file, the two
 settings records, the click and typing sounds, the recorder file and the option
 pictures (drawn by the orvessa-skin tool). Sentences and lesson names live in
 book.json beside this script. A re-run on the same machine gives byte-identical
@@ -28,9 +28,18 @@ import verify_demo_content as verify  # noqa: E402
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
 
-# Speech: espeak-ng's American voice at a calm pace, as 22.05 kHz mono.
-VOICE = "en-us"
-WORDS_PER_MINUTE = 145
+# Speech: two speakers who take turns in the dialogues, the most natural offline voices
+# Debian packages, each at its own natural pace, as 22.05 kHz mono. Speaker "A" (also the
+# voice of the sample recording and of every sentence that names no speaker) is festival's
+# HTS voice cmu_us_slt_arctic_hts (package festvox-us-slt-hts), an American woman; speaker
+# "B" is flite's built-in voice rms, an American man. Both are deterministic: the same text
+# gives the same samples on every run.
+VOICES = {
+    "A": {"engine": "festival", "voice": "voice_cmu_us_slt_arctic_hts",
+          "package": "festvox-us-slt-hts"},
+    "B": {"engine": "flite", "voice": "rms", "package": "flite"},
+}
+DEFAULT_SPEAKER = "A"
 SPEECH_RATE = 22050
 # Silence laid out around the sentences of a lesson, in seconds.
 LEAD_IN = 0.30
@@ -41,7 +50,7 @@ TAIL = 0.60
 # gap keeps every End well before the next Start.
 START_MARGIN = 0.05
 END_MARGIN = 0.06
-# Level below which espeak-ng's output counts as silence when trimming.
+# Level below which a voice's output counts as silence when trimming.
 TRIM_THRESHOLD = "-50d"
 # Peak level of every sentence after trimming.
 SPEECH_PEAK_DB = -3
@@ -86,9 +95,9 @@ class GenerationError(Exception):
     pass
 
 
-def run(args, **kwargs):
+def run(args, check=True, **kwargs):
     try:
-        return subprocess.run([str(a) for a in args], check=True, capture_output=True, **kwargs)
+        return subprocess.run([str(a) for a in args], check=check, capture_output=True, **kwargs)
     except FileNotFoundError as e:
         raise GenerationError(f"{args[0]} is not installed") from e
     except subprocess.CalledProcessError as e:
@@ -101,8 +110,8 @@ def run(args, **kwargs):
 
 
 def load_book(path):
-    """{"title": "英语900句", "lessons": [{"name": "第1课 ..", "sentences": [[en, zh]]}],
-    "demo": [en, ..]}"""
+    """{"title": "英语900句", "lessons": [{"name": "第1课 ..", "sentences": [[en, zh, speaker]]}],
+    "demo": [en, ..]}; the speaker ("A" or "B", see VOICES) may be left out: "A"."""
     with open(path, encoding="utf-8") as f:
         book = json.load(f)
     title = book["title"]
@@ -115,12 +124,34 @@ def load_book(path):
         names.add(lesson["name"])
         if not lesson["sentences"]:
             raise GenerationError(f"lesson {lesson['name']} has no sentences")
-        for english, chinese in lesson["sentences"]:
+        for sentence in lesson["sentences"]:
+            if not 2 <= len(sentence) <= 3:
+                raise GenerationError(f"{sentence!r} is not [English, Chinese, speaker]")
+            english, chinese = sentence[:2]
             check_text(english, "English sentence", "*#")
+            check_spoken(english)
             check_text(chinese, "Chinese sentence", "*#")
+            if len(sentence) == 3 and sentence[2] not in VOICES:
+                raise GenerationError(f"{english!r} names the speaker {sentence[2]!r}; "
+                                      f"the speakers are {', '.join(sorted(VOICES))}")
+    for english in book.get("demo", []):
+        check_text(english, "demo sentence", "")
+        check_spoken(english)
     if not book["lessons"]:
         raise GenerationError("the book has no lessons")
     return book
+
+
+def check_spoken(english):
+    """The voices read plain ASCII; other characters would be spelled out or dropped."""
+    if not english.isascii() or not english.isprintable():
+        raise GenerationError(f"English sentence {english!r} holds a character the voices "
+                              "cannot read (only printable ASCII)")
+
+
+def spoken_lines(lesson):
+    """(English, speaker) of each sentence of a lesson, in order."""
+    return [(s[0], s[2] if len(s) == 3 else DEFAULT_SPEAKER) for s in lesson["sentences"]]
 
 
 def check_text(text, what, forbidden):
@@ -168,19 +199,51 @@ def silence(seconds, rate):
     return array.array("h", bytes(2 * round(seconds * rate)))
 
 
-def speak(text, work, stem):
-    """One sentence as trimmed, peak-normalised 22.05 kHz samples."""
+def synthesis_command(speaker, text_file, raw):
+    """The command line that speaks the text in text_file into the WAV file raw."""
+    voice = VOICES[speaker]
+    if voice["engine"] == "festival":
+        return ["text2wave", "-eval", f"({voice['voice']})", text_file, "-o", raw]
+    return ["flite", "-voice", voice["voice"], "-f", text_file, "-o", raw]
+
+
+def check_voices(speakers):
+    """Refuses to start when a voice is missing: text2wave reports an unknown voice only on
+    stderr, and flite quietly falls back to another voice, so neither run would fail."""
+    for speaker in sorted(speakers):
+        voice = VOICES[speaker]
+        if voice["engine"] == "flite":
+            listed = run(["flite", "-lv"]).stdout.decode("utf-8", "replace")
+            if voice["voice"] not in listed.replace(":", " ").split():
+                raise GenerationError(f"flite has no voice {voice['voice']} "
+                                      f"(install {voice['package']})")
+        else:
+            probe = run(["festival", "--batch", f"(if (not (boundp '{voice['voice']})) "
+                                                "(exit 1))"], check=False)
+            if probe.returncode != 0:
+                raise GenerationError(f"festival has no voice {voice['voice']} "
+                                      f"(install {voice['package']})")
+
+
+def speak(text, speaker, work, stem):
+    """One sentence in the speaker's voice as trimmed, peak-normalised 22.05 kHz samples."""
+    source = work / f"{stem}.txt"
     raw = work / f"{stem}.raw.wav"
     trimmed = work / f"{stem}.wav"
-    run(["espeak-ng", "-v", VOICE, "-s", WORDS_PER_MINUTE, "-w", raw, text])
+    source.write_text(text + "\n", encoding="ascii")
+    result = run(synthesis_command(speaker, source, raw))
+    errors = result.stderr.decode("utf-8", "replace")
+    if not raw.is_file() or "ERROR" in errors:
+        raise GenerationError(f"{VOICES[speaker]['voice']} could not speak {text!r}: "
+                              f"{errors.strip()}")
     # -R and -D keep sox repeatable: no random dither on the 16-bit output.
-    run(["sox", "-R", "-D", raw, "-r", SPEECH_RATE, trimmed,
+    run(["sox", "-R", "-D", raw, "-r", SPEECH_RATE, "-b", "16", "-c", "1", trimmed,
          "silence", "1", "0.005", TRIM_THRESHOLD, "reverse",
          "silence", "1", "0.005", TRIM_THRESHOLD, "reverse",
          "norm", SPEECH_PEAK_DB])
     samples, rate = read_pcm(trimmed)
     if rate != SPEECH_RATE or not samples:
-        raise GenerationError(f"espeak-ng produced no speech for {text!r}")
+        raise GenerationError(f"{VOICES[speaker]['voice']} produced no speech for {text!r}")
     return samples
 
 
@@ -221,15 +284,15 @@ def measure_codec_delay(work):
     return delay
 
 
-def build_spoken_track(sentences, work, stem):
-    """Concatenates the sentences; returns the samples and each sentence's
+def build_spoken_track(lines, work, stem):
+    """Concatenates the (text, speaker) lines; returns the samples and each sentence's
     [first, last) sample span."""
     track = silence(LEAD_IN, SPEECH_RATE)
     spans = []
-    for i, text in enumerate(sentences, start=1):
+    for i, (text, speaker) in enumerate(lines, start=1):
         if i > 1:
             track += silence(GAP, SPEECH_RATE)
-        speech = speak(text, work, f"{stem}-{i}")
+        speech = speak(text, speaker, work, f"{stem}-{i}")
         spans.append((len(track), len(track) + len(speech)))
         track += speech
     track += silence(TAIL, SPEECH_RATE)
@@ -271,8 +334,8 @@ def caret_list(entries):
 def make_lessons(book, out, work, delay):
     title = book["title"]
     for number, lesson in enumerate(book["lessons"], start=1):
-        sentences = lesson["sentences"]
-        track, spans = build_spoken_track([en for en, _ in sentences], work, f"l{number}")
+        sentences = [sentence[:2] for sentence in lesson["sentences"]]
+        track, spans = build_spoken_track(spoken_lines(lesson), work, f"l{number}")
         wav = work / f"lesson{number}.wav"
         write_pcm(wav, track, SPEECH_RATE)
         encode_mp3(wav, out / "Sound" / title / f"{number}.mp3")
@@ -282,7 +345,8 @@ def make_lessons(book, out, work, delay):
 
 
 def make_demo_recording(book, out, work):
-    track, _ = build_spoken_track(book["demo"], work, "demo")
+    track, _ = build_spoken_track([(text, DEFAULT_SPEAKER) for text in book["demo"]], work,
+                                  "demo")
     wav = work / "demo.wav"
     write_pcm(wav, track, SPEECH_RATE)
     encode_mp3(wav, out / "Sound" / book["title"] / "demo.mp3")
@@ -365,6 +429,8 @@ def main(argv=None):
     try:
         book = load_book(args.book)
         skin_tool = find_skin_tool(args.skin)
+        check_voices({speaker for lesson in book["lessons"]
+                      for _, speaker in spoken_lines(lesson)} | {DEFAULT_SPEAKER})
         with tempfile.TemporaryDirectory(prefix="orvessa-demo-") as tmp:
             work = Path(tmp) / "work"
             staging = Path(tmp) / "content"
