@@ -168,7 +168,8 @@ def replacement_for(word, sentence_words, rng):
 def load_sentences(demo_book=DEMO_BOOK, extra=SENTENCES):
     """[(sentence, source)], demo book first, duplicates dropped."""
     book = json.loads(Path(demo_book).read_text(encoding="utf-8"))
-    found = [(en, "demo") for lesson in book["lessons"] for en, _ in lesson["sentences"]]
+    found = [(en, "demo") for lesson in book["lessons"]
+             for en, *_ in lesson["sentences"]]
     found += [(line.strip(), "extra") for line in Path(extra).read_text(encoding="utf-8")
               .splitlines() if line.strip() and not line.startswith("#")]
     seen, out = set(), []

@@ -11,7 +11,7 @@ constexpr double scatterTimes = 5;
 constexpr double minUnclearGap = 3.0; // log units per frame
 // A word the optional pass skipped is marked left out only when the forced alignment agrees:
 // squeezed into far less than its share of the take's time, or fitting far worse than the
-// learner's other words (see leftOutEvidence).
+// learner's other words (see markLeftOut).
 constexpr double durationWeight = 2;
 constexpr double leftOutBelow = 0;
 constexpr double slowerRatio = 1.6;

@@ -57,7 +57,7 @@
 //   ("I'm fine, thank you. And you?"), and nothing could be judged of them. A grammar of one
 //   path is cheap to search, so this costs little. The other passes search with beams wider
 //   than the default too (1e-80, words 1e-60), which kept the optional pass from losing words.
-// Together they take about 0.05 s per second of speech (see bench/speech_bench.cpp).
+// What they cost is measured by bench/speech_bench.cpp and the evaluation.
 
 namespace {
 

@@ -53,6 +53,14 @@ void lengthen(SpeechAnalysis &a, int word, int ms) {
     delay(a, word + 1, ms);
 }
 
+// A word left out, as the analysis finds it: skipped by the optional pass, and squeezed by the
+// forced alignment into 30 ms between its neighbours.
+void leaveOut(SpeechAnalysis &learner, int word) {
+    AlignedWord &w = learner.words[size_t(word)];
+    w.present = false;
+    lengthen(learner, word, 30 - (w.endMs - w.startMs));
+}
+
 TEST(JudgeSentence, JudgesOnlyCleanRecordingsThatBothAnalysesCover) {
     auto refused = [](AnalysisFailure why) {
         return [why](SpeechAnalysis &a) {
@@ -154,14 +162,27 @@ TEST(JudgeSentence, MarksWordsLeftOutUnclearAndUnknown) {
         QStringList words = sentence;
     } cases[] = {
         {"a different voice throughout", none, "oooooooooo", allRead},
-        {"one left out", [](auto &, auto &l) { l.words[at("two")].present = false; }, "ooooooooLo",
+        {"one left out", [](auto &, auto &l) { leaveOut(l, at("two")); }, "ooooooooLo",
          "漏读 1 个词：two"},
+        // Skipped by the optional pass, but the forced alignment gives the word its full time
+        // and a fit like the learner's others: no second opinion, no mark.
+        {"skipped, yet said", [](auto &, auto &l) { l.words[at("to")].present = false; },
+         "oooooooooo", allRead},
+        {"skipped where the sentence could not be forced",
+         [](auto &, auto &l) { leaveOut(l, at("two")), l.aligned = false; }, "oooooooooo",
+         allRead},
+        {"left out by its fit alone",
+         [](auto &, auto &l) {
+             l.words[at("two")].present = false;
+             l.words[at("two")].confidence -= 3;
+         },
+         "ooooooooLo", "漏读 1 个词：two"},
         {"skipped by the model too",
          [](auto &m, auto &l) { m.words[at("a")].present = l.words[at("a")].present = false; },
          "oooooooooo", allRead},
         {"two left out, one unclear",
          [](auto &, auto &l) {
-             l.words[at("would")].present = l.words[at("two")].present = false;
+             leaveOut(l, at("would")), leaveOut(l, at("two"));
              l.words[at("book")].confidence = -8;
          },
          "oLooUoooLo", "漏读 2 个词：would, two；1 个词不清楚：book"},
@@ -172,11 +193,11 @@ TEST(JudgeSentence, MarksWordsLeftOutUnclearAndUnknown) {
              for (int w : {at("book"), at("nights")})
                  m.words[size_t(w)].inDictionary = l.words[size_t(w)].inDictionary = false;
              l.words[at("book")].confidence = -9;
-             l.words[at("nights")].present = false;
+             leaveOut(l, at("nights"));
          },
          "ooooNooooN", allRead + "（“book”、“nights”未检查）"},
         {"left out beside an unknown word",
-         [](auto &m, auto &l) { m.words[0].inDictionary = l.words[1].present = false; },
+         [](auto &m, auto &l) { m.words[0].inDictionary = false, leaveOut(l, 1); },
          "NLoooooooo", "漏读 1 个词：would（“I”未检查）"},
         {"nothing known",
          [](auto &m, auto &) {
@@ -192,12 +213,16 @@ TEST(JudgeSentence, MarksWordsLeftOutUnclearAndUnknown) {
          },
          "oooooooooo", allRead},
         // Just beyond and just within the least gap from the learner's usual difference.
-        {"as the model, one word 1.2 worse",
-         [&](auto &m, auto &l) { asModel(m, l, 0), l.words[6].confidence -= 1.2; }, "ooooooUooo",
+        {"as the model, one word 3.2 worse",
+         [&](auto &m, auto &l) { asModel(m, l, 0), l.words[6].confidence -= 3.2; }, "ooooooUooo",
          "1 个词不清楚：room"},
-        {"as the model, one word 0.8 worse",
-         [&](auto &m, auto &l) { asModel(m, l, 0), l.words[6].confidence -= 0.8; }, "oooooooooo",
+        {"as the model, one word 2.8 worse",
+         [&](auto &m, auto &l) { asModel(m, l, 0), l.words[6].confidence -= 2.8; }, "oooooooooo",
          allRead},
+        // The neighbours of a word left out lose or gain its frames: not marked unclear.
+        {"beside a word left out",
+         [](auto &, auto &l) { leaveOut(l, at("two")), l.words[at("for")].confidence = -9; },
+         "ooooooooLo", "漏读 1 个词：two"},
         // Clearer than the model throughout; one word only as clear as the model's.
         {"clearer than the model",
          [&](auto &m, auto &l) { asModel(m, l, 2), l.words[6].confidence -= 2; }, "oooooooooo",
@@ -265,13 +290,13 @@ TEST(JudgeSentence, ComparesEachWordsShareOfTheSpeakingTime) {
 
 TEST(AccessibleDescription, ReadsTheSentenceWithWhatWasFound) {
     const SentenceFeedback f = judge([&](auto &m, auto &l) {
-        l.words[at("two")].present = false;
+        leaveOut(l, at("for"));
         l.words[at("book")].confidence = l.words[at("nights")].confidence = -8;
         m.words[at("room")].inDictionary = l.words[at("room")].inDictionary = false;
         lengthen(l, at("nights"), 1200);
     });
-    EXPECT_EQ(accessibleDescription(f), "I would like to book（不清楚） a room（未检查） for "
-                                        "two（漏读） nights（不清楚，读得慢）");
+    EXPECT_EQ(accessibleDescription(f), "I would like to book（不清楚） a room（未检查） "
+                                        "for（漏读） two nights（不清楚，读得慢）");
 }
 
 } // namespace
