@@ -119,8 +119,8 @@ void markUnclear(const SpeechAnalysis &model, const SpeechAnalysis &learner,
     std::vector<double> differences;
     for (size_t i = 0; i < words.size(); ++i) {
         // The neighbours of a word left out lose or gain its frames: their scores say little.
-        if (words[i].mark != WordMark::Ok || !model.words[i].present ||
-            !learner.words[i].present || nextToLeftOut(words, i))
+        if (words[i].mark != WordMark::Ok || !model.words[i].present || !learner.words[i].present ||
+            nextToLeftOut(words, i))
             continue;
         compared.push_back(i);
         differences.push_back(learner.words[i].confidence - model.words[i].confidence);

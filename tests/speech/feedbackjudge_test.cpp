@@ -169,8 +169,7 @@ TEST(JudgeSentence, MarksWordsLeftOutUnclearAndUnknown) {
         {"skipped, yet said", [](auto &, auto &l) { l.words[at("to")].present = false; },
          "oooooooooo", allRead},
         {"skipped where the sentence could not be forced",
-         [](auto &, auto &l) { leaveOut(l, at("two")), l.aligned = false; }, "oooooooooo",
-         allRead},
+         [](auto &, auto &l) { leaveOut(l, at("two")), l.aligned = false; }, "oooooooooo", allRead},
         {"left out by its fit alone",
          [](auto &, auto &l) {
              l.words[at("two")].present = false;
@@ -197,8 +196,8 @@ TEST(JudgeSentence, MarksWordsLeftOutUnclearAndUnknown) {
          },
          "ooooNooooN", allRead + "（“book”、“nights”未检查）"},
         {"left out beside an unknown word",
-         [](auto &m, auto &l) { m.words[0].inDictionary = false, leaveOut(l, 1); },
-         "NLoooooooo", "漏读 1 个词：would（“I”未检查）"},
+         [](auto &m, auto &l) { m.words[0].inDictionary = false, leaveOut(l, 1); }, "NLoooooooo",
+         "漏读 1 个词：would（“I”未检查）"},
         {"nothing known",
          [](auto &m, auto &) {
              for (AlignedWord &w : m.words)
