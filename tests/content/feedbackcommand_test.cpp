@@ -28,10 +28,13 @@ struct ToolRun {
     QStringList errLines() const { return err.split(u'\n', Qt::SkipEmptyParts); }
 };
 
-ToolRun runTool(const QStringList &args, const QString &home) {
+// speechModel: the recogniser's model folder, when not the installed one.
+ToolRun runTool(const QStringList &args, const QString &home, const QString &speechModel = {}) {
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
+    if (!speechModel.isEmpty())
+        env.insert(QStringLiteral("ORVESSA_SPEECH_MODEL"), speechModel);
     env.remove(QStringLiteral("XDG_DATA_HOME"));
     tool.setProcessEnvironment(env);
     tool.start(QStringLiteral(ORVESSA_BIN_DIR "/orvessa-content"), args);
@@ -102,7 +105,9 @@ protected:
                                     path(name)));
     }
     QString path(const char *name) const { return work.filePath(QString::fromUtf8(name)); }
-    ToolRun run(const QStringList &args) const { return runTool(args, home.path()); }
+    ToolRun run(const QStringList &args, const QString &speechModel = {}) const {
+        return runTool(args, home.path(), speechModel);
+    }
 
     QTemporaryDir home;
     QTemporaryDir work;
@@ -229,11 +234,13 @@ TEST_F(FeedbackCommand, BatchReportsBadLinesByNumberAndJudgesTheRest) {
 }
 
 // What cannot run at all is refused with one line: 2 for a command written wrong, 1 for a
-// batch that cannot be read.
+// batch that cannot be read or a machine without the recogniser's model.
 TEST_F(FeedbackCommand, RefusalsExitWithOneLine) {
+    const QString noModel = work.filePath(QStringLiteral("no-model"));
     const struct {
         QStringList args;
         int status;
+        QString speechModel = {};
     } cases[] = {
         {{"feedback"}, 2},
         {{"feedback", "--sentence", booking, path("intact.wav")}, 2},
@@ -242,10 +249,12 @@ TEST_F(FeedbackCommand, RefusalsExitWithOneLine) {
         {{"feedback", "--batch", path("batch.tsv"), path("intact.wav")}, 2},
         {{"feedback", "--batch", path("batch.tsv"), "--fast"}, 2},
         {{"feedback", "--batch", path("none.tsv")}, 1},
+        {{"feedback", "--sentence", booking, path("intact.wav"), path("intact.wav")}, 1, noModel},
+        {{"check", work.path(), "--speech"}, 1, noModel},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
-        const ToolRun got = run(c.args);
+        const ToolRun got = run(c.args, c.speechModel);
         EXPECT_EQ(got.status, c.status);
         EXPECT_TRUE(got.out.isEmpty()) << got.out.toStdString();
         EXPECT_EQ(got.errLines().size(), 1) << got.err.toStdString();
