@@ -17,24 +17,31 @@ inline constexpr double minimumSnrDb = 15;
 //     ModelSilent, ModelFailed as its failure says) or could not force the sentence onto it
 //     (ModelNotMatched).
 //   - The learner's failed (an error), or the two do not list the same words: TakeFailed.
-//     A take the sentence could not be forced onto (often one with a word left out) is judged
-//     from the pass in which words may be skipped; when that pass kept none of the words the
-//     recogniser knows either, the sentence is not in the take: TakeNotFound.
+//     A take the sentence could not be forced onto is still judged (unclear words and pace),
+//     but no word of it is marked left out; when the pass in which words may be skipped kept
+//     none of the words the recogniser knows either, the sentence is not in the take:
+//     TakeNotFound.
 //
 // Each word's mark
 //   - NotChecked when the recogniser does not know the word.
-//   - LeftOut when the model says it and the learner does not (the word was skipped in the
-//     pass where any word may be).
+//   - LeftOut when the model says it, the pass where any word may be skipped skipped it in
+//     the learner's take, and the forced alignment agrees: 2 × ln(the word's share of the
+//     take's time / its share of the model's) plus its confidence difference (learner's minus
+//     model's) less the take's median difference is below 0. A word left out is squeezed
+//     between its neighbours and fits badly; a word merely skipped by the search is not.
+//     Without a forced alignment of the take, nothing is marked left out.
 //   - Unclear by comparison with the model, word against word. For every word both said, the
 //     learner's confidence minus the model's is that word's difference. A voice unlike the
 //     model's lowers all differences together, so the yardstick is the sentence's own: the
 //     word is unclear when its difference lies below
-//         min(median, 0) - max(3 × median absolute deviation, 1.0)
-//     i.e. it stands out from the learner's other words by three times their usual scatter,
-//     and by at least 1 log unit per frame, and is worse than the model's word in any case
+//         min(median, 0) - max(5 × median absolute deviation, 3.0)
+//     i.e. it stands out from the learner's other words by five times their usual scatter,
+//     and by at least 3 log units per frame, and is worse than the model's word in any case
 //     (so a learner clearer than the model throughout is not marked where merely as clear).
 //     With fewer than three words to compare there is no telling a voice from a slip, and no
-//     word is marked unclear.
+//     word is marked unclear; nor is a neighbour of a word left out (it lost or gained that
+//     word's frames). The weights and thresholds were chosen on bench/feedback_eval's tuning
+//     half.
 //   - Ok otherwise.
 //
 // Each word's pace (words both said, known to the recogniser, with times): the word's length
