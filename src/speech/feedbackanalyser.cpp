@@ -49,23 +49,28 @@ const ModelAnalysis &FeedbackAnalyser::model(const QString &sentence, quint64 mo
     return kept.model;
 }
 
+namespace {
+
+// What every take gets on a machine without the recogniser's model.
+SentenceFeedback withoutRecogniser() {
+    SentenceFeedback none;
+    none.summary = QStringLiteral("无法分析录音：没有找到英语语音模型。");
+    return none;
+}
+
+} // namespace
+
 SentenceFeedback FeedbackAnalyser::judge(const QString &sentence, quint64 modelKey,
                                          const SpeechAudio &model, const SpeechAudio &recording) {
-    if (!load()) {
-        SentenceFeedback none;
-        none.summary = QStringLiteral("无法分析录音：没有找到英语语音模型。");
-        return none;
-    }
+    if (!load())
+        return withoutRecogniser();
     return judge(this->model(sentence, modelKey, model), sentence, recording);
 }
 
 SentenceFeedback FeedbackAnalyser::judge(const ModelAnalysis &model, const QString &sentence,
                                          const SpeechAudio &recording) {
-    if (!load()) {
-        SentenceFeedback none;
-        none.summary = QStringLiteral("无法分析录音：没有找到英语语音模型。");
-        return none;
-    }
+    if (!load())
+        return withoutRecogniser();
     const SpeechAudio learner = resampledTo16k(recording);
     const SignalQuality quality = measureSignal(learner);
     // A recording too noisy or silent to judge is not aligned at all.
