@@ -3,6 +3,8 @@
 
 #include "speech/testwav.h"
 
+#include "toolrun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,37 +21,6 @@
 namespace {
 
 const QString booking = QStringLiteral("I would like to book a room for two nights.");
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
-    QStringList errLines() const { return err.split(u'\n', Qt::SkipEmptyParts); }
-};
-
-// speechModel: the recogniser's model folder, when not the installed one.
-ToolRun runTool(const QStringList &args, const QString &home, const QString &speechModel = {}) {
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    if (!speechModel.isEmpty())
-        env.insert(QStringLiteral("ORVESSA_SPEECH_MODEL"), speechModel);
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ORVESSA_BIN_DIR "/orvessa-content"), args);
-    if (!tool.waitForFinished(120000))
-        return {};
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
-            QString::fromUtf8(tool.readAllStandardError())};
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(bytes);
-}
 
 QByteArray waveBytes(const SpeechAudio &audio) {
     QByteArray samples;

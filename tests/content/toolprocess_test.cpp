@@ -1,6 +1,8 @@
 // The built orvessa-content run as a content author runs it: what it prints on its own
 // terminal, and what it does to a learner's home it has never seen.
 
+#include "toolrun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,32 +16,6 @@
 #include <vector>
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList &args, const QString &home) {
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(ORVESSA_BIN_DIR "/orvessa-content"), args);
-    if (!tool.waitForFinished(60000))
-        return {};
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
-            QString::fromUtf8(tool.readAllStandardError())};
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(bytes);
-}
 
 // Two seconds of a 440 Hz tone as a 16-bit mono wave file.
 QByteArray toneWave() {
