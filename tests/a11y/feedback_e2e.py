@@ -95,17 +95,19 @@ def check_page(app, take, server):
     return 1 if failures else 0
 
 
-def inner(bin_dir, source_dir):
-    work = tempfile.mkdtemp(prefix="orvessa-feedback-")
+def on_null_sink(bin_dir, source_dir, prefix, make_takes, check):
+    """Starts a private null sink and orvessa on the demo book, makes the takes in a work
+    folder of its own and returns what check(app, takes, server) returns; cleans up after."""
+    work = tempfile.mkdtemp(prefix=prefix)
     sink = os.path.join(work, "sink")
     nullsink = os.path.join(source_dir, "tests", "support", "nullsink.sh")
     processes = []
     try:
-        take = make_take(work)
+        takes = make_takes(work)
         subprocess.run([nullsink, "start", sink], check=True, stdout=subprocess.DEVNULL)
         server = "unix:" + os.path.join(sink, "native")
         app = base.start_trainer(work, bin_dir, server, processes)
-        return check_page(app, take, server)
+        return check(app, takes, server)
     finally:
         base.stop_all(processes)
         subprocess.run([nullsink, "stop", sink], stdout=subprocess.DEVNULL,
@@ -116,19 +118,24 @@ def inner(bin_dir, source_dir):
             shutil.rmtree(work, ignore_errors=True)
 
 
-def main():
+def run_script(script, inner_env, inner, doc):
+    """The command line of a null-sink test: BIN_DIR SOURCE_DIR, run again on a private bus."""
     if len(sys.argv) != 3:
-        print(__doc__)
+        print(doc)
         return 2
     bin_dir, source_dir = (os.path.abspath(arg) for arg in sys.argv[1:])
-    if os.environ.get(INNER):
+    if os.environ.get(inner_env):
         return inner(bin_dir, source_dir)
     missing = missing_tools()
     if missing:
         print("skipped: %s is not installed" % missing)
         return SKIP
-    return base.run_on_private_bus(__file__, [bin_dir, source_dir], INNER)
+    return base.run_on_private_bus(script, [bin_dir, source_dir], inner_env)
+
+
+def inner(bin_dir, source_dir):
+    return on_null_sink(bin_dir, source_dir, "orvessa-feedback-", make_take, check_page)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_script(__file__, INNER, inner, __doc__))

@@ -20,13 +20,12 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import atspi_e2e as base  # noqa: E402
+import feedback_e2e as feedback  # noqa: E402
 
-SKIP = 77
 INNER = "ORVESSA_FEEDBACK_REPEAT_INNER"
 SENTENCE = "Good morning! How are you today?"
 CLEAN = "全部读出，没有漏读。"
@@ -39,16 +38,6 @@ PLAYS = [
     ("intact, third play", SENTENCE, 0.50, None),
     ("\"today\" left out", "Good morning! How are you?", 0.45, "today"),
 ]
-
-
-def missing_tools():
-    missing = base.missing_tools()
-    if missing:
-        return missing
-    for tool in ("pulseaudio", "pactl", "paplay", "espeak-ng", "sox"):
-        if not shutil.which(tool):
-            return tool
-    return None
 
 
 def make_take(work, name, text):
@@ -139,39 +128,11 @@ def check_page(app, takes, server):
 
 
 def inner(bin_dir, source_dir):
-    work = tempfile.mkdtemp(prefix="orvessa-feedback-repeat-")
-    sink = os.path.join(work, "sink")
-    nullsink = os.path.join(source_dir, "tests", "support", "nullsink.sh")
-    processes = []
-    try:
-        takes = [make_take(work, "take%d" % i, text) for i, (_, text, _, _) in enumerate(PLAYS)]
-        subprocess.run([nullsink, "start", sink], check=True, stdout=subprocess.DEVNULL)
-        server = "unix:" + os.path.join(sink, "native")
-        app = base.start_trainer(work, bin_dir, server, processes)
-        return check_page(app, takes, server)
-    finally:
-        base.stop_all(processes)
-        subprocess.run([nullsink, "stop", sink], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        if os.environ.get("ORVESSA_KEEP_WORK"):
-            print("kept", work)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
-
-
-def main():
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    bin_dir, source_dir = (os.path.abspath(arg) for arg in sys.argv[1:])
-    if os.environ.get(INNER):
-        return inner(bin_dir, source_dir)
-    missing = missing_tools()
-    if missing:
-        print("skipped: %s is not installed" % missing)
-        return SKIP
-    return base.run_on_private_bus(__file__, [bin_dir, source_dir], INNER)
+    def make_takes(work):
+        return [make_take(work, "take%d" % i, text) for i, (_, text, _, _) in enumerate(PLAYS)]
+    return feedback.on_null_sink(bin_dir, source_dir, "orvessa-feedback-repeat-", make_takes,
+                                 check_page)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(feedback.run_script(__file__, INNER, inner, __doc__))
