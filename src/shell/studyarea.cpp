@@ -710,8 +710,10 @@ void StudyArea::refresh(const TrainerState &state) {
     setShown(m_Text2, v.Shape3Visible);
 
     setShown(m_pickers, v.pickersVisible);
-    setShown(m_timing,
-             state.studyMode == 1 && v.Shape3Visible && uncovered && state.sentenceCount > 0);
+    const bool timing =
+        state.studyMode == 1 && v.Shape3Visible && uncovered && state.sentenceCount > 0;
+    setShown(m_timing, timing);
+    setShown(m_timing->noteLabel(), timing);
     setComboText(m_Combo2, pb.Combo2Text);
     setComboText(m_Combo3, pb.Combo3Text);
     setShown(m_speed, v.speedOptionsVisible);

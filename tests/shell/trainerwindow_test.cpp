@@ -1152,6 +1152,15 @@ TEST_F(TrainerWindowTest, TimingStepsRewriteTheLessonAndPlayTheSentenceAgain) {
         EXPECT_TRUE(fake().calls.contains(QStringLiteral("play")));
         EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     }
+    // Only sentence study has the control: the other pages show neither it nor its note.
+    SentenceTimingBar *bar = window->studyArea()->timingBar();
+    EXPECT_TRUE(shown(bar->noteLabel()));
+    for (int item : {2, 3, 4, 5, 8}) {
+        SCOPED_TRACE(item);
+        menu(item);
+        EXPECT_FALSE(shown(bar));
+        EXPECT_FALSE(shown(bar->noteLabel()));
+    }
 }
 
 // A step that cannot be written or would make no sense keeps the file, the loaded times and
