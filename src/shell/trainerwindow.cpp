@@ -11,6 +11,7 @@
 #include "functionmenu.h"
 #include "keycapture.h"
 #include "resultspanel.h"
+#include "sentencetimingbar.h"
 #include "studyarea.h"
 #include "text/fonts.h"
 #include "widgets/chromebutton.h"
@@ -89,7 +90,8 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
       m_state(m_core.state()), m_loader(m_core.loader()), m_view(m_core.view()),
       m_dictation(m_core.dictation()), m_playback(m_core.playback()), m_reader(m_core.reader()),
       m_speed(m_core.speed()), m_recorder(recorder), m_followRead(m_core.followRead()),
-      m_followSounds(m_core.followReadSounds()), m_results(places), m_review(places) {
+      m_followSounds(m_core.followReadSounds()), m_results(places), m_review(places),
+      m_retimer(m_state, player, m_playback) {
     loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
     setObjectName(QStringLiteral("TrainerWindow"));
@@ -212,6 +214,11 @@ void TrainerWindow::wire() {
             m_samplePlayer->setRate(m_player.rate());
     });
     connect(m_area, &StudyArea::engineClicked, this, &TrainerWindow::chooseEngine);
+    connect(m_area->timingBar(), &SentenceTimingBar::stepClicked, &m_retimer,
+            &SentenceRetimer::step);
+    connect(m_area->timingBar(), &SentenceTimingBar::restoreClicked, &m_retimer,
+            &SentenceRetimer::restore);
+    connect(&m_retimer, &SentenceRetimer::changed, this, &TrainerWindow::refreshView);
     connect(m_area, &StudyArea::repeatPicked, this,
             [this](const QString &text) { m_playback.onCombo2Picked(text); });
     connect(m_area, &StudyArea::pausePicked, this,
@@ -413,6 +420,11 @@ void TrainerWindow::loadlesson() {
     selection.bookTitle = m_catalogue->bookTitle();
     selection.listIndex = m_catalogue->lessonIndex();
     selection.lessonName = m_catalogue->lessonName();
+    // Told before the load, which shows the new lesson's first sentence with its control.
+    const bool fromDisk = selection.listIndex >= 0 && isSafeBookTitle(selection.bookTitle);
+    m_retimer.lessonOpening(
+        m_places, fromDisk ? ContentFile::lessonText(selection.bookTitle, selection.listIndex + 1)
+                           : QString());
     m_loader.loadlesson(selection);
 }
 
@@ -649,6 +661,8 @@ void TrainerWindow::refreshPanel() {
 
 void TrainerWindow::refreshView() {
     m_area->refresh(m_state);
+    m_area->timingBar()->showTimes(m_retimer.shownTimes(), m_retimer.canRestore(),
+                                   m_retimer.problem());
     showEngines();
     refreshFollowRead();
     QLineEdit *typing = m_area->Text2();

@@ -6,6 +6,7 @@
 #include "desktop/programlauncher.h"
 #include "study/resultsstore.h"
 #include "study/reviewlist.h"
+#include "study/sentenceretimer.h"
 #include "study/trainercore.h"
 #include "text/fontmeasurer.h"
 
@@ -68,6 +69,8 @@ public:
     void recordWrongCheck(int sentence, const LetterCheck &check);
     ResultsStore &results() { return m_results; }
     ReviewList &review() { return m_review; }
+    // Fixing the shown sentence's times by ear (the timing control of 句子学习).
+    SentenceRetimer &retimer() { return m_retimer; }
     ResultsPanel *Picture8() const { return m_Picture8; }
 
     // The settings record's values as the controls hold them now.
@@ -164,6 +167,7 @@ private:
     FollowReadSounds &m_followSounds;
     ResultsStore m_results;
     ReviewList m_review;
+    SentenceRetimer m_retimer;
     QTimer m_wavePoll;                  // moves the waveforms' position lines while the page shows
     quint64 m_wavesShown = ~quint64(0); // the sounds' revision the waveforms show
     QString m_waveHint;
