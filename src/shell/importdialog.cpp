@@ -325,6 +325,7 @@ QString ImportDialog::refusal() const {
 void ImportDialog::startImport() {
     if (m_runner->isRunning())
         return;
+    readTracks(); // a path typed and 导入 pressed at once
     if (const QString why = refusal(); !why.isEmpty()) {
         showMessage(why, true);
         return;
@@ -420,11 +421,14 @@ void ImportDialog::showDoubtful(const std::vector<int> &sentences) {
 void ImportDialog::stopRunning() {
     if (!m_runner->isRunning())
         return;
-    // The import stops at its next report; what it staged it takes back itself.
-    m_runner->stopAndWait();
-    setRunning(false);
-    m_progress->setValue(0);
-    showMessage(QStringLiteral("导入已停止，没有添加任何文件。"), false);
+    // The import stops at its next report and takes back what it staged; it may have ended
+    // before that, and then the learner hears how.
+    std::optional<ImportResult> result = m_runner->stopAndWait();
+    if (!result) {
+        result.emplace();
+        result->cancelled = true;
+    }
+    finished(*result);
 }
 
 void ImportDialog::reject() {

@@ -30,30 +30,45 @@ bool ImportRunner::start(ImportRequest request, AudioTools tools) {
             return false;
         return !m_cancel.load();
     };
+    m_result.reset();
     m_worker =
         std::thread([this, generation, request = std::move(request), tools = std::move(tools)] {
             ImportResult result = importLesson(request, tools);
+            {
+                const std::lock_guard lock(m_resultLock);
+                m_result = std::move(result);
+            }
             QMetaObject::invokeMethod(
                 this,
-                [this, generation, result = std::move(result)] {
+                [this, generation] {
                     if (generation != m_generation)
                         return;
                     m_running = false;
                     join();
-                    Q_EMIT finished(result);
+                    std::optional<ImportResult> done;
+                    {
+                        const std::lock_guard lock(m_resultLock);
+                        done.swap(m_result);
+                    }
+                    if (done)
+                        Q_EMIT finished(*done);
                 },
                 Qt::QueuedConnection);
         });
     return true;
 }
 
-void ImportRunner::stopAndWait() {
+std::optional<ImportResult> ImportRunner::stopAndWait() {
     m_cancel = true;
     join();
-    if (m_running) {
-        m_running = false;
-        ++m_generation;
-    }
+    if (!m_running)
+        return std::nullopt;
+    m_running = false;
+    ++m_generation;
+    std::optional<ImportResult> result;
+    const std::lock_guard lock(m_resultLock);
+    result.swap(m_result);
+    return result;
 }
 
 void ImportRunner::join() {

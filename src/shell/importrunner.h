@@ -4,6 +4,8 @@
 
 #include <QObject>
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 // One lesson import at a time, off the window's thread: the import converts audio and may
@@ -22,8 +24,9 @@ public:
     bool isRunning() const { return m_running; }
     // Asks the running import to stop at its next progress report; finished() still comes.
     void cancel() { m_cancel = true; }
-    // cancel(), then waits for the worker; its finished() is dropped.
-    void stopAndWait();
+    // cancel(), then waits for the worker; its finished() is not emitted. The result, when an
+    // import was running: it may have ended (even written its lesson) before the stop came.
+    std::optional<ImportResult> stopAndWait();
 
 Q_SIGNALS:
     void progressed(double fraction);
@@ -36,6 +39,8 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_shownPermille{-1};
     bool m_running = false;
+    std::mutex m_resultLock;
+    std::optional<ImportResult> m_result; // the worker's, until reported
     // Bumped by stopAndWait(): a result queued by an import given up on is not reported.
     int m_generation = 0;
 };

@@ -312,6 +312,19 @@ TEST_F(ImportDialogTest, StoppingAnImportLeavesNothingBehind) {
         EXPECT_EQ(writtenFiles(), before);
         window.reset();
     }
+
+    // Subtitles over an MP3 have no step to stop in: closed at once, the import still ends,
+    // and the dialog and the catalogue say what it did rather than claim nothing was added.
+    start();
+    fill(input("第1集 At the airport.mp3"), input("episode.srt"), newBook);
+    dialog->importButton()->click();
+    dialog->close();
+    EXPECT_FALSE(dialog->isImporting());
+    EXPECT_TRUE(dialog->messageLine()->text().startsWith(QStringLiteral("已把")))
+        << dialog->messageLine()->text().toStdString();
+    EXPECT_EQ(window->catalogue()->bookTitle(), newBook);
+    EXPECT_TRUE(QFileInfo::exists(programDir + QStringLiteral("/book/") + newBook +
+                                  QStringLiteral("/1.dat")));
 }
 
 TEST_F(ImportDialogTest, WhatCannotBeImportedIsOneCalmLineAndWritesNothing) {
