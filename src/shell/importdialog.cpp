@@ -24,6 +24,7 @@
 namespace {
 
 const char *const dialogStyle = R"(
+QDialog#ImportDialog { border: 1px solid #D5DDE6; }
 QLabel { color: #2B3642; }
 QLabel#ImportMessage { padding: 6px 8px; border-radius: 6px; }
 QLabel#ImportMessage[error="true"] { background: #FFF4F2; color: #8A2E22; border: 1px solid #F3CFC9; }
@@ -102,7 +103,7 @@ void ImportDialog::build() {
         return edit;
     };
 
-    m_audio = lineEdit(QStringLiteral("MP3、WAV、OGG，或带字幕的 MP4、MKV、WebM 视频"));
+    m_audio = lineEdit(QStringLiteral("MP3、WAV、OGG 音频，或 MP4、MKV、WebM 视频"));
     addField(QStringLiteral("音频文件"), m_audio,
              browseButton(QStringLiteral("音频文件"), audioFilter, m_audio));
     m_text = lineEdit(QStringLiteral("SRT、VTT、LRC 字幕，或每行一句的英文文本"));
@@ -125,6 +126,8 @@ void ImportDialog::build() {
     m_book->setInsertPolicy(QComboBox::NoInsert);
     m_book->lineEdit()->setPlaceholderText(QStringLiteral("选一本书，或输入新书名"));
     addField(QStringLiteral("书名"), m_book);
+    // On Linux a combo box is read by its text; the caption names the field one types in.
+    m_book->lineEdit()->setAccessibleName(QStringLiteral("书名"));
     m_name = lineEdit(QStringLiteral("课程列表里显示的名字"));
     addField(QStringLiteral("课名"), m_name);
 
@@ -355,6 +358,7 @@ void ImportDialog::startImport() {
 
 void ImportDialog::finished(const ImportResult &result) {
     setRunning(false);
+    m_cancel->setText(QStringLiteral("关闭")); // nothing left to cancel
     if (result.cancelled) {
         m_progress->setValue(0);
         showMessage(QStringLiteral("已取消导入，没有添加任何文件。"), false);

@@ -178,12 +178,15 @@ TEST_F(ImportDialogTest, FieldsAreNamedForScreenReadersAndTheNameFollowsTheAudio
     EXPECT_FALSE(dialog->isModal());
     EXPECT_EQ(window->functionMenu()->importButton()->caption(), QStringLiteral("导入课程"));
 
-    for (const char *name :
-         {"音频文件", "字幕或文本文件", "中文字幕（可选）", "书名", "课名", "导入进度"}) {
+    // 书名 names the list and the line one types a new title in.
+    const std::pair<const char *, int> names[] = {
+        {"音频文件", 1}, {"字幕或文本文件", 1}, {"中文字幕（可选）", 1},
+        {"书名", 2},     {"课名", 1},           {"导入进度", 1}};
+    for (const auto &[name, count] : names) {
         int found = 0;
         for (QWidget *w : dialog->findChildren<QWidget *>())
             found += w->accessibleName() == QString::fromUtf8(name);
-        EXPECT_EQ(found, 1) << name;
+        EXPECT_EQ(found, count) << name;
     }
     QStringList browse;
     for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
