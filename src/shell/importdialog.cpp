@@ -31,6 +31,8 @@ QLabel#ImportMessage[error="true"] { background: #FFF4F2; color: #8A2E22; border
 QLabel#ImportMessage[error="false"] { background: #F2F8F3; color: #2D5B35; border: 1px solid #CFE6D3; }
 QLineEdit, QComboBox { min-height: 24px; }
 QPushButton { min-width: 64px; min-height: 26px; }
+QPushButton[accent="true"]:disabled { background: #A9C6F2; border-color: #A9C6F2; }
+QScrollArea#DoubtfulSentences, QWidget#DoubtfulButtons { background: transparent; }
 QProgressBar { min-height: 10px; max-height: 10px; border: 1px solid #D5DDE6; border-radius: 5px;
                background: #F1F5FA; text-align: center; }
 QProgressBar::chunk { background: #2F7BEA; border-radius: 4px; }
@@ -153,8 +155,12 @@ void ImportDialog::build() {
     auto *scroll = new QScrollArea(m_doubtful);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setObjectName(QStringLiteral("DoubtfulSentences"));
     scroll->setMaximumHeight(96);
+    scroll->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    scroll->viewport()->setAutoFillBackground(false);
     auto *buttons = new QWidget(scroll);
+    buttons->setObjectName(QStringLiteral("DoubtfulButtons"));
     m_doubtfulGrid = new QGridLayout(buttons);
     m_doubtfulGrid->setContentsMargins(0, 0, 0, 0);
     m_doubtfulGrid->setAlignment(Qt::AlignLeft | Qt::AlignTop);
