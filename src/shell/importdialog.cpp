@@ -277,15 +277,19 @@ void ImportDialog::readTracks() {
     m_englishTrack->clear();
     m_chineseTrack->clear();
     m_chineseTrack->addItem(QStringLiteral("不要中文"), ImportRequest::noTrack);
-    // The import's own choice, shown: the first track taken to be English (else the first),
-    // and the first other one taken to be Chinese.
-    int english = -1, chinese = -1;
+    // The import's own choice, shown: the first track taken to be English (else the first
+    // not taken to be Chinese, else the first), and the first other one taken to be Chinese.
+    int english = -1, notChinese = -1, chinese = -1;
     for (const EmbeddedTrack &track : m_tracks) {
         m_englishTrack->addItem(trackCaption(track), track.stream);
         m_chineseTrack->addItem(trackCaption(track), track.stream);
         if (english < 0 && track.english)
             english = m_englishTrack->count() - 1;
+        if (notChinese < 0 && !track.chinese)
+            notChinese = m_englishTrack->count() - 1;
     }
+    if (english < 0)
+        english = notChinese;
     m_englishTrack->setCurrentIndex(english >= 0 ? english : 0);
     const int englishStream = m_englishTrack->currentData().toInt();
     for (int i = 1; i < m_chineseTrack->count() && chinese < 0; ++i) {

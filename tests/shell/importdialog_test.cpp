@@ -39,6 +39,20 @@ struct FakeTools {
     std::vector<int> doubtful;        // sentences the aligner is unsure of (1-based)
     std::atomic<bool> endless{false}; // the aligner reports progress until told to stop
     std::atomic<int> reports{0};
+    std::vector<EmbeddedTrack> tracks; // the video's subtitle streams
+    std::vector<int> streamsRead;      // by the import, in order
+
+    static EmbeddedTrack track(int stream, const char *language, bool text, bool english,
+                               bool chinese) {
+        EmbeddedTrack t;
+        t.stream = stream;
+        t.language = QString::fromLatin1(language);
+        t.codec = text ? QStringLiteral("subrip") : QStringLiteral("hdmv_pgs_subtitle");
+        t.text = text;
+        t.english = english;
+        t.chinese = chinese;
+        return t;
+    }
 
     AudioTools tools() {
         AudioTools t;
@@ -52,6 +66,17 @@ struct FakeTools {
         };
         t.convertToMp3 = [](const QString &from, const QString &to, const ImportProgress &) {
             return QFile::copy(from, to) ? QString() : QStringLiteral("cannot copy");
+        };
+        t.subtitleTracks = [this](const QString &path) {
+            return path.endsWith(QStringLiteral(".mkv")) ? tracks : std::vector<EmbeddedTrack>{};
+        };
+        t.readTrack = [this](const QString &, int stream, QString *) {
+            streamsRead.push_back(stream);
+            const bool english = stream == 2 || stream == 5;
+            return QString::fromUtf8(english ? "1\n00:00:01,000 --> 00:00:02,000\nHello.\n\n"
+                                               "2\n00:00:03,000 --> 00:00:04,000\nBye.\n\n"
+                                             : "1\n00:00:01,000 --> 00:00:02,000\n你好。\n\n"
+                                               "2\n00:00:03,000 --> 00:00:04,000\n再见。\n\n");
         };
         t.alignText = [this](const QString &, const QStringList &sentences,
                              const ImportProgress &progress) {
@@ -276,6 +301,55 @@ TEST_F(ImportDialogTest, ImportListsTheBookLoadsTheLessonAndOffersTheDoubtfulSen
         QDir(programDir + QStringLiteral("/Sound/") + newBook).removeRecursively();
         QFile::remove(programDir + QStringLiteral("/SETTING/BookList/") + newBook +
                       QStringLiteral(".dat"));
+    }
+}
+
+TEST_F(ImportDialogTest, AVideosOwnTracksStandInForASubtitleFile) {
+    // English 2, Chinese 3, a picture track 4 that gives no text, an untagged text track 5.
+    fake.tracks = {FakeTools::track(2, "eng", true, true, false),
+                   FakeTools::track(3, "chi", true, false, true),
+                   FakeTools::track(4, "eng", false, true, false),
+                   FakeTools::track(5, "", true, false, false)};
+    writeFile(input("clip.mkv"), "video");
+    struct Case {
+        const char *why;
+        int english; // the list's choice to make; 0 keeps what it shows
+        int chinese; // likewise; ImportRequest::noTrack for 不要中文
+        std::vector<int> read;
+    };
+    const Case cases[] = {
+        {"as shown", 0, 0, {2, 3}},
+        {"the untagged track, no Chinese", 5, ImportRequest::noTrack, {5}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.why);
+        start();
+        fake.streamsRead.clear();
+        dialog->audioEdit()->setText(input("clip.mkv"));
+        Q_EMIT dialog->audioEdit()->editingFinished();
+        QComboBox *english = dialog->englishTrackBox();
+        QComboBox *chinese = dialog->chineseTrackBox();
+        ASSERT_TRUE(english->isVisibleTo(dialog) && chinese->isVisibleTo(dialog));
+        EXPECT_EQ(english->count(), 3); // the picture track is not offered
+        EXPECT_EQ(chinese->count(), 4); // and 不要中文
+        EXPECT_EQ(english->currentData().toInt(), 2);
+        EXPECT_EQ(chinese->currentData().toInt(), 3);
+        // A subtitle file given, the tracks are not used.
+        dialog->textEdit()->setText(input("episode.srt"));
+        EXPECT_FALSE(english->isVisibleTo(dialog));
+        dialog->textEdit()->clear();
+        EXPECT_TRUE(english->isVisibleTo(dialog));
+
+        if (c.english)
+            english->setCurrentIndex(english->findData(c.english));
+        if (c.chinese)
+            chinese->setCurrentIndex(chinese->findData(c.chinese));
+        dialog->bookBox()->setEditText(newBook);
+        importAndWait();
+        EXPECT_EQ(fake.streamsRead, c.read);
+        EXPECT_EQ(window->catalogue()->lessonName(), QStringLiteral("clip"));
+        EXPECT_EQ(window->state().sentenceCount, 2);
+        window.reset();
     }
 }
 
