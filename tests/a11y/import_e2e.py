@@ -31,6 +31,8 @@ INNER = "ORVESSA_IMPORT_INNER"
 NOBODY = 65534
 BOOK = "我的播客"
 DEMO_BOOK = "英语900句"
+# What a build without the recogniser's aligner says to a plain text: that case is skipped.
+NO_ALIGNER = "这个版本无法从音频中找出句子，请改用字幕文件。"
 
 
 def shot(name):
@@ -171,6 +173,8 @@ def import_case(app, dialog, audio, text, expect_name, case, seconds, failures):
     line = dialog.outcome(seconds)
     shot(case + "-done")
     print("%s: %r after %.1f s" % (case, line.name, time.monotonic() - started))
+    if line.name == NO_ALIGNER:
+        return None
     if not line.name.startswith("已把"):
         failures.append("%s: the import failed: %r" % (case, line.name))
         return False
@@ -181,6 +185,7 @@ def inner(bin_dir, work, only):
     import pyatspi
     failures = []
     processes = []
+    skipped = False
     home = os.environ["HOME"]
     program_dir = os.path.join(work, "bin")
     try:
@@ -218,8 +223,12 @@ def inner(bin_dir, work, only):
                 lesson_loaded(app, BOOK, "episode", sentences[0]["english"], failures,
                               "subtitles")
         if only in (None, "text"):
-            if import_case(app, dialog, paths["reading"], paths["txt"], "reading", "text", 120,
-                           failures):
+            outcome = import_case(app, dialog, paths["reading"], paths["txt"], "reading", "text",
+                                  120, failures)
+            skipped = outcome is None
+            if skipped:
+                print("skipped: the plain text case (this build has no aligner)")
+            if outcome:
                 done += 1
                 lesson_loaded(app, BOOK, "reading", sentences[0]["english"], failures, "text")
                 doubtful = [node for node in dialog.tree.all_of(pyatspi.ROLE_PUSH_BUTTON)
@@ -256,7 +265,7 @@ def inner(bin_dir, work, only):
         a11y.stop_all(processes)
     for failure in failures:
         print("FAIL:", failure)
-    return 1 if failures else 0
+    return 1 if failures else a11y.SKIP if skipped else 0
 
 
 def prepare(bin_dir):
