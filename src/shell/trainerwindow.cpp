@@ -9,6 +9,7 @@
 #include "content/contentpaths.h"
 #include "content/richtext.h"
 #include "functionmenu.h"
+#include "importdialog.h"
 #include "keycapture.h"
 #include "resultspanel.h"
 #include "sentencetimingbar.h"
@@ -190,6 +191,7 @@ void TrainerWindow::wire() {
     connect(m_menu->minimiseButton(), &QAbstractButton::clicked, this, &QWidget::showMinimized);
     connect(m_menu->miniButton(), &TextButton::released, this, &TrainerWindow::startMini);
     connect(m_menu->moreButton(), &TextButton::released, this, &TrainerWindow::openMoreSoftware);
+    connect(m_menu->importButton(), &TextButton::released, this, &TrainerWindow::openImport);
     connect(m_area, &StudyArea::sampleReleased, this, &TrainerWindow::openSample);
     connect(m_area, &StudyArea::label13Released, this, &TrainerWindow::showInputLevel);
     connect(&m_recorder, &VoiceRecorder::inputLevel, this, [this](double peak, bool clipped) {
@@ -312,6 +314,36 @@ void TrainerWindow::playReviewSentence(int lessonIndex, int sentence) {
     refreshView();
 }
 
+void TrainerWindow::openImport() {
+    if (!m_importDialog) {
+        m_importDialog = new ImportDialog(m_places, importTools, this);
+        connect(m_importDialog, &ImportDialog::imported, this,
+                [this](const QString &book, const QString &name) {
+                    m_importedBook = book;
+                    m_importedName = name;
+                    m_catalogue->openLesson(book, name);
+                });
+        connect(m_importDialog, &ImportDialog::sentenceRequested, this,
+                &TrainerWindow::showImportedSentence);
+    }
+    if (!m_importDialog->isVisible())
+        m_importDialog->refreshBooks(m_catalogue->bookTitle());
+    m_importDialog->show();
+    m_importDialog->raise();
+    m_importDialog->activateWindow();
+}
+
+void TrainerWindow::showImportedSentence(int sentence) {
+    // The learner may have gone to another lesson since: the imported one comes back first.
+    if ((m_catalogue->bookTitle() != m_importedBook ||
+         m_catalogue->lessonName() != m_importedName) &&
+        !m_catalogue->openLesson(m_importedBook, m_importedName))
+        return;
+    if (m_state.studyMode != 1)
+        menuItemReleased(1);
+    playReviewSentence(m_state.lessonIndex, sentence);
+}
+
 void TrainerWindow::buildChrome() {
     // The hover frame Line28..Line31: four accent lines around the study modes, shown at
     // start-up as a hint where to begin, gone at the first mouse move over the window.
@@ -405,6 +437,9 @@ void TrainerWindow::unload() {
         return;
     m_unloaded = true;
     m_wavePoll.stop();
+    // An import still running stops and takes its files back before the program ends.
+    if (m_importDialog)
+        m_importDialog->close();
     // Closing while the pass mark is being typed: the rule of a finished edit, silently and
     // before the record is written (the edit's own end would speak over a closing window).
     m_area->Combo5()->setEditText(allowedPassMark(m_area->Combo5()->currentText()));
