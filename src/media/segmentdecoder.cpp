@@ -140,8 +140,8 @@ private:
         AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
         SwrContext *raw = nullptr;
         int rc = swr_alloc_set_opts2(&raw, &mono, m_int16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLT,
-                                     m_rate, &in,
-                                     AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+                                     m_rate, &in, AVSampleFormat(frame->format), frame->sample_rate,
+                                     0, nullptr);
         av_channel_layout_uninit(&in);
         ResamplerPtr resampler(raw);
         if (rc < 0 || !resampler)
@@ -253,6 +253,7 @@ public:
         // Seek before Start, and further before it whenever the stream turns out to begin
         // after Start there; from the file's beginning when Start is near it.
         bool decodedOk = false;
+        bool nothing = true;
         for (size_t attempt = 0; attempt <= seekLeads.size(); ++attempt) {
             const bool last = attempt == seekLeads.size() || m_start <= seekLeads[attempt];
             const bool positioned = seekTo(last ? 0.0 : m_start - seekLeads[attempt], attempt > 0);
@@ -267,7 +268,7 @@ public:
                 break;
         }
         if (decodedOk) {
-            const bool nothing = m_collector.collected() == 0;
+            nothing = m_collector.collected() == 0;
             clip.samples = m_collector.take();
             if (nothing)
                 m_error = QStringLiteral("%1: nothing to decode between %2 s and %3 s")
@@ -276,7 +277,7 @@ public:
                               .arg(m_end);
             clip.sampleRate = m_collector.rate();
         }
-        if (clip.isEmpty() && error)
+        if (nothing && error)
             *error = log.explained(m_error.isEmpty() ? QStringLiteral("cannot decode") : m_error);
         return clip;
     }
@@ -340,9 +341,9 @@ private:
             return fail(QStringLiteral("%1: the audio has no sample rate").arg(m_path));
         m_collector.setRate(rate);
         if (m_stream->duration > 0)
-            m_collector.expect(std::llround(double(m_stream->duration) *
-                                            av_q2d(m_stream->time_base) * rate) +
-                               rate);
+            m_collector.expect(
+                std::llround(double(m_stream->duration) * av_q2d(m_stream->time_base) * rate) +
+                rate);
         m_packet.reset(av_packet_alloc());
         m_frame.reset(av_frame_alloc());
         if (!m_packet || !m_frame)

@@ -73,9 +73,9 @@ constexpr char optionalSearch[] = "optional";
 // dropped words a model voice had said clearly, and then nothing could be judged of them.
 constexpr double optionalWordProb = 0.99;
 
-// Cost of each phone of the loop that stands in for a word outside the dictionary (ln 0.02 * lw, about -25 nats): the loop matches speech
-// better than any word does, so it must cost enough not to take the words around it, yet
-// less than forcing those words over the unknown one.
+// Cost of each phone of the loop that stands in for a word outside the dictionary (ln 0.02 * lw,
+// about -25 nats): the loop matches speech better than any word does, so it must cost enough not to
+// take the words around it, yet less than forcing those words over the unknown one.
 constexpr double unknownPhoneProb = 0.02;
 
 double notMeasured() {
@@ -266,8 +266,7 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
     }
     result.aligned = forced.has_value();
     std::optional<std::vector<Segment>> kept = run(optionalSearch);
-    const std::vector<Segment> phones =
-        run(phoneSearch).value_or(std::vector<Segment>());
+    const std::vector<Segment> phones = run(phoneSearch).value_or(std::vector<Segment>());
 
     auto measure = [&](AlignedWord &word, const Segment &s) {
         word.startMs = s.first * frameMs;

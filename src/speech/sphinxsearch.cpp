@@ -20,13 +20,13 @@ constexpr int scoreShift = 10;
 }
 
 const char *const phones[39] = {
-    "aa", "ae", "ah", "ao", "aw", "ay", "b", "ch", "d", "dh", "eh", "er", "ey",
-    "f",  "g",  "hh", "ih", "iy", "jh", "k", "l",  "m", "n",  "ng", "ow", "oy",
+    "aa", "ae", "ah", "ao", "aw", "ay", "b",  "ch", "d", "dh", "eh", "er", "ey",
+    "f",  "g",  "hh", "ih", "iy", "jh", "k",  "l",  "m", "n",  "ng", "ow", "oy",
     "p",  "r",  "s",  "sh", "t",  "th", "uh", "uw", "v", "w",  "y",  "z",  "zh",
 };
 
 ps_decoder_t *createDecoder(const QString &modelDir, const QByteArray &phonePrefixes,
-                            QString *error) {
+                            QString *error, const Settings &settings) {
     auto fail = [error](const QString &why) -> ps_decoder_t * {
         if (error)
             *error = why;
@@ -40,18 +40,33 @@ ps_decoder_t *createDecoder(const QString &modelDir, const QByteArray &phonePref
     if (!QFileInfo(dict).isFile())
         return fail(QStringLiteral("no pronunciation dictionary at %1").arg(dict));
     const QByteArray hmmPath = QFile::encodeName(hmm), dictPath = QFile::encodeName(dict);
-    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE,                    //
-                                   "-hmm", hmmPath.constData(),                 //
-                                   "-dict", dictPath.constData(),               //
-                                   "-logfn", "/dev/null",                       //
-                                   "-remove_silence", "no", /* frames = time */ //
-                                   "-bestpath", "no",     /* segments as found */
-                                   "-allphone_ci", "yes", //
-                                   "-remove_noise", "no", //
-                                   "-beam", "1e-80",      //
-                                   "-wbeam", "1e-60",     //
-                                   "-pbeam", "1e-80",     //
-                                   nullptr);
+    std::vector<std::pair<const char *, const char *>> args = {
+        {"-hmm", hmmPath.constData()},
+        {"-dict", dictPath.constData()},
+        {"-logfn", "/dev/null"},
+        {"-remove_silence", "no"}, // frames = time
+        {"-bestpath", "no"},       // segments as found
+        {"-allphone_ci", "yes"},
+        {"-remove_noise", "no"},
+        {"-beam", "1e-80"},
+        {"-wbeam", "1e-60"},
+        {"-pbeam", "1e-80"},
+    };
+    for (const auto &setting : settings) {
+        const auto same = std::find_if(args.begin(), args.end(), [&](const auto &a) {
+            return qstrcmp(a.first, setting.first) == 0;
+        });
+        if (same != args.end())
+            same->second = setting.second;
+        else
+            args.push_back(setting);
+    }
+    std::vector<char *> argv;
+    for (const auto &[name, value] : args) {
+        argv.push_back(const_cast<char *>(name));
+        argv.push_back(const_cast<char *>(value));
+    }
+    cmd_ln_t *config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), TRUE);
     if (!config)
         return fail(QStringLiteral("the recogniser's settings were refused"));
     ps_decoder_t *ps = ps_init(config);

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <pocketsphinx.h>
@@ -32,8 +33,10 @@ struct Segment {
 // Loads the model and the dictionary with the aligners' settings (speechaligner.cpp says why
 // each), adds every phone as a one-phone dictionary word under each prefix given ("#aa" for
 // prefix '#'), and sets up the phone loop search. nullptr and *error on failure.
+// Settings given override the aligners' own (name and value as on the command line).
+using Settings = std::vector<std::pair<const char *, const char *>>;
 ps_decoder_t *createDecoder(const QString &modelDir, const QByteArray &phonePrefixes,
-                            QString *error);
+                            QString *error, const Settings &settings = {});
 // One unit of the decoder's path scores, in nats.
 double natsPerUnit(ps_decoder_t *ps);
 

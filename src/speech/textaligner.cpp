@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <optional>
 
@@ -31,8 +32,8 @@ constexpr double skipProb = 1e-4;
 // The pieces: sentences expected to take about this long, in a window this much longer
 // than they are expected to take, and kept when they end this far before its end.
 constexpr double pieceSeconds = 60;
-constexpr double windowSlack = 1.35;
-constexpr double windowExtraSeconds = 10;
+constexpr double windowSlack = 1.2;
+constexpr double windowExtraSeconds = 8;
 constexpr double keepBeforeEndSeconds = 4;
 // A window reaching this close to the recording's end goes to the end.
 constexpr double stretchToEndSeconds = 20;
@@ -43,6 +44,9 @@ constexpr double endMargin = 0.06;
 constexpr double noteSeconds = 2.0;
 // A sentence forced onto sound it fits this badly was not there.
 constexpr double notFoundBelow = -4.0;
+// The scoring decoder scores every other frame (-ds 2): half the time, and on the tests'
+// recordings the same verdicts (a sentence's score is an average over hundreds of frames).
+const Settings scorerSettings = {{"-ds", "2"}};
 
 // A sentence as the grammar has it: dictionary words, and where unknown words sit.
 struct Plan {
@@ -60,10 +64,10 @@ struct Sound {
 };
 
 QString below1000(int n) {
-    static const char *const ones[] = {"",        "one",       "two",      "three",    "four",
-                                       "five",    "six",       "seven",    "eight",    "nine",
-                                       "ten",     "eleven",    "twelve",   "thirteen", "fourteen",
-                                       "fifteen", "sixteen",   "seventeen", "eighteen", "nineteen"};
+    static const char *const ones[] = {"",        "one",     "two",       "three",    "four",
+                                       "five",    "six",     "seven",     "eight",    "nine",
+                                       "ten",     "eleven",  "twelve",    "thirteen", "fourteen",
+                                       "fifteen", "sixteen", "seventeen", "eighteen", "nineteen"};
     static const char *const tens[] = {"",      "",      "twenty",  "thirty", "forty",
                                        "fifty", "sixty", "seventy", "eighty", "ninety"};
     QStringList out;
@@ -148,8 +152,8 @@ QString spellDigits(const QString &token) {
         const QString run = it.next().captured();
         if (!run[0].isDigit()) {
             out << run;
-        } else if (run.size() == 4 && run[0] != u'0' && token.size() == 4 &&
-                   run.toInt() >= 1100 && run.toInt() < 2100) {
+        } else if (run.size() == 4 && run[0] != u'0' && token.size() == 4 && run.toInt() >= 1100 &&
+                   run.toInt() < 2100) {
             out << year(run.toInt());
         } else if (run.size() < 13 && (run.size() == 1 || run[0] != u'0')) {
             out << cardinal(run.toLongLong());
@@ -173,8 +177,8 @@ QStringList TextAligner::spokenWords(const QString &sentence) {
     text.replace(percent, QStringLiteral("\\1 percent"));
     QStringList out;
     for (const SentenceWord &w : SpeechAligner::words(text)) {
-        const bool digits = std::any_of(w.spelled.begin(), w.spelled.end(),
-                                        [](QChar c) { return c.isDigit(); });
+        const bool digits =
+            std::any_of(w.spelled.begin(), w.spelled.end(), [](QChar c) { return c.isDigit(); });
         if (digits)
             out << spellDigits(w.spelled).split(u' ', Qt::SkipEmptyParts);
         else
@@ -184,20 +188,28 @@ QStringList TextAligner::spokenWords(const QString &sentence) {
 }
 
 std::unique_ptr<TextAligner> TextAligner::create(QString *error, const QString &modelDir) {
-    ps_decoder_t *ps = createDecoder(modelDir.isEmpty() ? SpeechAligner::defaultModelDir()
-                                                        : modelDir,
-                                     "#%", error);
+    const QString dir = modelDir.isEmpty() ? SpeechAligner::defaultModelDir() : modelDir;
+    // The windows' search keeps the learner's aligner's wide beams: narrower ones (1e-50)
+    // saved little and lost the path through a title read otherwise.
+    ps_decoder_t *ps = createDecoder(dir, "#%", error, {});
     if (!ps)
         return nullptr;
     std::unique_ptr<TextAligner> aligner(new TextAligner);
     aligner->m_ps = ps;
     aligner->m_natsPerUnit = natsPerUnit(ps);
+    // The phone loop that scores the sentences runs on a decoder of its own, on the other
+    // core, while the next window is searched.
+    aligner->m_scorer = createDecoder(dir, "", error, scorerSettings);
+    if (!aligner->m_scorer)
+        return nullptr;
     return aligner;
 }
 
 TextAligner::~TextAligner() {
     if (m_ps)
         ps_free(m_ps);
+    if (m_scorer)
+        ps_free(m_scorer);
 }
 
 namespace {
@@ -220,6 +232,20 @@ Plan planOf(ps_decoder_t *ps, const QString &sentence) {
     return plan;
 }
 
+// The junk loop: a few phones of different kinds rather than all of them. Any speech still
+// fits it better than words that are not being said, while the model scores a handful of
+// codebooks for it instead of every one (all phones took twice the time).
+void addJunk(ps_decoder_t *ps, fsg_model_t *fsg, int state) {
+    static const char *const broad[] = {"ah", "aa", "iy", "s", "n", "t", "m", "r"};
+    logmath_t *lmath = ps_get_logmath(ps);
+    const auto lw = float32(cmd_ln_float32_r(ps_get_config(ps), "-lw"));
+    const int cost = int(logmath_log(lmath, junkPhoneProb) * lw);
+    for (const char *phone : broad) {
+        const QByteArray word = '%' + QByteArray(phone);
+        fsg_model_trans_add(fsg, state, state, cost, fsg_model_word_add(fsg, word.constData()));
+    }
+}
+
 // The grammar of a window (see the header): junk loops on the states between sentences,
 // each sentence a chain of its words that may be skipped.
 fsg_model_t *windowGrammar(ps_decoder_t *ps, const std::vector<const Plan *> &plans) {
@@ -235,7 +261,7 @@ fsg_model_t *windowGrammar(ps_decoder_t *ps, const std::vector<const Plan *> &pl
     const int skip = int(logmath_log(lmath, skipProb) * lw);
     int boundary = next++;
     fsg->start_state = boundary;
-    addPhoneLoop(ps, fsg, boundary, '%', junkPhoneProb);
+    addJunk(ps, fsg, boundary);
     for (const Plan *p : plans) {
         int state = boundary;
         if (p->unknownBefore.front()) {
@@ -254,7 +280,7 @@ fsg_model_t *windowGrammar(ps_decoder_t *ps, const std::vector<const Plan *> &pl
         const int end = next++;
         fsg_model_null_trans_add(fsg, state, end, 0);
         fsg_model_null_trans_add(fsg, boundary, end, skip);
-        addPhoneLoop(ps, fsg, end, '%', junkPhoneProb);
+        addJunk(ps, fsg, end);
         boundary = end;
     }
     fsg->final_state = boundary;
@@ -272,12 +298,12 @@ std::vector<int> sentencesOf(const std::vector<QByteArray> &words,
     can[n][m] = 1;
     auto matches = [&](size_t k, size_t p) {
         const auto &w = plans[k]->words;
-        return !w.empty() && p + w.size() <= m && std::equal(w.begin(), w.end(), words.begin() + qsizetype(p));
+        return !w.empty() && p + w.size() <= m &&
+               std::equal(w.begin(), w.end(), words.begin() + qsizetype(p));
     };
     for (size_t k = n; k-- > 0;) {
         for (size_t p = 0; p <= m; ++p)
-            can[k][p] = can[k + 1][p] ||
-                        (matches(k, p) && can[k + 1][p + plans[k]->words.size()]);
+            can[k][p] = can[k + 1][p] || (matches(k, p) && can[k + 1][p + plans[k]->words.size()]);
     }
     std::vector<int> taken(n, -1);
     if (!can[0][0])
@@ -309,7 +335,8 @@ double extendSound(const std::vector<qint16> &samples, double at, int direction,
     constexpr double step = 0.01;
     constexpr double leastLevel = 30; // about -60 dBFS: below it nothing counts as sound
     double quietest = std::numeric_limits<double>::max();
-    for (double t = at; direction > 0 ? t + step <= limit : t - step >= limit; t += direction * step)
+    for (double t = at; direction > 0 ? t + step <= limit : t - step >= limit;
+         t += direction * step)
         quietest = std::min(quietest, level(samples, direction > 0 ? t : t - step));
     if (quietest == std::numeric_limits<double>::max())
         return at;
@@ -321,6 +348,32 @@ double extendSound(const std::vector<qint16> &samples, double at, int direction,
         edge += direction * step;
     }
     return edge;
+}
+
+// A sentence found, to be scored: its sound and its words' segments, frames counted from
+// its first sound.
+struct ScoreJob {
+    size_t sentence = 0;
+    size_t from = 0, count = 0; // samples
+    std::vector<Segment> words;
+};
+
+// Confidence (see the header): the words' scores from the window's search against the
+// phone loop's over the same frames, in nats per frame; NaN when the loop gave nothing.
+double scoreSentence(ps_decoder_t *scorer, double natsPerUnit, const std::vector<qint16> &samples,
+                     const ScoreJob &job) {
+    const std::vector<Segment> phones =
+        decode(scorer, phoneSearch, samples.data() + job.from, job.count)
+            .value_or(std::vector<Segment>());
+    double diff = 0;
+    int frames = 0;
+    for (const Segment &w : job.words) {
+        diff += w.ascr - loopScore(phones, w.first, w.last);
+        frames += w.last - w.first + 1;
+    }
+    if (phones.empty() || frames == 0)
+        return std::numeric_limits<double>::quiet_NaN();
+    return diff / frames * natsPerUnit;
 }
 
 struct Note {
@@ -354,6 +407,26 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
     // or more sentences.
     const double perPhone = std::clamp(length / std::max(totalPhones, 1), 0.05, 0.3);
 
+    // The sentences kept are scored on the other decoder while the next window is searched.
+    std::vector<double> confidence(plans.size(), std::numeric_limits<double>::quiet_NaN());
+    std::future<void> scoring;
+    auto score = [&](std::vector<ScoreJob> jobs) {
+        if (scoring.valid())
+            scoring.wait();
+        if (jobs.empty())
+            return;
+        scoring =
+            std::async(std::launch::async, [this, &samples, &confidence, jobs = std::move(jobs)] {
+                for (const ScoreJob &job : jobs)
+                    confidence[job.sentence] = scoreSentence(m_scorer, m_natsPerUnit, samples, job);
+            });
+    };
+    // Waits for the scoring however align() is left.
+    const std::unique_ptr<std::future<void>, void (*)(std::future<void> *)> joined(
+        &scoring, [](std::future<void> *f) {
+            if (f->valid())
+                f->wait();
+        });
     std::vector<Note> unmatched;
     double cursor = 0;       // seconds: where the next window starts
     double lastSound = -1.0; // end of the last sound kept, -1 before any
@@ -395,8 +468,8 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             result.error = QStringLiteral("the recogniser refused the text's grammar");
             return result;
         }
-        std::vector<Segment> segments =
-            decode(m_ps, windowSearch, samples.data() + first, count).value_or(std::vector<Segment>());
+        std::vector<Segment> segments = decode(m_ps, windowSearch, samples.data() + first, count)
+                                            .value_or(std::vector<Segment>());
         std::vector<QByteArray> words;
         std::vector<size_t> wordSegment;
         for (size_t i = 0; i < segments.size(); ++i) {
@@ -421,7 +494,8 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
                 for (size_t i = from; i-- > 0 && segments[i].word.startsWith('#');)
                     owner[i] = int(k);
             if (piece[k]->unknownBefore.back())
-                for (size_t i = to + 1; i < segments.size() && segments[i].word.startsWith('#'); ++i)
+                for (size_t i = to + 1; i < segments.size() && segments[i].word.startsWith('#');
+                     ++i)
                     owner[i] = int(k);
         }
         std::vector<Sound> sounds;
@@ -444,11 +518,13 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
         for (size_t k = 0; k < piece.size(); ++k) {
             if (taken[k] < 0)
                 continue;
-            const int lastFrame = segments[wordSegment[size_t(taken[k]) + piece[k]->words.size() - 1]].last;
+            const int lastFrame =
+                segments[wordSegment[size_t(taken[k]) + piece[k]->words.size() - 1]].last;
             if (toEnd || seconds(lastFrame + 1) < windowEnd - keepBeforeEndSeconds)
                 keep = int(k);
         }
         double keptUntil = toEnd ? windowEnd : cursor;
+        std::vector<ScoreJob> jobs;
         for (int k = 0; k <= keep; ++k) {
             SentenceAlignment &out = result.sentences[pieceIndex[size_t(k)]];
             if (taken[size_t(k)] < 0)
@@ -482,9 +558,10 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             // the pause.
             const double floorFrom = before < 0 ? cursor : before;
             const double soundStart =
-                extendSound(samples, seconds(firstFrame), -1, std::max(0.0, (floorFrom + seconds(firstFrame)) / 2));
-            const double soundEnd =
-                extendSound(samples, seconds(lastFrame + 1), +1, (seconds(lastFrame + 1) + after) / 2);
+                extendSound(samples, seconds(firstFrame), -1,
+                            std::max(0.0, (floorFrom + seconds(firstFrame)) / 2));
+            const double soundEnd = extendSound(samples, seconds(lastFrame + 1), +1,
+                                                (seconds(lastFrame + 1) + after) / 2);
             out.found = true;
             out.start = before < 0 ? std::max(0.0, soundStart - startMargin)
                                    : std::max(soundStart - startMargin, (before + soundStart) / 2);
@@ -493,29 +570,20 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             if (!toEnd)
                 keptUntil = soundEnd;
 
-            // The sentence's words against a free loop of phones over the same sound.
-            const size_t from = first + size_t(firstFrame) * sampleRate / 100;
-            const size_t span = size_t(lastFrame + 1 - firstFrame) * sampleRate / 100;
-            const std::vector<Segment> phones =
-                decode(m_ps, phoneSearch, samples.data() + from, std::min(span, samples.size() - from))
-                    .value_or(std::vector<Segment>());
-            double diff = 0;
-            int frames = 0;
+            ScoreJob job;
+            job.sentence = pieceIndex[size_t(k)];
+            job.from = first + size_t(firstFrame) * sampleRate / 100;
+            job.count = std::min(size_t(lastFrame + 1 - firstFrame) * sampleRate / 100,
+                                 samples.size() - job.from);
             for (size_t w = 0; w < piece[size_t(k)]->words.size(); ++w) {
-                const Segment &s = segments[wordSegment[size_t(taken[size_t(k)]) + w]];
-                diff += s.ascr - loopScore(phones, s.first - firstFrame, s.last - firstFrame);
-                frames += s.last - s.first + 1;
+                Segment word = segments[wordSegment[size_t(taken[size_t(k)]) + w]];
+                word.first -= firstFrame;
+                word.last -= firstFrame;
+                job.words.push_back(word);
             }
-            if (!phones.empty() && frames > 0) {
-                out.confidence = diff / frames * m_natsPerUnit;
-                if (out.confidence < notFoundBelow) {
-                    out = SentenceAlignment();
-                    out.confidence = std::numeric_limits<double>::quiet_NaN();
-                } else {
-                    out.doubtful = out.confidence < doubtfulBelow;
-                }
-            }
+            jobs.push_back(std::move(job));
         }
+        score(std::move(jobs));
         // Junk in the part kept is audio the text does not have.
         const double settledUntil = keep >= 0 || toEnd ? keptUntil : cursor;
         for (const Sound &s : sounds) {
@@ -546,6 +614,19 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
         skipUnplaceable();
     }
 
+    score({});
+    for (size_t i = 0; i < plans.size(); ++i) {
+        SentenceAlignment &out = result.sentences[i];
+        if (!out.found)
+            continue;
+        out.confidence = confidence[i];
+        if (out.confidence < notFoundBelow) {
+            out = SentenceAlignment();
+            out.confidence = std::numeric_limits<double>::quiet_NaN();
+        } else {
+            out.doubtful = !(out.confidence >= doubtfulBelow);
+        }
+    }
     for (const Note &n : unmatched) {
         if (n.to - n.from >= noteSeconds)
             result.notes << QStringLiteral("audio %1-%2 s matches no sentence")

@@ -4,28 +4,32 @@
 // aloud): PocketSphinx with its US English model; Qt Core only.
 //
 // How: the recording is aligned in pieces, so that time and memory grow with its length and
-// no more. A piece is a window of about a minute and a half of audio starting where the last
-// sentence placed for sure ended, and the sentences expected in it (from the text's length
-// in phones and the recording's overall pace). One grammar is forced through the window:
+// no more. A piece is the sentences expected to take about a minute (from the text's length
+// in phones and the recording's overall pace), searched for in a window of audio a fifth
+// longer than that plus 8 s, starting where the last sentence placed for sure ended. One
+// grammar is forced through the window:
 //
 //   [junk] sentence 1 [junk] sentence 2 [junk] ... sentence n [junk]
 //
-// where every sentence may also be skipped (it costs something, so only a sentence whose
-// words fit the sound worse than anything else is left out) and [junk] is a loop of single
-// phones, each phone costing enough that a sentence's own words always fit its sound better,
-// which takes a title read otherwise, an added line, music. A word outside the dictionary
-// (a name) gets a cheaper loop of phones of its own in its place, so that it neither pulls
-// its neighbours onto its sound nor is left out; numbers are spelled out first ("3.5" is
-// three point five). Of a window's sentences those ending well before the window's end are
-// kept, and the next window starts after the last one kept; the ones at the end (perhaps
-// squeezed into what is left of the window) are aligned again there. A window in which no
-// sentence is found moves on by half its length. Each window's audio is thus decoded about
-// one and a half times on average; the decoder only ever holds one window.
+// where every sentence may also be skipped (at a cost, so only a sentence whose words fit
+// the sound worse than junk does is left out) and [junk] is a loop of a few broad phones,
+// each costing enough that a sentence's own words always fit its sound better; it takes a
+// title read otherwise, an added line, music. A word outside the dictionary (a name) gets a
+// cheaper loop of all the phones in its place, so that it neither pulls its neighbours onto
+// its sound nor is left out; numbers are spelled out first ("3.5" is three point five). Of a
+// window's sentences those ending more than 4 s before the window's end are kept, and the
+// next window starts after the last one kept; the others (perhaps squeezed into what was
+// left of the window) are searched for again there. A window in which no sentence is found
+// moves on by half its length, its audio reported as matching nothing. The audio is thus
+// searched about 1.3 times over, and the decoder only ever holds one window.
 //
-// Each sentence found is then scored against a free loop of phones over its own sound (see
-// confidence below). Start is placed 50 ms before the sentence's first sound and End 60 ms
-// after its last (the demo book's margins), but never beyond the middle of the pause to the
-// sound next to it, whether a neighbour's or unmatched audio's.
+// Each sentence kept is then scored against a free loop of all the phones over its own sound
+// (see confidence below), on a second decoder and thread while the next window is searched:
+// the two cores each do about half the work. Start is placed 50 ms before the sentence's
+// first sound and End 60 ms after its last (the demo book's margins), but never beyond the
+// middle of the pause to the sound next to it, whether a neighbour's or unmatched audio's.
+// The first and last sound are where the recogniser put the words, moved outwards while the
+// level stays well above the pause's (a last consonant dying away).
 
 #include <QString>
 #include <QStringList>
@@ -83,6 +87,7 @@ public:
 
 private:
     TextAligner() = default;
-    ps_decoder_s *m_ps = nullptr;
+    ps_decoder_s *m_ps = nullptr;     // searches the windows
+    ps_decoder_s *m_scorer = nullptr; // the phone loop scoring the sentences found
     double m_natsPerUnit = 0;
 };

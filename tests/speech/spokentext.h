@@ -22,7 +22,7 @@ struct SpokenSentence {
 struct SpokenTrack {
     std::vector<qint16> samples; // 16 kHz mono
     std::vector<SpokenSentence> sentences;
-    void pause(double seconds);  // a pause of faint noise
+    void pause(double seconds); // a pause of faint noise
     void append(const std::vector<qint16> &sound, const QString &text);
     double seconds() const { return double(samples.size()) / 16000; }
 };

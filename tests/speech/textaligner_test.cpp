@@ -57,7 +57,8 @@ std::vector<qint16> jingle(double seconds) {
     const double notes[] = {523.25, 659.25, 783.99, 1046.5};
     for (int i = 0; i < int(seconds * 16000); ++i) {
         const double f = notes[(i / 4000) % 4], t = i / 16000.0;
-        out.push_back(qint16(6000 * (std::sin(2 * M_PI * f * t) + 0.4 * std::sin(4 * M_PI * f * t))));
+        out.push_back(
+            qint16(6000 * (std::sin(2 * M_PI * f * t) + 0.4 * std::sin(4 * M_PI * f * t))));
     }
     return out;
 }
@@ -127,10 +128,10 @@ TEST_F(TextAlignerTest, PlacesEverySentenceOfAGeneratedRecording) {
         for (const Part &p : c.audio) {
             if (p.inText >= 0)
                 partOf[size_t(p.inText)] = int(track.sentences.size());
-            track.append(p.say ? speak(QString::fromUtf8(p.say), QString::fromLatin1(p.voice),
-                                       dir.path())
-                               : jingle(3.0),
-                         QString::fromUtf8(p.say ? p.say : "(jingle)"));
+            track.append(
+                p.say ? speak(QString::fromUtf8(p.say), QString::fromLatin1(p.voice), dir.path())
+                      : jingle(3.0),
+                QString::fromUtf8(p.say ? p.say : "(jingle)"));
             ASSERT_GT(track.sentences.back().soundEnd, track.sentences.back().soundStart);
             track.pause(p.pauseAfter);
         }
@@ -190,7 +191,8 @@ TEST_F(TextAlignerTest, FindsEachClipOfReadSpeech) {
         const qsizetype open = line.lastIndexOf('(');
         if (open < 0)
             continue;
-        const QString id = QString::fromLatin1(line.mid(open + 1, line.lastIndexOf(')') - open - 1));
+        const QString id =
+            QString::fromLatin1(line.mid(open + 1, line.lastIndexOf(')') - open - 1));
         QString words = QString::fromLatin1(line.left(open));
         words.remove(QStringLiteral("<s>")).remove(QStringLiteral("</s>"));
         const std::vector<qint16> clip = readPcmWav(dir + id + QStringLiteral(".wav"));
@@ -210,7 +212,8 @@ TEST_F(TextAlignerTest, FindsEachClipOfReadSpeech) {
         // A clip's room tone is sound too: its margins may reach into the pause around it.
         EXPECT_GE(s.start, track.sentences[i].soundStart - 0.06);
         EXPECT_LE(s.end, track.sentences[i].soundEnd + 0.07);
-        EXPECT_GT(s.end - s.start, 0.8 * (track.sentences[i].soundEnd - track.sentences[i].soundStart) - 0.5);
+        EXPECT_GT(s.end - s.start,
+                  0.8 * (track.sentences[i].soundEnd - track.sentences[i].soundStart) - 0.5);
     }
 }
 
