@@ -180,14 +180,19 @@ int runChild(int minutes) {
     int found = 0, cut = 0, intrude = 0;
     for (size_t i = 0; i < a.sentences.size(); ++i) {
         const SentenceAlignment &s = a.sentences[i];
-        if (!s.found)
+        if (!s.found) {
+            fprintf(stderr, "%d min: sentence %zu (sound %.2f-%.2f s) not found\n", minutes, i + 1,
+                    starts[i], ends[i]);
             continue;
+        }
         ++found;
         errors.push_back(std::abs(s.start - (starts[i] - 0.05)));
         cut += s.start > starts[i] || s.end < ends[i];
         intrude +=
             (i > 0 && s.start <= ends[i - 1]) || (i + 1 < starts.size() && s.end >= starts[i + 1]);
     }
+    for (const QString &note : a.notes)
+        fprintf(stderr, "%d min: %s\n", minutes, qPrintable(note));
     std::sort(errors.begin(), errors.end());
     auto at = [&](double q) {
         return errors.empty() ? -1.0 : errors[size_t(q * (errors.size() - 1))];

@@ -21,7 +21,8 @@
 // next window starts after the last one kept; the others (perhaps squeezed into what was
 // left of the window) are searched for again there. A window in which no sentence is found
 // moves on by half its length, its audio reported as matching nothing. The audio is thus
-// searched about 1.3 times over, and the decoder only ever holds one window.
+// searched about 1.3 times over, and the decoder only ever holds one window. The last window
+// is searched again from its last sentence found while sentences after it are missing.
 //
 // Each sentence kept is then scored against a free loop of all the phones over its own sound
 // (see confidence below), on a second decoder and thread while the next window is searched:
