@@ -523,7 +523,14 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             if (toEnd || seconds(lastFrame + 1) < windowEnd - keepBeforeEndSeconds)
                 keep = int(k);
         }
-        double keptUntil = toEnd ? windowEnd : cursor;
+        // A window reaching the end is final when it holds the rest of the text, unless
+        // sentences after the last one found were lost to the junk: those are searched for
+        // again from there, until a window finds none of them.
+        const bool wholeRest =
+            std::none_of(plans.begin() + qsizetype(pieceIndex.back()) + 1, plans.end(),
+                         [](const Plan &p) { return !p.words.empty(); });
+        const bool final = toEnd && wholeRest && (keep < 0 || keep + 1 == int(piece.size()));
+        double keptUntil = final ? windowEnd : cursor;
         std::vector<ScoreJob> jobs;
         for (int k = 0; k <= keep; ++k) {
             SentenceAlignment &out = result.sentences[pieceIndex[size_t(k)]];
@@ -567,7 +574,7 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
                                    : std::max(soundStart - startMargin, (before + soundStart) / 2);
             out.end = std::min({soundEnd + endMargin, (soundEnd + after) / 2, length});
             lastSound = soundEnd;
-            if (!toEnd)
+            if (!final)
                 keptUntil = soundEnd;
 
             ScoreJob job;
@@ -585,7 +592,7 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
         }
         score(std::move(jobs));
         // Junk in the part kept is audio the text does not have.
-        const double settledUntil = keep >= 0 || toEnd ? keptUntil : cursor;
+        const double settledUntil = keep >= 0 || final ? keptUntil : cursor;
         for (const Sound &s : sounds) {
             if (!s.junk || seconds(s.first) >= settledUntil)
                 continue;
@@ -595,7 +602,7 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             else
                 unmatched.push_back(note);
         }
-        if (toEnd) {
+        if (final) {
             pending = plans.size();
             break;
         }
