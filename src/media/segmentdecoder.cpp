@@ -40,7 +40,8 @@ constexpr int maxRefusedPackets = 200;
 struct Stop {
     QDeadlineTimer deadline;
     const std::atomic_bool *cancel = nullptr;
-    bool now() const { return (cancel && cancel->load()) || deadline.hasExpired(); }
+    bool refused = false; // the caller's progress callback asked to stop
+    bool now() const { return refused || (cancel && cancel->load()) || deadline.hasExpired(); }
 };
 
 int interrupted(void *opaque) {
@@ -51,9 +52,12 @@ int interrupted(void *opaque) {
 // stretch. Output sample n (counted from the first frame after a seek) sounds at
 // origin + n / rate, origin being that frame's time; the resampler keeps its output aligned
 // to its input, so counting is exact where frame timestamps would jitter.
+// Float samples in -1..1, or (int16 true) 16-bit samples, which halve what a long recording
+// takes.
 class Collector {
 public:
-    Collector(double startSec, double endSec) : m_start(startSec), m_end(endSec) {}
+    Collector(double startSec, double endSec, bool int16)
+        : m_start(startSec), m_end(endSec), m_int16(int16) {}
 
     void setRate(int rate) { m_rate = rate; }
     int rate() const { return m_rate; }
@@ -64,11 +68,15 @@ public:
         m_hasOrigin = false;
         m_produced = 0;
         m_clip.clear();
+        m_pcm.clear();
     }
 
     bool hasOrigin() const { return m_hasOrigin; }
     bool full() const { return m_hasOrigin && m_produced >= m_last; }
     std::vector<float> take() { return std::move(m_clip); }
+    std::vector<qint16> takePcm() { return std::move(m_pcm); }
+    long long produced() const { return m_produced; }
+    size_t collected() const { return m_int16 ? m_pcm.size() : m_clip.size(); }
 
     void setOrigin(double seconds) {
         m_hasOrigin = true;
@@ -76,11 +84,21 @@ public:
         m_first = std::llround((m_start - seconds) * rate);
         m_last = m_first + std::llround((m_end - m_start) * rate);
         // A stream that starts after Start: the clip still begins at Start, in silence.
-        if (m_first < 0)
-            m_clip.assign(size_t(std::min(-m_first, m_last - m_first)), 0.0f);
-        // A whole recording asks for up to ten minutes: room grows with what is decoded.
-        m_clip.reserve(size_t(std::min(m_last - m_first, 30LL * rate)));
+        const size_t lead = size_t(std::max(0LL, std::min(-m_first, m_last - m_first)));
+        // Room grows with what is decoded, from what the header claims (pages reserved but
+        // never written take no memory, so a header that lies costs nothing).
+        const size_t room = size_t(std::min(m_last - m_first, std::max(m_expected, 30LL * rate)));
+        if (m_int16) {
+            m_pcm.assign(lead, 0);
+            m_pcm.reserve(room);
+        } else {
+            m_clip.assign(lead, 0.0f);
+            m_clip.reserve(room);
+        }
     }
+
+    // Samples the header says the stream holds (0: unknown), to reserve room for them.
+    void expect(long long samples) { m_expected = samples; }
 
     // False when the frame's format cannot be converted.
     bool add(const AVFrame *frame) {
@@ -121,8 +139,9 @@ private:
             return false;
         AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
         SwrContext *raw = nullptr;
-        int rc = swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_FLT, m_rate, &in,
-                                     AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+        int rc = swr_alloc_set_opts2(&raw, &mono, m_int16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLT,
+                                     m_rate, &in, AVSampleFormat(frame->format), frame->sample_rate,
+                                     0, nullptr);
         av_channel_layout_uninit(&in);
         ResamplerPtr resampler(raw);
         if (rc < 0 || !resampler)
@@ -149,8 +168,13 @@ private:
         const int got = swr_convert(m_resampler.get(), &out, room, input, inputSamples);
         if (got < 0)
             return false;
+        const auto *pcm = reinterpret_cast<const qint16 *>(m_buffer.data());
         for (int i = 0; i < got && m_produced < m_last; ++i, ++m_produced) {
-            if (m_produced >= m_first)
+            if (m_produced < m_first)
+                continue;
+            if (m_int16)
+                m_pcm.push_back(pcm[i]);
+            else
                 m_clip.push_back(std::clamp(m_buffer[size_t(i)], -1.0f, 1.0f));
         }
         return true;
@@ -158,6 +182,8 @@ private:
 
     double m_start;
     double m_end;
+    bool m_int16;
+    long long m_expected = 0;
     int m_rate = SegmentDecoder::sampleRate;
     ResamplerPtr m_resampler;
     int m_inFormat = -1;
@@ -167,19 +193,53 @@ private:
     long long m_first = 0;
     long long m_last = 0;
     long long m_produced = 0;
-    std::vector<float> m_buffer;
+    std::vector<float> m_buffer; // either sample type fits: a float is wider than an int16
     std::vector<float> m_clip;
+    std::vector<qint16> m_pcm;
 };
 
 class StretchDecoder {
 public:
     // outputRate 0: the audio stream's own rate.
     StretchDecoder(const QString &path, double startSec, double endSec,
-                   const std::atomic_bool *cancel, int outputRate = SegmentDecoder::sampleRate)
+                   const std::atomic_bool *cancel, int outputRate = SegmentDecoder::sampleRate,
+                   bool int16 = false)
         : m_path(path), m_start(startSec), m_end(endSec), m_outputRate(outputRate),
-          m_collector(startSec, endSec) {
+          m_collector(startSec, endSec, int16) {
         m_stop.deadline = QDeadlineTimer(SegmentDecoder::timeLimitMs);
         m_stop.cancel = cancel;
+    }
+
+    // A whole recording, however long it takes: the caller's progress decides when to stop.
+    void setProgress(SegmentDecoder::Progress progress) {
+        m_progress = std::move(progress);
+        m_stop.deadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    }
+
+    SpeechTrack runPcm() {
+        SpeechTrack track;
+        const AudioClip clip = run(&track.error);
+        track.cancelled = m_stop.refused;
+        if (track.cancelled) {
+            track.error = QStringLiteral("%1: cancelled").arg(m_path);
+            return track;
+        }
+        if (!track.error.isEmpty())
+            return track;
+        track.samples = m_collector.takePcm();
+        if (m_collector.full()) {
+            track.samples = {};
+            track.error = QStringLiteral("%1: the audio is longer than %2 hours")
+                              .arg(m_path)
+                              .arg(SegmentDecoder::maxTrackSeconds / 3600);
+        } else if (track.samples.empty()) {
+            track.error = QStringLiteral("%1: no audio could be decoded").arg(m_path);
+        }
+        if (!track.error.isEmpty())
+            return track;
+        if (m_progress)
+            m_progress(1.0);
+        return track;
     }
 
     AudioClip run(QString *error) {
@@ -193,6 +253,7 @@ public:
         // Seek before Start, and further before it whenever the stream turns out to begin
         // after Start there; from the file's beginning when Start is near it.
         bool decodedOk = false;
+        bool nothing = true;
         for (size_t attempt = 0; attempt <= seekLeads.size(); ++attempt) {
             const bool last = attempt == seekLeads.size() || m_start <= seekLeads[attempt];
             const bool positioned = seekTo(last ? 0.0 : m_start - seekLeads[attempt], attempt > 0);
@@ -207,16 +268,16 @@ public:
                 break;
         }
         if (decodedOk) {
+            nothing = m_collector.collected() == 0;
             clip.samples = m_collector.take();
-            if (clip.samples.empty())
+            if (nothing)
                 m_error = QStringLiteral("%1: nothing to decode between %2 s and %3 s")
                               .arg(m_path)
                               .arg(m_start)
                               .arg(m_end);
-            else
-                clip.sampleRate = m_collector.rate();
+            clip.sampleRate = m_collector.rate();
         }
-        if (clip.isEmpty() && error)
+        if (nothing && error)
             *error = log.explained(m_error.isEmpty() ? QStringLiteral("cannot decode") : m_error);
         return clip;
     }
@@ -279,6 +340,10 @@ private:
         if (rate <= 0)
             return fail(QStringLiteral("%1: the audio has no sample rate").arg(m_path));
         m_collector.setRate(rate);
+        if (m_stream->duration > 0)
+            m_collector.expect(
+                std::llround(double(m_stream->duration) * av_q2d(m_stream->time_base) * rate) +
+                rate);
         m_packet.reset(av_packet_alloc());
         m_frame.reset(av_frame_alloc());
         if (!m_packet || !m_frame)
@@ -309,6 +374,11 @@ private:
         int refused = 0;
         bool ended = false;
         while (!ended && !m_collector.full()) {
+            if (m_progress && !reportProgress()) {
+                m_stop.refused = true;
+                m_error = QStringLiteral("%1: cancelled").arg(m_path);
+                return Outcome::Failed;
+            }
             if (m_stop.now()) {
                 m_error = QStringLiteral("%1: decoding took too long or was cancelled").arg(m_path);
                 return Outcome::Failed;
@@ -358,6 +428,25 @@ private:
         return Outcome::Decoded;
     }
 
+    // Tells the caller how far the decoding is, about every ten seconds of audio; false when
+    // it asked to stop. The fraction is of the stream's stated length, else of the file's bytes.
+    bool reportProgress() {
+        const long long produced = m_collector.produced();
+        if (produced < m_nextReport)
+            return true;
+        m_nextReport = produced + 10LL * m_collector.rate();
+        double fraction = 0;
+        if (m_stream->duration > 0) {
+            fraction = double(produced) / m_collector.rate() /
+                       (double(m_stream->duration) * av_q2d(m_stream->time_base));
+        } else if (AVIOContext *io = m_format->pb) {
+            const int64_t size = avio_size(io);
+            if (size > 0)
+                fraction = double(avio_tell(io)) / double(size);
+        }
+        return m_progress(std::clamp(fraction, 0.0, 0.99));
+    }
+
     // Takes every frame the decoder has ready; an outcome when the decoding must end here.
     std::optional<Outcome> receive(bool fromBeginning) {
         while (!m_collector.full()) {
@@ -396,6 +485,8 @@ private:
     double m_start;
     double m_end;
     int m_outputRate;
+    SegmentDecoder::Progress m_progress;
+    long long m_nextReport = 0;
     Stop m_stop;
     Collector m_collector;
     QString m_error;
@@ -463,4 +554,10 @@ AudioClip SegmentDecoder::decodeNow(const QString &path, double startSec, double
 
 AudioClip SegmentDecoder::decodeWholeNow(const QString &path, QString *error) {
     return StretchDecoder(path, 0, maxStretchSeconds, nullptr, 0).run(error);
+}
+
+SpeechTrack SegmentDecoder::decodeTrack(const QString &path, const Progress &progress) {
+    StretchDecoder decoder(path, 0, maxTrackSeconds, nullptr, sampleRate, true);
+    decoder.setProgress(progress ? progress : Progress([](double) { return true; }));
+    return decoder.runPcm();
 }

@@ -1,6 +1,7 @@
 #include "speechaligner.h"
 
 #include "speechaudio.h"
+#include "sphinxsearch.h"
 
 #include <pocketsphinx.h>
 #include <sphinxbase/ckd_alloc.h>
@@ -61,76 +62,24 @@
 
 namespace {
 
-constexpr int frameMs = 10;
-constexpr int scoreShift = 10;
+using namespace sphinx;
+
 constexpr char forcedSearch[] = "forced";
 constexpr char optionalSearch[] = "optional";
-constexpr char phoneSearch[] = "phones";
+
 // Probability of taking a word rather than skipping it in the optional pass. A word whose
 // sounds are missing is still dropped rather than squeezed in (squeezing costs far more than
 // the skip), while a word merely said unlike the model is kept: at even odds the pass also
 // dropped words a model voice had said clearly, and then nothing could be judged of them.
 constexpr double optionalWordProb = 0.99;
 
-// The model's phones, each also a one-phone word of the dictionary (added at load) for the
-// loop that stands in for a word outside it.
-constexpr const char *phoneWords[] = {
-    "#aa", "#ae", "#ah", "#ao", "#aw", "#ay", "#b",  "#ch", "#d", "#dh", "#eh", "#er", "#ey",
-    "#f",  "#g",  "#hh", "#ih", "#iy", "#jh", "#k",  "#l",  "#m", "#n",  "#ng", "#ow", "#oy",
-    "#p",  "#r",  "#s",  "#sh", "#t",  "#th", "#uh", "#uw", "#v", "#w",  "#y",  "#z",  "#zh",
-};
-// Cost of each phone in that loop (ln 0.02 * lw, about -25 nats): the loop matches speech
-// better than any word does, so it must cost enough not to take the words around it, yet
-// less than forcing those words over the unknown one.
+// Cost of each phone of the loop that stands in for a word outside the dictionary (ln 0.02 * lw,
+// about -25 nats): the loop matches speech better than any word does, so it must cost enough not to
+// take the words around it, yet less than forcing those words over the unknown one.
 constexpr double unknownPhoneProb = 0.02;
 
 double notMeasured() {
     return std::numeric_limits<double>::quiet_NaN();
-}
-
-struct Segment {
-    QByteArray word; // as the decoder names it: "to(3)", "<sil>", "AY"
-    int first = 0;   // frames, inclusive
-    int last = 0;
-    int ascr = 0;
-};
-
-// The dictionary word a segment stands for: without the "(2)" of another pronunciation.
-QByteArray baseWord(const QByteArray &word) {
-    const qsizetype paren = word.indexOf('(');
-    return paren > 0 ? word.left(paren) : word;
-}
-
-bool isFiller(const QByteArray &word) {
-    // <sil>, [NOISE], [SPEECH], "(NULL)" where the optional pass skipped a word, and the
-    // phones standing in for a word outside the dictionary.
-    return word.startsWith('<') || word.startsWith('[') || word.startsWith('(') ||
-           word.startsWith('#');
-}
-
-// Runs the named search over the whole recording; nothing when it gave no hypothesis.
-std::optional<std::vector<Segment>> decode(ps_decoder_t *ps, const char *search,
-                                           const std::vector<short> &pcm) {
-    if (ps_set_search(ps, search) < 0 || ps_start_utt(ps) < 0)
-        return std::nullopt;
-    ps_process_raw(ps, pcm.data(), pcm.size(), FALSE, TRUE);
-    ps_end_utt(ps);
-    if (!ps_get_hyp(ps, nullptr))
-        return std::nullopt;
-    // The iterator frees itself at the end. (The decoder leaks about 1 KB in it when the
-    // optional pass skipped a word; nothing to free from here.)
-    std::vector<Segment> segments;
-    for (ps_seg_t *seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
-        Segment s;
-        s.word = ps_seg_word(seg);
-        ps_seg_frames(seg, &s.first, &s.last);
-        int32 ascr = 0, lscr = 0, lback = 0;
-        ps_seg_prob(seg, &ascr, &lscr, &lback);
-        s.ascr = ascr;
-        if (s.last >= s.first)
-            segments.push_back(s);
-    }
-    return segments;
 }
 
 // The words of the grammar as a chain of states; every word may be skipped when optional.
@@ -152,43 +101,11 @@ fsg_model_t *chain(ps_decoder_t *ps, const char *name, const std::vector<QByteAr
         if (optional)
             fsg_model_null_trans_add(fsg, i, i + 1, skip);
     }
-    const int phone = int(logmath_log(lmath, unknownPhoneProb) * lw);
-    for (const char *p : phoneWords) {
-        const int wid = fsg_model_word_add(fsg, p);
-        for (const int state : unchecked)
-            fsg_model_trans_add(fsg, state, state, phone, wid);
-    }
+    for (const int state : unchecked)
+        addPhoneLoop(ps, fsg, state, '#', unknownPhoneProb);
     if (optional)
         glist_free(fsg_model_null_trans_closure(fsg, nullptr));
     return fsg;
-}
-
-// Installs a search whose beams are wide enough that a path through the whole grammar is
-// never pruned away (a search reads the beams when it is made; the decoder's own stay).
-bool setWideFsg(ps_decoder_t *ps, const char *name, fsg_model_t *fsg) {
-    constexpr double wideBeam = 1e-200;
-    cmd_ln_t *config = ps_get_config(ps);
-    const char *beams[] = {"-beam", "-wbeam", "-pbeam"};
-    double saved[std::size(beams)];
-    for (size_t i = 0; i < std::size(beams); ++i) {
-        saved[i] = cmd_ln_float64_r(config, beams[i]);
-        cmd_ln_set_float64_r(config, beams[i], wideBeam);
-    }
-    const bool ready = ps_set_fsg(ps, name, fsg) == 0;
-    for (size_t i = 0; i < std::size(beams); ++i)
-        cmd_ln_set_float64_r(config, beams[i], saved[i]);
-    return ready;
-}
-
-// Prorated phone-loop score over frames first..last (see the top of the file).
-double loopScore(const std::vector<Segment> &phones, int first, int last) {
-    double sum = 0;
-    for (const Segment &p : phones) {
-        const int from = std::max(first, p.first), to = std::min(last, p.last);
-        if (to >= from)
-            sum += double(p.ascr) * (to - from + 1) / (p.last - p.first + 1);
-    }
-    return sum;
 }
 
 // Which grammar word each kept segment stands for. The optional pass keeps the words in the
@@ -227,11 +144,6 @@ std::vector<int> placesOf(const std::vector<Segment> &kept, const std::vector<QB
     return places;
 }
 
-bool grammarSafe(const QString &spelled) {
-    static const QRegularExpression plain(QStringLiteral("^[a-z]+('[a-z]+)*$"));
-    return plain.match(spelled).hasMatch();
-}
-
 } // namespace
 
 QString SpeechAligner::defaultModelDir() {
@@ -240,53 +152,12 @@ QString SpeechAligner::defaultModelDir() {
 }
 
 std::unique_ptr<SpeechAligner> SpeechAligner::create(QString *error, const QString &modelDir) {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return std::unique_ptr<SpeechAligner>();
-    };
-    const QDir dir(modelDir);
-    const QString hmm = dir.filePath(QStringLiteral("en-us"));
-    const QString dict = dir.filePath(QStringLiteral("cmudict-en-us.dict"));
-    if (!QFileInfo(hmm + QStringLiteral("/mdef")).isFile())
-        return fail(QStringLiteral("no acoustic model in %1").arg(hmm));
-    if (!QFileInfo(dict).isFile())
-        return fail(QStringLiteral("no pronunciation dictionary at %1").arg(dict));
-    const QByteArray hmmPath = QFile::encodeName(hmm), dictPath = QFile::encodeName(dict);
-    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE,                    //
-                                   "-hmm", hmmPath.constData(),                 //
-                                   "-dict", dictPath.constData(),               //
-                                   "-logfn", "/dev/null",                       //
-                                   "-remove_silence", "no", /* frames = time */ //
-                                   "-bestpath", "no",     /* segments as found */
-                                   "-allphone_ci", "yes", //
-                                   "-remove_noise", "no", //
-                                   "-beam", "1e-80",      //
-                                   "-wbeam", "1e-60",     //
-                                   "-pbeam", "1e-80",     //
-                                   nullptr);
-    if (!config)
-        return fail(QStringLiteral("the recogniser's settings were refused"));
-    ps_decoder_t *ps = ps_init(config);
-    cmd_ln_free_r(config);
+    ps_decoder_t *ps = createDecoder(modelDir, "#", error);
     if (!ps)
-        return fail(QStringLiteral("the speech model in %1 did not load").arg(modelDir));
-    for (const char *word : phoneWords) {
-        const QByteArray phone = QByteArray(word + 1).toUpper();
-        if (ps_add_word(ps, word, phone.constData(),
-                        word == phoneWords[std::size(phoneWords) - 1]) < 0) {
-            ps_free(ps);
-            return fail(QStringLiteral("the model has no phone %1").arg(QLatin1StringView(phone)));
-        }
-    }
-    if (ps_set_allphone(ps, phoneSearch, nullptr) < 0) {
-        ps_free(ps);
-        return fail(QStringLiteral("the phone loop could not be set up"));
-    }
+        return nullptr;
     std::unique_ptr<SpeechAligner> aligner(new SpeechAligner);
     aligner->m_ps = ps;
-    aligner->m_natsPerUnit =
-        std::log(logmath_get_base(ps_get_logmath(ps))) * double(1 << scoreShift);
+    aligner->m_natsPerUnit = natsPerUnit(ps);
     return aligner;
 }
 
@@ -363,6 +234,7 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
         return refuse(AnalysisFailure::Recogniser,
                       QStringLiteral("the recogniser needs 16 kHz audio"));
     const std::vector<short> pcm = pcm16(audio);
+    auto run = [&](const char *search) { return decode(m_ps, search, pcm.data(), pcm.size()); };
     if (pcm.size() < size_t(16000 / 10))
         return refuse(AnalysisFailure::TooShort, QStringLiteral("the recording is too short"));
     // Exact or near digital silence (a muted microphone) is not decoded: on it every model
@@ -382,7 +254,7 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
                       QStringLiteral("the sentence's grammar was refused"));
 
     // The forced pass's word segments, one per grammar word when it went through.
-    std::optional<std::vector<Segment>> forced = decode(m_ps, forcedSearch, pcm);
+    std::optional<std::vector<Segment>> forced = run(forcedSearch);
     if (forced) {
         std::erase_if(*forced, [](const Segment &s) { return isFiller(s.word); });
         const bool complete =
@@ -393,9 +265,8 @@ SpeechAnalysis SpeechAligner::analyse(const SpeechAudio &audio, const QString &s
             forced.reset();
     }
     result.aligned = forced.has_value();
-    std::optional<std::vector<Segment>> kept = decode(m_ps, optionalSearch, pcm);
-    const std::vector<Segment> phones =
-        decode(m_ps, phoneSearch, pcm).value_or(std::vector<Segment>());
+    std::optional<std::vector<Segment>> kept = run(optionalSearch);
+    const std::vector<Segment> phones = run(phoneSearch).value_or(std::vector<Segment>());
 
     auto measure = [&](AlignedWord &word, const Segment &s) {
         word.startMs = s.first * frameMs;

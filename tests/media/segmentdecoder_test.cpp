@@ -54,6 +54,15 @@ protected:
              {QStringLiteral("-c:a"), QStringLiteral("wmav2")});
         make(QStringLiteral("burst.wav"), 48000, 2,
              {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")});
+        make(QStringLiteral("burst.m4a"), 44100, 2,
+             {QStringLiteral("-c:a"), QStringLiteral("aac")});
+        // A film: a picture stream first, the sound second.
+        make(QStringLiteral("burst.mkv"), 48000, 2,
+             {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+              QStringLiteral("testsrc=size=64x48:rate=5:duration=60"), QStringLiteral("-map"),
+              QStringLiteral("1:v"), QStringLiteral("-map"), QStringLiteral("0:a"),
+              QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-c:a"),
+              QStringLiteral("libopus")});
     }
     static void TearDownTestSuite() { delete s_dir; }
 
@@ -156,6 +165,61 @@ TEST_F(Bursts, WholeFilesKeepTheirOwnRateAndTimeline) {
     QString error;
     EXPECT_TRUE(SegmentDecoder::decodeWholeNow(fixture("no-such.mp3"), &error).isEmpty());
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A whole recording for the aligner: 16 kHz 16-bit from any container, on the file's own
+// timeline, never longer than the audio, with progress up to the end and a way to stop.
+TEST_F(Bursts, WholeTracksComeAsSixteenKilohertzSamplesWithProgress) {
+    const struct {
+        const char *name;
+        double late; // the codec's delay the lesson player also hears
+    } formats[] = {{"burst.mp3", 0.0},
+                   {"burst.wav", 0.0},
+                   {"burst.wma", 0.046},
+                   {"burst.m4a", 0.0},
+                   {"burst.mkv", 0.0}};
+    for (const auto &f : formats) {
+        const QString path = file(f.name);
+        if (path.isEmpty())
+            GTEST_SKIP() << "ffmpeg could not make the fixtures";
+        SCOPED_TRACE(f.name);
+        std::vector<double> reported;
+        const SpeechTrack track = SegmentDecoder::decodeTrack(path, [&](double fraction) {
+            reported.push_back(fraction);
+            return true;
+        });
+        ASSERT_TRUE(track.error.isEmpty()) << track.error.toStdString();
+        EXPECT_FALSE(track.cancelled);
+        EXPECT_NEAR(track.seconds(), 60.0, 0.06);
+        std::vector<double> loud;
+        for (size_t i = 0; i < track.samples.size(); ++i) {
+            const double t = double(i) / rate;
+            if (std::abs(track.samples[i]) > 8000 && (loud.empty() || t - loud.back() > 1.0))
+                loud.push_back(t);
+        }
+        ASSERT_EQ(loud.size(), 2u);
+        EXPECT_NEAR(loud[0], 1.0 + f.late, 0.03);
+        EXPECT_NEAR(loud[1], 45.0 + f.late, 0.03);
+        ASSERT_GE(reported.size(), 3u);
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+        EXPECT_EQ(reported.back(), 1.0);
+    }
+
+    const QString mp3 = file("burst.mp3");
+    int calls = 0;
+    const SpeechTrack stopped =
+        SegmentDecoder::decodeTrack(mp3, [&](double) { return ++calls < 2; });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_TRUE(stopped.samples.empty());
+    EXPECT_FALSE(stopped.error.isEmpty());
+    EXPECT_EQ(calls, 2);
+
+    for (const QString &bad : {fixture("no-such.mp3"), QDir::tempPath()}) {
+        const SpeechTrack none = SegmentDecoder::decodeTrack(bad);
+        EXPECT_TRUE(none.samples.empty());
+        EXPECT_FALSE(none.error.isEmpty());
+        EXPECT_FALSE(none.cancelled);
+    }
 }
 
 // Whatever is wrong gives an empty clip and a reason, never a crash or a hang.
