@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cmath>
@@ -85,6 +86,17 @@ QStringView assEventText(QStringView event) {
         at = comma + 1;
     }
     return event.mid(at);
+}
+
+// The lines of a SubRip or WebVTT event's text, trimmed, empty ones left out.
+QStringList plainLines(const QString &text) {
+    QStringList lines;
+    for (QString line : text.split(u'\n')) {
+        line = line.simplified();
+        if (!line.isEmpty())
+            lines.append(line);
+    }
+    return lines;
 }
 
 struct TimedEvent {
@@ -288,6 +300,11 @@ TrackText readSubtitleTrack(const QString &path, int streamIndex) {
     qsizetype characters = 0;
     int refused = 0;
     bool decodedAny = false;
+    QString lastProblem;
+    // SubRip and WebVTT events are taken as they are, for the subtitle reader's own clean-up:
+    // FFmpeg's decoders keep the reading of ruby text and drop what they do not know.
+    const bool rawText = stream->codecpar->codec_id == AV_CODEC_ID_SUBRIP ||
+                         stream->codecpar->codec_id == AV_CODEC_ID_WEBVTT;
     while (av_read_frame(format, packet.get()) >= 0) {
         const std::unique_ptr<AVPacket, void (*)(AVPacket *)> unref(packet.get(), av_packet_unref);
         if (packet->stream_index != streamIndex) {
@@ -296,42 +313,62 @@ TrackText readSubtitleTrack(const QString &path, int streamIndex) {
         }
         if (packet->pts == AV_NOPTS_VALUE || timeBase <= 0)
             continue; // a packet without a time belongs nowhere on the timeline
-        AVSubtitle subtitle{};
-        int got = 0;
-        const int rc = avcodec_decode_subtitle2(codec.get(), &subtitle, &got, packet.get());
-        if (rc < 0) {
+        TimedEvent event;
+        const double at = double(packet->pts) * timeBase;
+        event.start = at;
+        if (packet->duration > 0)
+            event.end = at + double(packet->duration) * timeBase;
+        QString problem;
+        if (rawText) {
+            // Longer than any event can be in characters: no need to decode it to know.
+            if (packet->size <= maxEventCharacters * 4) {
+                QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+                const QString text = utf8(QByteArrayView(packet->data, packet->size));
+                if (utf8.hasError()) {
+                    problem = QStringLiteral("its text is not UTF-8");
+                } else if (text.size() <= maxEventCharacters) {
+                    characters += text.size();
+                    event.lines = plainLines(text);
+                }
+            }
+        } else {
+            AVSubtitle subtitle{};
+            int got = 0;
+            const int rc = avcodec_decode_subtitle2(codec.get(), &subtitle, &got, packet.get());
+            if (rc < 0) {
+                problem = ffmpegError(rc);
+            } else if (got) {
+                event.start = at + subtitle.start_display_time / 1000.0;
+                if (packet->duration <= 0 &&
+                    subtitle.end_display_time > subtitle.start_display_time &&
+                    subtitle.end_display_time != UINT32_MAX)
+                    event.end = at + subtitle.end_display_time / 1000.0;
+                for (unsigned r = 0; r < subtitle.num_rects; ++r) {
+                    const AVSubtitleRect *rect = subtitle.rects[r];
+                    QString text;
+                    if (rect->type == SUBTITLE_ASS && rect->ass)
+                        text = assEventText(QString::fromUtf8(rect->ass)).toString();
+                    else if (rect->type == SUBTITLE_TEXT && rect->text)
+                        text = QString::fromUtf8(rect->text);
+                    if (text.size() > maxEventCharacters)
+                        continue;
+                    characters += text.size();
+                    event.lines.append(assEventLines(text));
+                }
+                avsubtitle_free(&subtitle);
+            }
+        }
+        if (!problem.isEmpty()) {
             if (++refused > maxRefusedPackets)
                 return failed(QStringLiteral("%1: subtitle track %2 is broken (%3)")
                                   .arg(path)
                                   .arg(streamIndex)
-                                  .arg(ffmpegError(rc)));
+                                  .arg(problem));
+            lastProblem = problem;
             continue;
         }
         refused = 0;
         decodedAny = true;
-        if (!got)
-            continue;
-        TimedEvent event;
-        const double at = double(packet->pts) * timeBase;
-        event.start = at + subtitle.start_display_time / 1000.0;
-        if (packet->duration > 0)
-            event.end = at + double(packet->duration) * timeBase;
-        else if (subtitle.end_display_time > subtitle.start_display_time &&
-                 subtitle.end_display_time != UINT32_MAX)
-            event.end = at + subtitle.end_display_time / 1000.0;
-        for (unsigned r = 0; r < subtitle.num_rects; ++r) {
-            const AVSubtitleRect *rect = subtitle.rects[r];
-            QString text;
-            if (rect->type == SUBTITLE_ASS && rect->ass)
-                text = assEventText(QString::fromUtf8(rect->ass)).toString();
-            else if (rect->type == SUBTITLE_TEXT && rect->text)
-                text = QString::fromUtf8(rect->text);
-            if (text.size() > maxEventCharacters)
-                continue;
-            characters += text.size();
-            event.lines.append(assEventLines(text));
-        }
-        avsubtitle_free(&subtitle);
         if (characters > maxTrackCharacters)
             return failed(QStringLiteral("%1: subtitle track %2 holds more text than subtitles do")
                               .arg(path)
@@ -346,9 +383,10 @@ TrackText readSubtitleTrack(const QString &path, int streamIndex) {
         events.push_back(std::move(event));
     }
     if (!decodedAny && refused > 0)
-        return failed(QStringLiteral("%1: subtitle track %2 could not be decoded")
+        return failed(QStringLiteral("%1: subtitle track %2 could not be decoded (%3)")
                           .arg(path)
-                          .arg(streamIndex));
+                          .arg(streamIndex)
+                          .arg(lastProblem));
 
     // Times to the millisecond, as a subtitle file states them, from the first sound.
     const double zero = origin.seconds();

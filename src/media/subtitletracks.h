@@ -27,9 +27,10 @@ struct SubtitleStreams {
 
 SubtitleStreams listSubtitleStreams(const QString &path);
 
-// One subtitle event: its lines as shown, without ASS override blocks ({\i1}) and drawings,
-// "\N" taken as a line break and "\h" as a space. Other markup (SubRip's and WebVTT's tags
-// that FFmpeg leaves, entities) is still there, for the subtitle reader's own clean-up.
+// One subtitle event, its lines as shown. ASS, mov_text and the other formats lose their
+// markup here: override blocks ("{\i1}") and drawings go, "\N" breaks the line. SubRip and
+// WebVTT events come as the file has them, tags, entities and all, for the subtitle reader's
+// own clean-up, so that a track reads as the same subtitles in a file would.
 struct TrackCue {
     double start = 0; // seconds on the timeline of the sound convertToMp3 takes, >= 0
     double end = 0;   // > start

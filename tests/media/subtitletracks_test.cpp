@@ -49,28 +49,33 @@ TEST(SubtitleTracks, TextTracksGiveTheirCuesLineByLine) {
         int stream;
         std::vector<TrackCue> cues;
     } cases[] = {
-        // SubRip's tags are FFmpeg's ASS overrides by now.
-        {"two.mkv", 2, {{0.2, 0.9, {"Good morning."}}, {1.0, 1.8, {"How are you?", "I'm fine."}}}},
+        // SubRip and WebVTT keep their tags for the subtitle reader.
+        {"two.mkv",
+         2,
+         {{0.2, 0.9, {"<i>Good morning.</i>"}}, {1.0, 1.8, {"How are <b>you</b>?", "I'm fine."}}}},
         // Override blocks and drawings go, "\N" breaks the line.
         {"two.mkv",
          3,
          {{0.2, 0.9, {QStringLiteral("早上好，老师。")}},
           {1.0, 1.8, {QStringLiteral("你好吗？"), QStringLiteral("我很好, 谢谢。")}}}},
+        // mov_text's styles are FFmpeg's ASS overrides.
         {"movtext.mp4",
          2,
          {{0.2, 0.9, {"Good morning."}}, {1.0, 1.8, {"How are you?", "I'm fine."}}}},
         {"movtext.mp4",
          3,
          {{0.2, 0.9, {QStringLiteral("早上好。")}}, {1.0, 1.8, {QStringLiteral("你好吗？")}}}},
-        {"webvtt.webm", 2, {{0.2, 0.9, {"Good morning."}}, {1.0, 1.8, {"How are you?"}}}},
+        {"webvtt.webm",
+         2,
+         {{0.2, 0.9, {"<v Mary>Good <c.yellow>morning</c>.</v>"}}, {1.0, 1.8, {"How are you?"}}}},
         {"pictures.mkv",
          2,
-         {{0.2, 0.9, {"Good morning."}}, {1.0, 1.8, {"How are you?", "I'm fine."}}}},
+         {{0.2, 0.9, {"<i>Good morning.</i>"}}, {1.0, 1.8, {"How are <b>you</b>?", "I'm fine."}}}},
         // Every stream starts 3 s into the timeline, as a cut from a broadcast does: the
         // times are the sound's, where the MP3 has them.
         {"offset.mkv",
          1,
-         {{0.2, 0.9, {"Good morning."}}, {1.0, 1.8, {"How are you?", "I'm fine."}}}},
+         {{0.2, 0.9, {"<i>Good morning.</i>"}}, {1.0, 1.8, {"How are <b>you</b>?", "I'm fine."}}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.file) + " stream " + std::to_string(c.stream));
@@ -141,7 +146,7 @@ TEST(SubtitleTracks, WhatCannotBeReadGivesOneLineAndNoCues) {
         {video("two.mkv"), 1, "no subtitle track"}, // the audio
         {video("two.mkv"), 9, "no subtitle track"},
         {video("two.mkv"), -1, "no subtitle track"},
-        {video("gbk.mkv"), 1, "could not be decoded"}, // GBK bytes where UTF-8 belongs
+        {video("gbk.mkv"), 1, "not UTF-8"}, // GBK bytes where UTF-8 belongs
         {cut, 2, "holds no text"},
         {noise, 0, "not a video or audio file"},
         {dir.filePath(QStringLiteral("missing.mkv")), 0, "missing.mkv"},
