@@ -495,7 +495,7 @@ QString convertWithin(const QString &from, const QString &to, bool fillGaps, dou
                       const ConversionProgress &progress);
 } // namespace
 
-AudioFileFacts probeAudioFile(const QString &path) {
+AudioFileFacts probeAudioFile(const QString &path, const ConversionProgress &progress) {
     const FfmpegLogScope log;
     Input input = openInput(path);
     if (!input.error.isEmpty())
@@ -508,11 +508,16 @@ AudioFileFacts probeAudioFile(const QString &path) {
     // from the bit rate. Decoding every frame tells how much audio there really is.
     const double stated = knownSeconds(input);
     double decoded = 0;
-    facts.error = decodeAll(input, path, [&decoded](const AVFrame *frame) {
-        if (frame->sample_rate > 0)
-            decoded += double(frame->nb_samples) / frame->sample_rate;
-        return QString();
-    });
+    facts.error = decodeAll(
+        input, path,
+        [&decoded](const AVFrame *frame) {
+            if (frame->sample_rate > 0)
+                decoded += double(frame->nb_samples) / frame->sample_rate;
+            return QString();
+        },
+        progress);
+    if (facts.error == stoppedError)
+        return {0, false, facts.error};
     if (facts.error.isEmpty() && decoded <= 0)
         facts.error = QStringLiteral("%1: no audio could be decoded").arg(path);
     facts.error = log.explained(facts.error);

@@ -19,8 +19,10 @@ struct AudioFileFacts {
 // container's, unless decoding found a different amount of audio (a file cut short keeps
 // the length of the whole in its header): then it is what was decoded. An MP3's stated length
 // includes the encoder's delay and padding (some 50 ms at 44.1 kHz, up to 0.2 s at 8 kHz).
-// A file whose audio cannot be decoded at all is an error.
-AudioFileFacts probeAudioFile(const QString &path);
+// A file whose audio cannot be decoded at all is an error. progress is as convertToMp3's
+// (below): the sound of a film takes a while to decode.
+using ConversionProgress = std::function<bool(double fraction)>;
+AudioFileFacts probeAudioFile(const QString &path, const ConversionProgress &progress = {});
 
 // Decodes the audio of from and encodes it as an MP3 file at to (replacing a file there):
 // mono or stereo as the source (more channels are mixed down to two), at the source's
@@ -35,6 +37,5 @@ AudioFileFacts probeAudioFile(const QString &path);
 // false the conversion stops at once, the passing file goes, to is as it was and the error is
 // "stopped". A damaged file is read a second time (see damage), and the fraction then starts
 // over.
-using ConversionProgress = std::function<bool(double fraction)>;
 QString convertToMp3(const QString &from, const QString &to, QString *damage = nullptr,
                      const ConversionProgress &progress = {});

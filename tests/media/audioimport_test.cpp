@@ -263,6 +263,10 @@ TEST(AudioImport, AConversionStoppedLeavesTheTargetAsItWas) {
         // No passing file is left beside the target.
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
+    // Measuring a film's sound decodes all of it, and stops as well.
+    const AudioFileFacts probed = probeAudioFile(from, [](double) { return false; });
+    EXPECT_EQ(probed.error, QStringLiteral("stopped"));
+    EXPECT_EQ(probed.seconds, 0);
 }
 
 } // namespace
