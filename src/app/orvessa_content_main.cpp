@@ -1,5 +1,5 @@
 #include "content/contenttool.h"
-#include "media/audioimport.h"
+#include "importing/importtools.h"
 #include "media/segmentdecoder.h"
 #include "speech/feedbackanalyser.h"
 #include "speech/feedbackreport.h"
@@ -88,17 +88,8 @@ int main(int argc, char **argv) {
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    // import reads and converts audio through FFmpeg.
-    AudioTools audio;
-    audio.probe = [](const QString &path) {
-        const AudioFileFacts facts = probeAudioFile(path);
-        return AudioFacts{facts.seconds, facts.isMp3, facts.error};
-    };
-    auto damage = std::make_shared<QString>();
-    audio.convertToMp3 = [damage](const QString &from, const QString &to) {
-        return convertToMp3(from, to, damage.get());
-    };
-    audio.conversionNote = [damage] { return *damage; };
+    // import reads and converts audio through FFmpeg and finds a text's sentences in it.
+    const AudioTools audio = lessonImportTools();
     // feedback and check --speech judge recordings as the follow-read page does.
     auto run = std::make_shared<SpeechRun>();
     SpeechTools speech;

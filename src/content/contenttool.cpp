@@ -37,7 +37,8 @@ const char *const usage = "usage: orvessa-content lesson FILE [--json] | booklis
                           "settings FILE --program orvessa|mini [--json] | results FILE [--json] | "
                           "check DIR [--user-data DIR] [--speech] | "
                           "import DIR --book TITLE --name LESSON_NAME --audio AUDIO "
-                          "--subtitles SUBS [--chinese SUBS2] | "
+                          "[--subtitles SUBS | --text TEXT] [--chinese SUBS2|TEXT2] "
+                          "[--english-track N] [--chinese-track N|none] | "
                           "shift FILE --by SECONDS [--from N] [--to M] [--audio AUDIO] | "
                           "feedback --sentence TEXT MODEL RECORDING... [--json] | "
                           "feedback --batch FILE [--json]";
@@ -751,14 +752,21 @@ private:
     int m_models = 0; // sentences whose model was analysed
 };
 
-// import DIR --book TITLE --name LESSON_NAME --audio AUDIO --subtitles SUBS [--chinese SUBS2]
+// import DIR --book TITLE --name LESSON_NAME --audio AUDIO [--subtitles SUBS | --text TEXT]
+//        [--chinese SUBS2|TEXT2] [--english-track N] [--chinese-track N|none]
 int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
               const AudioTools &audio) {
     ImportRequest request;
+    QString text, englishTrack, chineseTrack;
     const std::pair<const char16_t *, QString *> options[] = {
-        {u"--book", &request.book},       {u"--name", &request.name},
-        {u"--audio", &request.audio},     {u"--subtitles", &request.subtitles},
+        {u"--book", &request.book},
+        {u"--name", &request.name},
+        {u"--audio", &request.audio},
+        {u"--subtitles", &request.subtitles},
+        {u"--text", &text},
         {u"--chinese", &request.chinese},
+        {u"--english-track", &englishTrack},
+        {u"--chinese-track", &chineseTrack},
     };
     auto usageError = [&](const QString &error) {
         err << "orvessa-content: " << error << "; " << usage << '\n';
@@ -782,10 +790,42 @@ int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
     }
     if (request.dir.isEmpty())
         return usageError(QStringLiteral("import needs a DIR"));
-    for (const auto &[name, value] : options) {
-        if (value->isNull() && name != std::u16string_view(u"--chinese"))
-            return usageError(QStringLiteral("import needs %1").arg(QString::fromUtf16(name)));
+    for (const QString *required : {&request.book, &request.name, &request.audio}) {
+        if (required->isNull()) {
+            const auto named = std::find_if(std::begin(options), std::end(options),
+                                            [&](const auto &o) { return o.second == required; });
+            return usageError(
+                QStringLiteral("import needs %1").arg(QString::fromUtf16(named->first)));
+        }
     }
+    if (!request.subtitles.isNull() && !text.isNull())
+        return usageError(QStringLiteral("give either --subtitles or --text"));
+    if (!text.isNull()) {
+        request.subtitles = text;
+        request.kind = TextKind::Plain;
+    } else if (!request.subtitles.isNull()) {
+        request.kind = TextKind::Subtitles;
+    }
+    const auto track = [&](const QString &value, bool noneAllowed, int *stream) {
+        if (value.isNull())
+            return true;
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        if (ok && number >= 0)
+            *stream = number;
+        else if (value == u"none" && noneAllowed)
+            *stream = ImportRequest::noTrack;
+        else
+            return false;
+        return true;
+    };
+    if (!track(englishTrack, false, &request.englishTrack))
+        return usageError(QStringLiteral("--english-track needs a stream number"));
+    if (!track(chineseTrack, true, &request.chineseTrack))
+        return usageError(QStringLiteral("--chinese-track needs a stream number or \"none\""));
+    if (!request.subtitles.isNull() && (!englishTrack.isNull() || !chineseTrack.isNull()))
+        return usageError(QStringLiteral("the tracks are read only when no --subtitles or --text "
+                                         "is given"));
     DataPlaces::prepareStandardUserFolder(request.dir);
     const ImportResult result = importLesson(request, audio);
     if (!result.error.isEmpty()) {
@@ -794,6 +834,13 @@ int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
     }
     for (const QString &note : result.notes)
         err << "orvessa-content: note: " << note << '\n';
+    if (!result.doubtful.empty()) {
+        QStringList numbers;
+        for (const int number : result.doubtful)
+            numbers << QString::number(number);
+        err << "orvessa-content: note: the times of these sentences may be off, check them: "
+            << numbers.join(QStringLiteral(", ")) << '\n';
+    }
     out << result.lessonPath << '\n';
     return 0;
 }

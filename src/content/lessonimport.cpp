@@ -3,6 +3,7 @@
 #include "caretlist.h"
 #include "contentpaths.h"
 #include "files/filebytes.h"
+#include "plaintext.h"
 #include "resultstext.h"
 #include "richtext.h"
 #include "sentencetable.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -27,26 +29,76 @@ QString seconds(double value) {
     return QString::number(std::round(value * 1000) / 1000, 'f', 3);
 }
 
+// Why the sentences cannot be had: one English line for the tool and one Chinese line for the
+// window.
+struct Problem {
+    QString error;
+    QString learnerError;
+};
+
+// The line a reader's error names ("line 12: ..."), 0 when it names none.
+int lineOf(const QString &error) {
+    static const QRegularExpression line(QStringLiteral("(?:^|: )line (\\d+)[: ]"));
+    const QRegularExpressionMatch match = line.match(error);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+// A problem in a file of sentences, named in Chinese by the line at fault when there is one.
+Problem fileProblem(const QString &path, const QString &error, const QString &what) {
+    const int line = lineOf(error);
+    const QString name = QFileInfo(path).fileName();
+    return {path + QStringLiteral(": ") + error,
+            line > 0 ? QStringLiteral("%1“%2”第 %3 行有误，无法导入。").arg(what, name).arg(line)
+                     : QStringLiteral("%1“%2”无法读取或没有可用的句子。").arg(what, name)};
+}
+
 // The subtitle file's cues, or why there are none.
 struct Cues {
     std::vector<SubtitleCue> cues;
-    QString error;
+    Problem problem;
 };
 
-Cues readCues(const QString &path, double audioSeconds) {
-    const FileBytes file = readFileBytes(path);
-    if (!file.error.isEmpty())
-        return {{}, path + QStringLiteral(": ") + file.error};
-    const QString text = decodeSubtitleText(file.bytes);
-    const std::optional<SubtitleFormat> format = subtitleFormatOf(path, text);
-    if (!format)
-        return {{}, path + QStringLiteral(": not SubRip, WebVTT or LRC subtitles")};
-    SubtitleParse parsed = parseSubtitles(text, *format, audioSeconds);
+Cues parsedCues(const QString &path, const QString &text, SubtitleFormat format,
+                double audioSeconds) {
+    SubtitleParse parsed = parseSubtitles(text, format, audioSeconds);
     if (!parsed.error.isEmpty())
-        return {{}, path + QStringLiteral(": ") + parsed.error};
-    if (parsed.cues.empty())
-        return {{}, path + QStringLiteral(": no cue found")};
+        return {{}, fileProblem(path, parsed.error, QStringLiteral("字幕"))};
+    if (parsed.cues.empty()) {
+        return {{},
+                {path + QStringLiteral(": no cue found"),
+                 QStringLiteral("字幕“%1”里没有字幕条。").arg(QFileInfo(path).fileName())}};
+    }
     return {std::move(parsed.cues), {}};
+}
+
+// A text file's characters, or why it cannot be read.
+struct TextFile {
+    QString text;
+    Problem problem;
+};
+
+TextFile readText(const QString &path) {
+    const FileBytes file = readFileBytes(path);
+    if (!file.error.isEmpty()) {
+        return {{},
+                {path + QStringLiteral(": ") + file.error,
+                 QStringLiteral("无法读取文件“%1”。").arg(QFileInfo(path).fileName())}};
+    }
+    return {decodeSubtitleText(file.bytes), {}};
+}
+
+Cues readCues(const QString &path, double audioSeconds) {
+    const TextFile file = readText(path);
+    if (!file.problem.error.isEmpty())
+        return {{}, file.problem};
+    const std::optional<SubtitleFormat> format = subtitleFormatOf(path, file.text);
+    if (!format) {
+        return {
+            {},
+            {path + QStringLiteral(": not SubRip, WebVTT or LRC subtitles"),
+             QStringLiteral("“%1”不是 SRT、VTT 或 LRC 字幕。").arg(QFileInfo(path).fileName())}};
+    }
+    return parsedCues(path, file.text, *format, audioSeconds);
 }
 
 // A cue text that would cut its record open.
@@ -197,8 +249,21 @@ QString resultsWithLesson(const std::optional<QString> &fileText, const QStringL
     return u'^' + kept.join(u'^') + u'^';
 }
 
-ImportResult failure(const QString &error) {
-    return {{}, error, {}};
+ImportResult failure(const QString &error, const QString &learnerError) {
+    ImportResult result;
+    result.error = error;
+    result.learnerError = learnerError;
+    return result;
+}
+
+ImportResult failure(const Problem &problem) {
+    return failure(problem.error, problem.learnerError);
+}
+
+ImportResult stopped() {
+    ImportResult result = failure(QStringLiteral("stopped"), QStringLiteral("导入已取消。"));
+    result.cancelled = true;
+    return result;
 }
 
 // Overlaps are told one by one up to this many, then counted.
@@ -297,46 +362,297 @@ QString aboutAudio(const QString &audio, const QString &error) {
 }
 } // namespace
 
-ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
-                          const std::function<bool(int renamed)> &afterRename) {
-    if (!isSafeBookTitle(request.book))
-        return failure(QStringLiteral("\"%1\" is not a safe book title").arg(request.book));
-    if (request.name.isEmpty())
-        return failure(QStringLiteral("the lesson name is empty"));
-    if (request.name.contains(u'^'))
-        return failure(QStringLiteral("the lesson name holds \"^\", which separates lessons"));
-    for (const QChar c : request.name) {
-        if (c == u'\n' || c == u'\r')
-            return failure(QStringLiteral("the lesson name holds a line break"));
-    }
-    if (!QFileInfo(request.dir).isDir())
-        return failure(request.dir + QStringLiteral(": not a directory"));
-    if (!audio.probe || !audio.convertToMp3)
-        return failure(QStringLiteral("this build cannot read audio"));
+namespace {
 
-    const AudioFacts facts = audio.probe(request.audio);
-    if (!facts.error.isEmpty())
-        return failure(aboutAudio(request.audio, facts.error));
-    Cues english = readCues(request.subtitles, facts.seconds);
-    if (!english.error.isEmpty())
-        return failure(english.error);
+// Progress of one step mapped onto its share [from, to] of the whole import. Remembers a
+// request to stop, so that a step that gives up for another reason is not taken for one.
+class StepProgress {
+public:
+    explicit StepProgress(const ImportProgress &whole) : m_whole(whole) {}
+
+    ImportProgress step(double from, double to) {
+        return [this, from, to](double fraction) {
+            if (m_stopped)
+                return false;
+            if (m_whole && !m_whole(from + (to - from) * std::clamp(fraction, 0.0, 1.0)))
+                m_stopped = true;
+            return !m_stopped;
+        };
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    const ImportProgress &m_whole;
+    bool m_stopped = false;
+};
+
+// The lesson's sentences with their times, from whichever source the request names.
+struct Sentences {
+    std::vector<SubtitleCue> cues;
+    Problem problem;
+    QStringList notes;
+    std::vector<int> doubtful; // indexes into cues
+};
+
+QString shortened(const QString &sentence) {
+    constexpr int shown = 40;
+    return sentence.size() <= shown ? sentence : sentence.left(shown) + u'…';
+}
+
+// A plain text's sentences, found in the audio.
+Sentences alignedSentences(const ImportRequest &request, const QString &text,
+                           const AudioTools &audio, const ImportProgress &progress) {
+    Sentences out;
+    if (!audio.alignText) {
+        out.problem = {QStringLiteral("this build cannot find sentences in audio"),
+                       QStringLiteral("这个版本无法从音频中找出句子，请改用字幕文件。")};
+        return out;
+    }
+    PlainSplit split;
+    if (request.chinese.isEmpty()) {
+        split = splitPlainText(text);
+    } else {
+        const TextFile chinese = readText(request.chinese);
+        if (!chinese.problem.error.isEmpty()) {
+            out.problem = chinese.problem;
+            return out;
+        }
+        split = pairPlainTexts(text, chinese.text);
+    }
+    if (!split.error.isEmpty()) {
+        out.problem = fileProblem(request.subtitles, split.error, QStringLiteral("文本"));
+        return out;
+    }
+    // Chinese lines with no English before them (a Chinese heading) cannot be heard.
+    std::vector<PlainSentence> spoken;
+    for (PlainSentence &sentence : split.sentences) {
+        if (!sentence.english.isEmpty())
+            spoken.push_back(std::move(sentence));
+    }
+    if (spoken.size() < split.sentences.size()) {
+        out.notes << QStringLiteral("%1 Chinese lines with no English line before them were "
+                                    "left out")
+                         .arg(split.sentences.size() - spoken.size());
+    }
+    if (spoken.empty()) {
+        out.problem = {request.subtitles + QStringLiteral(": no English sentence"),
+                       QStringLiteral("文本“%1”里没有英文句子。")
+                           .arg(QFileInfo(request.subtitles).fileName())};
+        return out;
+    }
+    if (spoken.size() > size_t(SentenceTable::maxSentences)) {
+        out.problem = {QStringLiteral("the text holds %1 sentences, but a lesson holds at most %2; "
+                                      "split it into several lessons")
+                           .arg(spoken.size())
+                           .arg(SentenceTable::maxSentences),
+                       QStringLiteral("文本有 %1 句，一课最多 %2 句，请分成几课导入。")
+                           .arg(spoken.size())
+                           .arg(SentenceTable::maxSentences)};
+        return out;
+    }
+    QStringList english;
+    for (const PlainSentence &sentence : spoken)
+        english << sentence.english;
+    const TextTiming timing = audio.alignText(request.audio, english, progress);
+    if (!timing.error.isEmpty()) {
+        out.problem = {request.audio + QStringLiteral(": ") + timing.error,
+                       QStringLiteral("无法在音频中找到文本的句子：音频和文本对不上。")};
+        return out;
+    }
+    if (timing.sentences.size() != spoken.size()) {
+        out.problem = {QStringLiteral("the aligner gave %1 times for %2 sentences")
+                           .arg(timing.sentences.size())
+                           .arg(spoken.size()),
+                       QStringLiteral("无法在音频中找到文本的句子。")};
+        return out;
+    }
+    out.notes << timing.notes;
+    QStringList missing;
+    for (size_t i = 0; i < spoken.size(); ++i) {
+        const SentenceTiming &time = timing.sentences[i];
+        if (!time.found) {
+            missing << QStringLiteral("%1 \"%2\"").arg(i + 1).arg(shortened(spoken[i].english));
+            continue;
+        }
+        if (time.doubtful)
+            out.doubtful.push_back(int(out.cues.size()));
+        out.cues.push_back({std::round(time.start * 1000) / 1000,
+                            std::round(time.end * 1000) / 1000, spoken[i].english,
+                            spoken[i].chinese, int(i) + 1});
+    }
+    if (!missing.isEmpty()) {
+        out.notes << QStringLiteral("not found in the audio, left out: sentence ") +
+                         missing.join(QStringLiteral(", sentence "));
+    }
+    if (out.cues.empty()) {
+        out.problem = {request.audio + QStringLiteral(": no sentence of the text was found in it"),
+                       QStringLiteral("音频里没有找到文本中的任何句子：音频和文本对不上。")};
+    }
+    return out;
+}
+
+// The audio file's own subtitle tracks as cues.
+Sentences trackSentences(const ImportRequest &request, double seconds, const AudioTools &audio) {
+    Sentences out;
+    const QString name = QFileInfo(request.audio).fileName();
+    const std::vector<EmbeddedTrack> tracks =
+        audio.subtitleTracks ? audio.subtitleTracks(request.audio) : std::vector<EmbeddedTrack>{};
+    const auto byStream = [&](int stream) {
+        return std::find_if(tracks.begin(), tracks.end(),
+                            [&](const EmbeddedTrack &t) { return t.stream == stream; });
+    };
+    const auto firstText = [&](auto &&wanted, int other) {
+        return std::find_if(tracks.begin(), tracks.end(), [&](const EmbeddedTrack &t) {
+            return t.text && t.stream != other && wanted(t);
+        });
+    };
+    auto english = request.englishTrack == ImportRequest::autoTrack
+                       ? firstText([](const EmbeddedTrack &t) { return t.english; }, -1)
+                       : byStream(request.englishTrack);
+    if (request.englishTrack == ImportRequest::autoTrack && english == tracks.end())
+        english = firstText([](const EmbeddedTrack &t) { return !t.chinese; }, -1);
+    if (english == tracks.end()) {
+        out.problem = {
+            request.audio + QStringLiteral(": no subtitle file given and no text "
+                                           "subtitle track in it"),
+            QStringLiteral("请选择字幕或文本文件（“%1”里没有可用的字幕轨）。").arg(name)};
+        return out;
+    }
+    auto chinese = tracks.end();
+    if (request.chineseTrack == ImportRequest::autoTrack)
+        chinese = firstText([](const EmbeddedTrack &t) { return t.chinese; }, english->stream);
+    else if (request.chineseTrack != ImportRequest::noTrack)
+        chinese = byStream(request.chineseTrack);
+    const auto read = [&](const EmbeddedTrack &track) -> Cues {
+        const QString shown =
+            QStringLiteral("%1 (subtitle stream %2)").arg(request.audio).arg(track.stream);
+        if (!track.text) {
+            return {{},
+                    {shown + QStringLiteral(": a picture track (%1), not text").arg(track.codec),
+                     QStringLiteral("所选字幕轨是图像字幕，无法取出文字。")}};
+        }
+        QString error;
+        const QString text =
+            audio.readTrack ? audio.readTrack(request.audio, track.stream, &error) : QString();
+        if (text.isEmpty()) {
+            return {{},
+                    {shown + QStringLiteral(": ") +
+                         (error.isEmpty() ? QStringLiteral("cannot be read") : error),
+                     QStringLiteral("无法读取“%1”里的字幕轨。").arg(name)}};
+        }
+        return parsedCues(shown, text, SubtitleFormat::SubRip, seconds);
+    };
+    Cues cues = read(*english);
+    if (!cues.problem.error.isEmpty()) {
+        out.problem = cues.problem;
+        return out;
+    }
+    out.cues = std::move(cues.cues);
+    if (chinese != tracks.end()) {
+        const Cues second = read(*chinese);
+        if (!second.problem.error.isEmpty()) {
+            out.problem = second.problem;
+            return out;
+        }
+        out.cues = mergeChinese(std::move(out.cues), second.cues);
+    }
+    return out;
+}
+
+Sentences sentencesOf(const ImportRequest &request, double seconds, const AudioTools &audio,
+                      const ImportProgress &progress) {
+    if (request.subtitles.isEmpty())
+        return trackSentences(request, seconds, audio);
+    const TextFile file = readText(request.subtitles);
+    if (!file.problem.error.isEmpty())
+        return {{}, file.problem, {}, {}};
+    const std::optional<SubtitleFormat> format =
+        request.kind == TextKind::Plain ? std::nullopt
+                                        : subtitleFormatOf(request.subtitles, file.text);
+    if (!format && request.kind == TextKind::Subtitles)
+        return {{}, readCues(request.subtitles, seconds).problem, {}, {}};
+    if (!format)
+        return alignedSentences(request, file.text, audio, progress);
+    Cues english = parsedCues(request.subtitles, file.text, *format, seconds);
+    if (!english.problem.error.isEmpty())
+        return {{}, english.problem, {}, {}};
     if (!request.chinese.isEmpty()) {
-        const Cues chinese = readCues(request.chinese, facts.seconds);
-        if (!chinese.error.isEmpty())
-            return failure(chinese.error);
+        const Cues chinese = readCues(request.chinese, seconds);
+        if (!chinese.problem.error.isEmpty())
+            return {{}, chinese.problem, {}, {}};
         english.cues = mergeChinese(std::move(english.cues), chinese.cues);
     }
-    for (const SubtitleCue &cue : english.cues) {
+    return {std::move(english.cues), {}, {}, {}};
+}
+
+} // namespace
+
+ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
+                          const std::function<bool(int renamed)> &afterRename) {
+    if (!isSafeBookTitle(request.book)) {
+        return failure(QStringLiteral("\"%1\" is not a safe book title").arg(request.book),
+                       QStringLiteral("书名“%1”不能用作文件夹名，请换一个。").arg(request.book));
+    }
+    if (request.name.isEmpty())
+        return failure(QStringLiteral("the lesson name is empty"), QStringLiteral("请填写课名。"));
+    if (request.name.contains(u'^')) {
+        return failure(QStringLiteral("the lesson name holds \"^\", which separates lessons"),
+                       QStringLiteral("课名里不能有“^”。"));
+    }
+    for (const QChar c : request.name) {
+        if (c == u'\n' || c == u'\r') {
+            return failure(QStringLiteral("the lesson name holds a line break"),
+                           QStringLiteral("课名不能分行。"));
+        }
+    }
+    if (!QFileInfo(request.dir).isDir()) {
+        return failure(request.dir + QStringLiteral(": not a directory"),
+                       QStringLiteral("找不到保存课程的文件夹。"));
+    }
+    if (!audio.probe || !audio.convertToMp3) {
+        return failure(QStringLiteral("this build cannot read audio"),
+                       QStringLiteral("这个版本无法读取音频。"));
+    }
+    const QString audioName = QFileInfo(request.audio).fileName();
+    StepProgress progress(request.progress);
+    const bool aligning = !request.subtitles.isEmpty() && request.kind != TextKind::Subtitles;
+    // Finding the sentences takes about as long as converting the audio.
+    const double sentencesShare = aligning ? 0.5 : 0.0;
+
+    const AudioFacts facts = audio.probe(request.audio);
+    if (!facts.error.isEmpty()) {
+        return failure(aboutAudio(request.audio, facts.error),
+                       QStringLiteral("无法读取音频文件“%1”。").arg(audioName));
+    }
+    Sentences sentences =
+        sentencesOf(request, facts.seconds, audio, progress.step(0, sentencesShare));
+    if (progress.stopped())
+        return stopped();
+    if (!sentences.problem.error.isEmpty())
+        return failure(sentences.problem);
+    for (const SubtitleCue &cue : sentences.cues) {
         const QString bad = breakingCharacter(cue);
         if (!bad.isEmpty()) {
             return failure(QStringLiteral("%1 holds \"%2\", which the lesson format uses to "
                                           "separate sentences")
-                               .arg(cueAt(cue), bad));
+                               .arg(cueAt(cue), bad),
+                           QStringLiteral("第 %1 条字幕含有“%2”，课程文件不能保存这个字符。")
+                               .arg(cue.number)
+                               .arg(bad));
         }
     }
-    QStringList cueNotes;
-    if (const QString error = settleCues(english.cues, facts.seconds, cueNotes); !error.isEmpty())
-        return failure(request.subtitles + QStringLiteral(": ") + error);
+    QStringList cueNotes = sentences.notes;
+    // Aligned sentences are already in order; their order is kept as the doubtful list counts
+    // on it.
+    if (const QString error = settleCues(sentences.cues, facts.seconds, cueNotes);
+        !error.isEmpty()) {
+        return failure(request.subtitles + QStringLiteral(": ") + error,
+                       sentences.cues.size() > size_t(SentenceTable::maxSentences)
+                           ? QStringLiteral("字幕有 %1 条，一课最多 %2 句，请分成几课导入。")
+                                 .arg(sentences.cues.size())
+                                 .arg(SentenceTable::maxSentences)
+                           : QStringLiteral("有字幕条在音频结束之后开始，字幕和音频对不上。"));
+    }
 
     const QString root = QDir(request.dir).absolutePath();
     // What killed imports and saves left here before; a list moved aside by an older
@@ -346,14 +662,18 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
     const QString listPath = path(ContentFile::bookList(request.book));
     const QString resultsPath = path(ContentFile::results(request.book));
     const ExistingText list = readExisting(listPath);
+    const QString unreadableBook =
+        QStringLiteral("无法读取书“%1”的课程列表或成绩文件。").arg(request.book);
     if (!list.error.isEmpty())
-        return failure(list.error);
+        return failure(list.error, unreadableBook);
     const ExistingText results = readExisting(resultsPath);
     if (!results.error.isEmpty())
-        return failure(results.error);
+        return failure(results.error, unreadableBook);
     const QStringList names = list.text ? splitCaretList(*list.text) : QStringList();
-    if (names.size() >= maxLessons)
-        return failure(listPath + QStringLiteral(": the book is full"));
+    if (names.size() >= maxLessons) {
+        return failure(listPath + QStringLiteral(": the book is full"),
+                       QStringLiteral("书“%1”已满，请换一本书。").arg(request.book));
+    }
     const int number = int(names.size()) + 1;
     const QString lessonPath = path(ContentFile::lessonText(request.book, number));
     const QString soundPath =
@@ -369,15 +689,17 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
         if (!there.exists() && !there.isSymLink())
             continue;
         if (!there.isFile() || there.isSymLink())
-            return failure(target +
-                           QStringLiteral(": already there and not a plain file, but the "
-                                          "lesson-name list names only %1 lessons; not overwritten")
-                               .arg(names.size()));
+            return failure(
+                target + QStringLiteral(": already there and not a plain file, but the "
+                                        "lesson-name list names only %1 lessons; not "
+                                        "overwritten")
+                             .arg(names.size()),
+                QStringLiteral("书“%1”的文件夹里有挡路的文件，无法保存新课。").arg(request.book));
         result.notes << target + QStringLiteral(" was not in the lesson-name list (an import that "
                                                 "did not finish?); replaced");
     }
 
-    const EncodedContent lesson = encodeContent(lessonTextOf(english.cues));
+    const EncodedContent lesson = encodeContent(lessonTextOf(sentences.cues));
     if (lesson.utf8)
         result.notes << QStringLiteral("some characters have no GBK code: the lesson is "
                                        "written as UTF-8 with a byte-order mark");
@@ -391,6 +713,8 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
     // sound and text are there, and the results come before the list that needs them.
     Transaction files;
     QString error;
+    QString learnerError =
+        QStringLiteral("无法保存新课（磁盘已满或没有写入权限？），没有留下任何文件。");
     if (!files.prepareFolder(soundPath))
         error = soundPath + QStringLiteral(": cannot create its folder");
     if (error.isEmpty()) {
@@ -399,9 +723,12 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
             if (!QFile::copy(request.audio, staged))
                 error = soundPath + QStringLiteral(": cannot copy the audio there");
         } else {
-            error = audio.convertToMp3(request.audio, staged);
+            error = audio.convertToMp3(request.audio, staged, progress.step(sentencesShare, 1));
+            if (progress.stopped())
+                return stopped();
             if (!error.isEmpty()) {
                 error = aboutAudio(request.audio, error);
+                learnerError = QStringLiteral("无法转换音频文件“%1”。").arg(audioName);
             } else if (audio.conversionNote) {
                 const QString note = audio.conversionNote();
                 if (!note.isEmpty())
@@ -417,8 +744,12 @@ ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
         error = files.stageBytes(listPath, encodeContent(newList).bytes);
     if (error.isEmpty())
         error = files.commit(afterRename);
-    if (!error.isEmpty())
-        return failure(error);
+    if (!error.isEmpty()) {
+        return failure(error, learnerError);
+    }
     result.lessonPath = lessonPath;
+    result.doubtful.reserve(sentences.doubtful.size());
+    for (const int index : sentences.doubtful)
+        result.doubtful.push_back(index + 1);
     return result;
 }

@@ -57,7 +57,7 @@ protected:
             facts.isMp3 = path.endsWith(u".mp3");
             return facts;
         };
-        tools.convertToMp3 = [this](const QString &, const QString &to) {
+        tools.convertToMp3 = [this](const QString &, const QString &to, const ImportProgress &) {
             ++conversions;
             if (failConversion)
                 return QStringLiteral("the encoder failed");
@@ -67,9 +67,13 @@ protected:
     }
     QString file(const char *name) { return work.filePath(QString::fromUtf8(name)); }
     ImportRequest request(const char *audio = "audio.mp3", const char *subs = "a.srt") {
-        return {
-            dir.path(), QStringLiteral("播客"), QStringLiteral("第三集"), file(audio), file(subs),
-            {}};
+        ImportRequest r;
+        r.dir = dir.path();
+        r.book = QStringLiteral("播客");
+        r.name = QStringLiteral("第三集");
+        r.audio = file(audio);
+        r.subtitles = file(subs);
+        return r;
     }
 
     QTemporaryDir dir, work;
@@ -122,6 +126,7 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
     write(file("star.srt"), "1\n00:00:01,000 --> 00:00:02,000\nFine.\n\n"
                             "2\n00:00:03,000 --> 00:00:04,000\nFive * stars\n");
     write(file("empty.srt"), "\n\n");
+    write(file("badtime.srt"), "1\n00:00:01,000 --> 00:00:0x,000\nFine.\n");
     write(file("late.srt"), "1\n00:00:01,000 --> 00:00:02,000\nFine.\n\n"
                             "2\n00:00:30,000 --> 00:00:31,000\nToo late.\n");
     QByteArray many;
@@ -135,21 +140,32 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
     // Not in the list, and not a file an import could replace.
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Sound/播客/3.mp3"))));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
+    // Each refusal also has its line for the window, in Chinese, naming what is at fault.
     struct Case {
         std::function<void(ImportRequest &)> change;
         const char *message;
+        const char *learner;
     } cases[] = {
-        {[](ImportRequest &r) { r.book = QStringLiteral("../escape"); }, "not a safe book title"},
-        {[](ImportRequest &r) { r.name = QStringLiteral("a^b"); }, "holds \"^\""},
-        {[this](ImportRequest &r) { r.audio = file("missing.mp3"); }, "no such file"},
-        {[this](ImportRequest &r) { r.subtitles = file("empty.srt"); }, "no cue"},
-        {[this](ImportRequest &r) { r.subtitles = file("star.srt"); }, "cue 2 (at 3.000 s)"},
+        {[](ImportRequest &r) { r.book = QStringLiteral("../escape"); }, "not a safe book title",
+         "书名“../escape”不能用作文件夹名"},
+        {[](ImportRequest &r) { r.name = QStringLiteral("a^b"); }, "holds \"^\"", "课名里不能有"},
+        {[this](ImportRequest &r) { r.audio = file("missing.mp3"); }, "no such file",
+         "无法读取音频文件“missing.mp3”"},
+        {[this](ImportRequest &r) { r.subtitles = file("empty.srt"); }, "no cue",
+         "字幕“empty.srt”"},
+        {[this](ImportRequest &r) { r.subtitles = file("star.srt"); }, "cue 2 (at 3.000 s)",
+         "第 2 条字幕含有“*”"},
         {[this](ImportRequest &r) { r.subtitles = file("late.srt"); },
-         "late.srt: cue 2 (at 30.000 s) starts after the end of the audio (10.000 s)"},
+         "late.srt: cue 2 (at 30.000 s) starts after the end of the audio (10.000 s)",
+         "在音频结束之后开始"},
         {[this](ImportRequest &r) { r.subtitles = file("many.srt"); },
-         "many.srt: the subtitles hold 40000 cues, but a lesson holds at most 32767 sentences"},
-        {[this](ImportRequest &r) { r.chinese = file("missing.srt"); }, "missing.srt"},
-        {[](ImportRequest &) {}, "3.mp3: already there"},
+         "many.srt: the subtitles hold 40000 cues, but a lesson holds at most 32767 sentences",
+         "字幕有 40000 条"},
+        {[this](ImportRequest &r) { r.subtitles = file("badtime.srt"); }, "line 2: bad time",
+         "字幕“badtime.srt”第 2 行有误"},
+        {[this](ImportRequest &r) { r.chinese = file("missing.srt"); }, "missing.srt",
+         "无法读取文件“missing.srt”"},
+        {[](ImportRequest &) {}, "3.mp3: already there", "挡路的文件"},
     };
     for (const Case &c : cases) {
         ImportRequest r = request();
@@ -157,6 +173,8 @@ TEST_F(LessonImport, RefusesBadInputAndWritesNothing) {
         const ImportResult result = importLesson(r, tools);
         EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.message)))
             << c.message << ": " << result.error.toStdString();
+        EXPECT_TRUE(result.learnerError.contains(QString::fromUtf8(c.learner)))
+            << c.message << ": " << result.learnerError.toStdString();
         EXPECT_EQ(snapshot(dir.path()), before) << c.message;
     }
 
@@ -328,3 +346,134 @@ TEST_F(LessonImport, SettlesTheCuesAndTellsWhatItDid) {
 }
 
 } // namespace
+
+// A plain text's sentences take the times the recogniser finds; with no file named, the audio
+// file's own subtitle tracks give the cues. A sentence not found is left out with a note, and
+// the doubtful ones are told by their number in the lesson.
+TEST_F(LessonImport, TakesTheSentencesFromAPlainTextOrTheAudioFilesOwnTracks) {
+    write(file("text.txt"), "Good morning. How are you?\n早上好。你好吗？\nFine, thanks.\n");
+    QStringList asked;
+    TextTiming timing;
+    tools.alignText = [&](const QString &, const QStringList &sentences, const ImportProgress &) {
+        asked = sentences;
+        return timing;
+    };
+    tools.subtitleTracks = [](const QString &) {
+        return std::vector<EmbeddedTrack>{{2, "chi", {}, "ass", true, false, true},
+                                          {3, "eng", {}, "subrip", true, true, false},
+                                          {4, {}, {}, "hdmv_pgs_subtitle", false, false, false}};
+    };
+    tools.readTrack = [](const QString &, int stream, QString *) {
+        return stream == 3 ? QStringLiteral("1\n00:00:01,000 --> 00:00:02,000\nHi.\n")
+                           : QStringLiteral("1\n00:00:01,100 --> 00:00:02,000\n嗨。\n");
+    };
+    const SentenceTiming found{0.5, 1.5, 1, true, false}, doubtful{1.8, 2.9004, 0.1, true, true},
+        missing{0, 0, 0, false, false}, last{3.2, 4, 1, true, false};
+    struct Case {
+        const char *what;
+        std::function<void(ImportRequest &)> change;
+        TextTiming timing;
+        const char *lesson; // or the error
+        std::vector<int> doubtful;
+        const char *note;
+    } cases[] = {
+        {"a plain text",
+         [this](ImportRequest &r) { r.subtitles = file("text.txt"); },
+         {{found, doubtful, last}, {}, {}},
+         "*Good morning.#早上好。#0.500#1.500#*How are you?#你好吗？#1.800#2.900#"
+         "*Fine, thanks.##3.200#4.000#*",
+         {2},
+         nullptr},
+        {"a sentence the reader skipped",
+         [this](ImportRequest &r) { r.subtitles = file("text.txt"); },
+         {{found, missing, doubtful}, {}, {}},
+         "*Good morning.#早上好。#0.500#1.500#*Fine, thanks.##1.800#2.900#*",
+         {2},
+         "not found in the audio, left out: sentence 2 \"How are you?\""},
+        {"audio that is not the text",
+         [this](ImportRequest &r) { r.subtitles = file("text.txt"); },
+         {{}, QStringLiteral("the audio does not match the text"), {}},
+         "does not match",
+         {},
+         nullptr},
+        {"the file's own tracks, chosen by their tags",
+         [](ImportRequest &r) { r.subtitles.clear(); },
+         {},
+         "*Hi.#嗨。#1.000#2.000#*",
+         {},
+         nullptr},
+        {"its English track only",
+         [](ImportRequest &r) {
+             r.subtitles.clear();
+             r.chineseTrack = ImportRequest::noTrack;
+         },
+         {},
+         "*Hi.##1.000#2.000#*",
+         {},
+         nullptr},
+        {"a picture track",
+         [](ImportRequest &r) {
+             r.subtitles.clear();
+             r.englishTrack = 4;
+         },
+         {},
+         "a picture track (hdmv_pgs_subtitle), not text",
+         {},
+         nullptr},
+    };
+    for (const Case &c : cases) {
+        ImportRequest r = request();
+        c.change(r);
+        timing = c.timing;
+        const ImportResult result = importLesson(r, tools);
+        if (result.error.isEmpty()) {
+            EXPECT_EQ(decodeText(read(result.lessonPath)), QString::fromUtf8(c.lesson)) << c.what;
+        } else {
+            EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.lesson)))
+                << c.what << ": " << result.error.toStdString();
+            EXPECT_FALSE(result.learnerError.isEmpty()) << c.what;
+        }
+        EXPECT_EQ(result.doubtful, c.doubtful) << c.what;
+        if (c.note) {
+            EXPECT_TRUE(result.notes.join(u'\n').contains(QString::fromUtf8(c.note))) << c.what;
+        }
+    }
+    EXPECT_EQ(asked, (QStringList{QStringLiteral("Good morning."), QStringLiteral("How are you?"),
+                                  QStringLiteral("Fine, thanks.")}));
+}
+
+// 取消 while the sentences are being found or the audio converted stops the import at once,
+// with nothing written.
+TEST_F(LessonImport, StoppedDuringALongStepWritesNothing) {
+    write(file("text.txt"), "Good morning.\nFine, thanks.\n");
+    tools.alignText = [](const QString &, const QStringList &, const ImportProgress &progress) {
+        TextTiming timing;
+        if (!progress(0.5))
+            timing.error = QStringLiteral("stopped");
+        timing.sentences = {{1, 2, 1, true, false}, {3, 4, 1, true, false}};
+        return timing;
+    };
+    tools.convertToMp3 = [this](const QString &, const QString &to,
+                                const ImportProgress &progress) {
+        write(to, "half an mp3");
+        if (progress && !progress(0.5)) {
+            QFile::remove(to);
+            return QStringLiteral("stopped");
+        }
+        return QString();
+    };
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    for (const double stopAfter : {0.1, 0.6}) {
+        ImportRequest r = request("audio.ogg", "text.txt");
+        std::vector<double> reported;
+        r.progress = [&](double fraction) {
+            reported.push_back(fraction);
+            return fraction < stopAfter;
+        };
+        const ImportResult result = importLesson(r, tools);
+        EXPECT_TRUE(result.cancelled) << stopAfter;
+        EXPECT_EQ(result.learnerError, QStringLiteral("导入已取消。"));
+        EXPECT_EQ(snapshot(dir.path()), before) << stopAfter;
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    }
+}
