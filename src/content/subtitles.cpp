@@ -729,11 +729,3 @@ std::vector<SubtitleCue> mergeChinese(std::vector<SubtitleCue> english,
     }
     return english;
 }
-
-SubtitleCue subtitleCueOf(const QStringList &lines, double start, double end, int number) {
-    CueText text;
-    for (const QString &line : lines) {
-        addLine(text, cleanLine(line));
-    }
-    return {start, end, std::move(text.english), std::move(text.chinese), number};
-}

@@ -15,7 +15,6 @@
 
 #include <QByteArrayView>
 #include <QString>
-#include <QStringList>
 #include <QStringView>
 #include <optional>
 #include <vector>
@@ -59,8 +58,3 @@ SubtitleParse parseSubtitles(QStringView text, SubtitleFormat format, double aud
 // overlaps no Chinese cue keeps its own Chinese.
 std::vector<SubtitleCue> mergeChinese(std::vector<SubtitleCue> english,
                                       const std::vector<SubtitleCue> &chinese);
-
-// A cue of the lines a subtitle track of a video gives (its own markup already taken off by
-// the media layer): each line cleaned as a subtitle file's are and given to the English or,
-// holding an ideograph, the Chinese. Both are empty when no line has text left.
-SubtitleCue subtitleCueOf(const QStringList &lines, double start, double end, int number);

@@ -97,14 +97,6 @@ TEST(SubtitleFormatOf, SuffixFirstThenText) {
     }
 }
 
-// The same lines as one event of a video's subtitle track: cleaned as a file's cue is.
-std::string oneTrackCue(const QString &lines) {
-    const SubtitleCue cue = subtitleCueOf(lines.split(u'\n'), 1, 2, 1);
-    if (cue.english.isEmpty() && cue.chinese.isEmpty())
-        return "error: no cue found";
-    return describe({cue});
-}
-
 TEST(SubtitleText, TagsOverridesAndEntitiesAreCleanedUp) {
     const TextCase cases[] = {
         {"formatting tags", "<i>Hello</i> <B>big</B> <u>world</u>", "1.000-2.000 Hello big world|"},
@@ -132,7 +124,6 @@ TEST(SubtitleText, TagsOverridesAndEntitiesAreCleanedUp) {
     for (const TextCase &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(oneSrtCue(c.input), c.expected);
-        EXPECT_EQ(oneTrackCue(c.input), c.expected);
     }
 }
 
@@ -151,7 +142,6 @@ TEST(SubtitleText, LinesWithIdeographsAreChinese) {
     for (const TextCase &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(oneSrtCue(c.input), c.expected);
-        EXPECT_EQ(oneTrackCue(c.input), c.expected);
     }
 }
 
