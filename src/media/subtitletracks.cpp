@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -101,7 +102,7 @@ QStringList plainLines(const QString &text) {
 
 struct TimedEvent {
     double start = 0;
-    double end = -1; // < 0: not stated
+    std::optional<double> end; // none: not stated
     QStringList lines;
 };
 
@@ -309,6 +310,9 @@ TrackText readSubtitleTrack(const QString &path, int streamIndex) {
         const std::unique_ptr<AVPacket, void (*)(AVPacket *)> unref(packet.get(), av_packet_unref);
         if (packet->stream_index != streamIndex) {
             origin.take(packet.get());
+            // Its first frame decoded, the sound is of no more use.
+            if (origin.stream() < 0)
+                format->streams[packet->stream_index]->discard = AVDISCARD_ALL;
             continue;
         }
         if (packet->pts == AV_NOPTS_VALUE || timeBase <= 0)
@@ -373,7 +377,8 @@ TrackText readSubtitleTrack(const QString &path, int streamIndex) {
             return failed(QStringLiteral("%1: subtitle track %2 holds more text than subtitles do")
                               .arg(path)
                               .arg(streamIndex));
-        if (event.lines.isEmpty() || !std::isfinite(event.start) || event.start < 0)
+        // Times before the first sound are cut to it below.
+        if (event.lines.isEmpty() || !std::isfinite(event.start))
             continue;
         if (events.size() >= size_t(maxTrackCues))
             return failed(QStringLiteral("%1: subtitle track %2 has more than %3 events")
@@ -395,9 +400,8 @@ TrackText readSubtitleTrack(const QString &path, int streamIndex) {
     };
     for (size_t k = 0; k < events.size(); ++k) {
         TimedEvent &event = events[k];
-        double end = event.end;
-        if (end < 0) {
-            end = event.start + maxOpenEndedSeconds;
+        double end = event.end.value_or(event.start + maxOpenEndedSeconds);
+        if (!event.end) {
             for (size_t next = k + 1; next < events.size(); ++next) {
                 if (events[next].start > event.start) {
                     end = std::min(end, events[next].start);

@@ -11,13 +11,13 @@
 #include <vector>
 
 struct SubtitleStream {
-    int stream = -1;  // the stream's index in the file
-    QString language; // the stream's "language" tag as the file has it ("eng", "chi", "zh-Hans"),
-                      // or empty
-    QString title;    // its "title" tag, or empty
-    QString
-        codec; // FFmpeg's name of its format: "subrip", "ass", "mov_text", "hdmv_pgs_subtitle"...
-    bool text = false; // a text track; false for pictures of text and formats FFmpeg cannot decode
+    int stream = -1; // the stream's index in the file
+    // The stream's "language" tag as the file has it ("eng", "chi", "zh-Hans"), or empty.
+    QString language;
+    QString title; // its "title" tag, or empty
+    // FFmpeg's name of its format: "subrip", "ass", "mov_text", "hdmv_pgs_subtitle"...
+    QString codec;
+    bool text = false; // a text track; false for pictures of text and formats FFmpeg cannot read
 };
 
 struct SubtitleStreams {
