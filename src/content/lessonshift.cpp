@@ -5,8 +5,11 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -124,15 +127,22 @@ QString quoted(QStringView latin1Field) {
 }
 
 // audioMs is the audio's length in milliseconds, or -1 when unknown.
+// Where the number of a field lies: the field without the blanks around it.
+std::pair<qsizetype, qsizetype> numberSpan(QStringView field) {
+    qsizetype begin = 0;
+    qsizetype end = field.size();
+    while (begin < end && isBlank(field[begin])) {
+        ++begin;
+    }
+    while (end > begin && isBlank(field[end - 1])) {
+        --end;
+    }
+    return {begin, end};
+}
+
 ShiftedField shiftField(QStringView field, qint64 shiftMs, qint64 audioMs) {
     ShiftedField shifted;
-    shifted.end = field.size();
-    while (shifted.begin < shifted.end && isBlank(field[shifted.begin])) {
-        ++shifted.begin;
-    }
-    while (shifted.end > shifted.begin && isBlank(field[shifted.end - 1])) {
-        --shifted.end;
-    }
+    std::tie(shifted.begin, shifted.end) = numberSpan(field);
     if (!parseSeconds(field)) {
         shifted.problem = quoted(field) + QStringLiteral(" is not a number");
         return shifted;
@@ -233,4 +243,197 @@ ShiftResult shiftLessonTimes(QByteArrayView bytes, double seconds, int from, int
     }
     out += bytes.sliced(copied);
     return {std::move(out), {}, changed};
+}
+
+namespace {
+
+// A time to put into a field: a millisecond, written as a shift writes it, or a number as
+// it is to stand (an old one put back).
+struct WantedTime {
+    std::optional<qint64> ms;
+    QString text;
+};
+
+// Exact times of different scales compared in billionths of a second (at most 9 whole
+// digits, so 64 bits hold them).
+qint64 nanoUnits(const ExactTime &time) {
+    return time.units * powerOfTen(maxDecimals - time.scale);
+}
+
+struct RetimedRecord {
+    RetimeRefusal refusal = RetimeRefusal::None;
+    QString error;
+    // Start and End: where each number lies in the record, and what it becomes.
+    std::array<std::pair<qsizetype, qsizetype>, 2> spans{};
+    std::array<QString, 2> numbers;
+    bool changed = false;
+};
+
+RetimedRecord refused(RetimeRefusal why, QString error) {
+    RetimedRecord r;
+    r.refusal = why;
+    r.error = std::move(error);
+    return r;
+}
+
+// audioMs: the audio's length in milliseconds, or -1 when unknown or not to be checked.
+RetimedRecord retimeRecord(QStringView record,
+                           const std::array<std::optional<WantedTime>, 2> &wanted, qint64 audioMs) {
+    const RecordFieldViews fields = cutRecordViews(record);
+    if (!fields.start || !fields.end) {
+        return refused(RetimeRefusal::NoTimes,
+                       QStringLiteral("no Start and End (fewer than four \"#\")"));
+    }
+    RetimedRecord r;
+    std::array<ExactTime, 2> old{};
+    std::array<ExactTime, 2> now{};
+    const std::array<QStringView, 2> views{*fields.start, *fields.end};
+    const std::array<QLatin1StringView, 2> names{QLatin1StringView("Start"),
+                                                 QLatin1StringView("End")};
+    for (size_t k = 0; k < 2; ++k) {
+        const QStringView field = views[k];
+        const auto [begin, end] = numberSpan(field);
+        const QStringView number = field.sliced(begin, end - begin);
+        const std::optional<ExactTime> time =
+            parseSeconds(field) ? exactTime(number) : std::nullopt;
+        if (!time) {
+            return refused(RetimeRefusal::NoTimes, QString(names[k]) + u' ' + quoted(field) +
+                                                       QStringLiteral(" is not a time"));
+        }
+        const qsizetype offset = field.data() - record.data();
+        r.spans[k] = {offset + begin, offset + end};
+        old[k] = now[k] = *time;
+        r.numbers[k] = number.toString();
+        if (!wanted[k]) {
+            continue;
+        }
+        if (wanted[k]->ms) {
+            const qint64 units = *wanted[k]->ms * powerOfTen(time->scale - 3);
+            if (units != time->units) {
+                now[k].units = units;
+                r.numbers[k] = QString::fromLatin1(formatTime(units, time->scale, time->decimals));
+            }
+        } else {
+            const QStringView text = wanted[k]->text;
+            const auto [from, to] = numberSpan(text);
+            const std::optional<ExactTime> put =
+                parseSeconds(text) ? exactTime(text.sliced(from, to - from)) : std::nullopt;
+            if (!put) {
+                return refused(RetimeRefusal::NoTimes, QString(names[k]) + u' ' + quoted(text) +
+                                                           QStringLiteral(" is not a time"));
+            }
+            now[k] = *put;
+            r.numbers[k] = text.sliced(from, to - from).toString();
+        }
+        r.changed = r.changed || r.numbers[k] != number;
+    }
+    if (now[0].units < 0) {
+        return refused(RetimeRefusal::BeforeAudio,
+                       QStringLiteral("Start %1 s would lie before the start of the audio")
+                           .arg(secondsText(now[0].units, now[0].scale)));
+    }
+    if (nanoUnits(now[0]) >= nanoUnits(now[1])) {
+        return refused(RetimeRefusal::StartNotBeforeEnd,
+                       QStringLiteral("Start %1 s would not come before End %2 s")
+                           .arg(secondsText(now[0].units, now[0].scale),
+                                secondsText(now[1].units, now[1].scale)));
+    }
+    // An End past the audio already (the stated length of an MP3 is not exact) may stay, or
+    // come closer.
+    if (audioMs >= 0 && nanoUnits(now[1]) > nanoUnits(old[1]) &&
+        nanoUnits(now[1]) > audioMs * powerOfTen(maxDecimals - 3)) {
+        return refused(RetimeRefusal::PastAudio,
+                       QStringLiteral("End %1 s would lie after the end of the audio (%2 s)")
+                           .arg(secondsText(now[1].units, now[1].scale), secondsText(audioMs, 3)));
+    }
+    return r;
+}
+
+RetimeResult retimeFile(QByteArrayView bytes, int sentence,
+                        const std::array<std::optional<WantedTime>, 2> &wanted, qint64 audioMs) {
+    RetimeResult result;
+    const auto refuse = [&result](RetimeRefusal why, QString error) {
+        result.refusal = why;
+        result.error = std::move(error);
+        return result;
+    };
+    if (looksLikeRichText(bytes)) {
+        return refuse(RetimeRefusal::RichText,
+                      QStringLiteral("a rich-text (RTF) lesson file; only plain-text ones can "
+                                     "be retimed"));
+    }
+    const QString text = QString::fromLatin1(bytes);
+    const std::vector<QStringView> records = splitRecordViews(text);
+    if (sentence < 1 || size_t(sentence) > records.size()) {
+        return refuse(
+            RetimeRefusal::NoSentence,
+            QStringLiteral("no sentence %1: the lesson has %2").arg(sentence).arg(records.size()));
+    }
+    const QStringView record = records[size_t(sentence - 1)];
+    const RetimedRecord r = retimeRecord(record, wanted, audioMs);
+    if (r.refusal != RetimeRefusal::None) {
+        return refuse(r.refusal, QStringLiteral("sentence %1: ").arg(sentence) + r.error);
+    }
+    const qsizetype at = record.data() - text.data();
+    result.bytes.reserve(bytes.size() + 8);
+    result.bytes += bytes.first(at + r.spans[0].first);
+    result.bytes += r.numbers[0].toLatin1();
+    result.bytes += bytes.sliced(at + r.spans[0].second, r.spans[1].first - r.spans[0].second);
+    result.bytes += r.numbers[1].toLatin1();
+    result.bytes += bytes.sliced(at + r.spans[1].second);
+    result.start = r.numbers[0];
+    result.end = r.numbers[1];
+    result.changed = r.changed;
+    return result;
+}
+
+std::optional<WantedTime> wantedSeconds(std::optional<double> seconds) {
+    if (!seconds) {
+        return std::nullopt;
+    }
+    // Out of range values become a refusal of their own: below 0 or far past any audio.
+    const double clamped = std::isfinite(*seconds) ? std::clamp(*seconds, -1.0, maxShiftSeconds - 1)
+                           : *seconds > 0          ? maxShiftSeconds - 1
+                                                   : -1.0;
+    return WantedTime{std::llround(clamped * 1000), {}};
+}
+
+} // namespace
+
+RetimeResult setSentenceTimes(QByteArrayView bytes, int sentence, std::optional<double> start,
+                              std::optional<double> end, double audioSeconds) {
+    const qint64 audioMs = std::isfinite(audioSeconds) && audioSeconds > 0
+                               ? std::llround(std::min(audioSeconds, maxShiftSeconds) * 1000)
+                               : -1;
+    return retimeFile(bytes, sentence, {wantedSeconds(start), wantedSeconds(end)}, audioMs);
+}
+
+RetimeResult restoreSentenceTimes(QByteArrayView bytes, int sentence, QStringView start,
+                                  QStringView end) {
+    return retimeFile(
+        bytes, sentence,
+        {WantedTime{std::nullopt, start.toString()}, WantedTime{std::nullopt, end.toString()}}, -1);
+}
+
+std::optional<QString> recordWithTimes(QStringView record, QStringView start, QStringView end) {
+    const RetimedRecord r = retimeRecord(
+        record,
+        {WantedTime{std::nullopt, start.toString()}, WantedTime{std::nullopt, end.toString()}}, -1);
+    if (r.refusal != RetimeRefusal::None) {
+        return std::nullopt;
+    }
+    QString changed = record.first(r.spans[0].first).toString();
+    changed += r.numbers[0];
+    changed += record.sliced(r.spans[0].second, r.spans[1].first - r.spans[0].second);
+    changed += r.numbers[1];
+    changed += record.sliced(r.spans[1].second);
+    return changed;
+}
+
+std::optional<std::pair<QString, QString>> recordTimeTexts(QStringView record) {
+    const RetimedRecord r = retimeRecord(record, {}, -1);
+    if (r.refusal != RetimeRefusal::None) {
+        return std::nullopt;
+    }
+    return std::pair(r.numbers[0], r.numbers[1]);
 }

@@ -32,3 +32,9 @@ std::optional<SentenceTimes> SentenceTable::times(int i) const {
     }
     return SentenceTimes{*start, *end};
 }
+
+void SentenceTable::replaceRecord(int i, QString record) {
+    if (i >= 1 && i <= count()) {
+        m_entries[static_cast<size_t>(i - 1)].record = std::move(record);
+    }
+}

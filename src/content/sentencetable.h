@@ -34,6 +34,9 @@ public:
     // The playable times of sentence i: both fields present, numeric, Start >= 0 and
     // End > Start. Nothing for any other sentence number.
     std::optional<SentenceTimes> times(int i) const;
+    // Sentence i's record once its times were set in the lesson file (recordWithTimes); its
+    // English and Chinese stay. Nothing happens for another sentence number.
+    void replaceRecord(int i, QString record);
 
 private:
     std::vector<SentenceEntry> m_entries;

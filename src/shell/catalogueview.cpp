@@ -233,8 +233,8 @@ void CatalogueView::switchBook(const QString &bookTitle) {
         // The learner stays with the book they have.
         m_Combo1->setCurrentIndex(m_Combo1->findText(m_currentBook));
         m_Combo1->setEditText(m_currentBook);
-        showNote(QStringLiteral("《%1》未安装。自己的课文可用 orvessa-content import 添加。")
-                     .arg(bookTitle));
+        showNote(
+            QStringLiteral("《%1》未安装。自己的课文可用右上角的“导入课程”添加。").arg(bookTitle));
         return;
     }
     m_note->hide();
@@ -249,6 +249,29 @@ void CatalogueView::switchBook(const QString &bookTitle) {
         m_List1->setCurrentRow(0);
     Q_EMIT bookRead();
     m_Timer3.start();
+}
+
+bool CatalogueView::openLesson(const QString &bookTitle, const QString &lessonName) {
+    if (!isBookInstalled(m_places, bookTitle))
+        return false;
+    fillBookSelector(bookTitle);
+    QStringList names;
+    readBook(bookTitle, names);
+    // An import appends: the newest lesson of that name is the one just made.
+    const int index = int(names.lastIndexOf(lessonName));
+    m_note->hide();
+    m_currentBook = bookTitle;
+    m_List1->clear();
+    m_List1->addItems(names);
+    fillTree(bookTitle, names, index);
+    if (index >= 0)
+        m_List1->setCurrentRow(index);
+    Q_EMIT bookRead();
+    if (index < 0)
+        return false;
+    Q_EMIT loadRequested();
+    setLessonToolTip();
+    return true;
 }
 
 void CatalogueView::onTimer3() {

@@ -33,6 +33,10 @@ public:
     // Combo1 chosen: the new book's names in the list and the tree, entry 0 selected, Timer3
     // started. A book that is not installed here changes nothing and says so (note()).
     void switchBook(const QString &bookTitle);
+    // A lesson just added: the selector relisted (a new book joins it) and showing
+    // bookTitle, the list and the tree that book's, the last lesson called lessonName
+    // selected and loaded as a click on it does. False when the book or lesson is not there.
+    bool openLesson(const QString &bookTitle, const QString &lessonName);
     // The calm line under the selector; hidden when there is nothing to say.
     QLabel *note() const { return m_note; }
 

@@ -221,6 +221,10 @@ FunctionMenu::FunctionMenu(QWidget *window) : QWidget(window) {
     brand->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Twips::place(brand, 780, 75, 4000, 315);
 
+    m_import = new TextButton(QStringLiteral("导入课程"), this);
+    m_import->setObjectName(QStringLiteral("ImportLesson"));
+    m_import->setToolTip(QStringLiteral("把自己的音频和字幕或文本做成一课"));
+    Twips::place(m_import, 8505, 645, 1020, 330);
     m_more = new TextButton(QStringLiteral("更多软件"), this);
     m_more->setObjectName(QStringLiteral("MoreSoftware"));
     m_more->setToolTip(QStringLiteral("打开帮助与更多学习资源"));

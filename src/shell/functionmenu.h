@@ -10,7 +10,8 @@ class TextButton;
 // icon and caption, and the selection marker under the current one (60 twips left of the
 // item); the window's own minimise and close buttons and the text buttons "更多软件" and
 // "迷你模式" at the top right. Item 7, the companion program, lies near the bottom of the
-// window, outside the strip, as a child of the window.
+// window, outside the strip, as a child of the window. "导入课程" beside them opens the
+// import of the learner's own material.
 //
 // Releasing the mouse over an item reports it; what the item does is the window's. Item 7
 // carries its own enabled flag, the guard against starting the companion program twice: a
@@ -44,6 +45,7 @@ public:
     ChromeButton *minimiseButton() const { return m_minimise; }
     TextButton *miniButton() const { return m_mini; }
     TextButton *moreButton() const { return m_more; }
+    TextButton *importButton() const { return m_import; }
 
     static constexpr int heightTwips = 1050;
     static constexpr int markerOffset = 60;
@@ -65,6 +67,7 @@ private:
     ChromeButton *m_minimise = nullptr;
     TextButton *m_mini = nullptr;
     TextButton *m_more = nullptr;
+    TextButton *m_import = nullptr;
     int m_current = 1;
     int m_markerLeft = 0;
     bool m_item7Enabled = true;

@@ -2,6 +2,7 @@
 
 #include "content/settingsfile.h"
 #include "sentencemarks.h"
+#include "sentencetimingbar.h"
 #include "speech/feedbackjudge.h"
 #include "study/pure/dictationscore.h"
 #include "study/trainerstate.h"
@@ -263,6 +264,12 @@ void StudyArea::buildSentenceView() {
     m_Label22 = makeTwin(2, "Label22");
 
     m_prompt->setObjectName(QStringLiteral("Text2Prompt"));
+
+    // At the foot of the card, under the display options; its note right of them.
+    m_timing = new SentenceTimingBar(this);
+    place(m_timing, contentLeft, 6825, m_timing->width() * Twips::perPixel,
+          SentenceTimingBar::heightTwips);
+    place(m_timing->noteLabel(), 6000, 6435, contentLeft + contentWidth - 6000, 330);
 }
 
 void StudyArea::buildModeControls() {
@@ -703,6 +710,10 @@ void StudyArea::refresh(const TrainerState &state) {
     setShown(m_Text2, v.Shape3Visible);
 
     setShown(m_pickers, v.pickersVisible);
+    const bool timing =
+        state.studyMode == 1 && v.Shape3Visible && uncovered && state.sentenceCount > 0;
+    setShown(m_timing, timing);
+    setShown(m_timing->noteLabel(), timing);
     setComboText(m_Combo2, pb.Combo2Text);
     setComboText(m_Combo3, pb.Combo3Text);
     setShown(m_speed, v.speedOptionsVisible);

@@ -19,6 +19,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class SentenceTimingBar;
 class TextButton;
 class PitchContourView;
 class VoiceWaveView;
@@ -41,6 +42,8 @@ public:
     void refresh(const TrainerState &state);
 
     LessonPanel *lessonPanel() const { return m_panel; }
+    // The shown sentence's timing control in 句子学习; the window fills it.
+    SentenceTimingBar *timingBar() const { return m_timing; }
     QLineEdit *Text2() const { return m_Text2; }
     QComboBox *Combo2() const { return m_Combo2; }
     QComboBox *Combo3() const { return m_Combo3; }
@@ -144,6 +147,7 @@ private:
     PictureLabel *m_Label31 = nullptr;
     PictureLabel *m_Label24 = nullptr;
     QLabel *m_shortcuts = nullptr;
+    SentenceTimingBar *m_timing = nullptr;
     // The dictation panel (studyMode 8).
     std::vector<QWidget *> m_dictationParts; // shown and hidden together
     QLabel *m_dictationShortcuts = nullptr;

@@ -4,6 +4,7 @@
 #include "audio/voiceplayer.h"
 #include "audio/voicerecorder.h"
 #include "content/staletemporaries.h"
+#include "importing/importtools.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -54,6 +55,7 @@ void TrainerProgram::start() {
     m_window->messageSink = m_parts.messageSink;
     m_window->launcher = m_parts.launcher;
     m_window->engines = m_parts.engines;
+    m_window->importTools = m_parts.importTools ? m_parts.importTools() : lessonImportTools();
     m_window->startup();
     m_media = std::make_unique<TrainerMedia>(*m_window);
 }

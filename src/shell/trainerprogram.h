@@ -31,6 +31,9 @@ struct TrainerProgramParts {
     // Replaces the modal message boxes, the display check's included; empty shows them.
     std::function<void(const QString &text, const QString &title, MessageIcon icon)> messageSink;
     ProgramLauncher launcher = ProgramLauncher::system();
+    // How "导入课程" reads and converts audio and finds a text's sentences; empty: the
+    // programs' own tools.
+    std::function<AudioTools()> importTools;
     // What the voice options page switches the lesson player between.
     VoiceEngines engines = VoiceEngines::system();
 };

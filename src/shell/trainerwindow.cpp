@@ -9,8 +9,10 @@
 #include "content/contentpaths.h"
 #include "content/richtext.h"
 #include "functionmenu.h"
+#include "importdialog.h"
 #include "keycapture.h"
 #include "resultspanel.h"
+#include "sentencetimingbar.h"
 #include "studyarea.h"
 #include "text/fonts.h"
 #include "widgets/chromebutton.h"
@@ -89,7 +91,8 @@ TrainerWindow::TrainerWindow(const DataPlaces &places, VoicePlayer &player,
       m_state(m_core.state()), m_loader(m_core.loader()), m_view(m_core.view()),
       m_dictation(m_core.dictation()), m_playback(m_core.playback()), m_reader(m_core.reader()),
       m_speed(m_core.speed()), m_recorder(recorder), m_followRead(m_core.followRead()),
-      m_followSounds(m_core.followReadSounds()), m_results(places), m_review(places) {
+      m_followSounds(m_core.followReadSounds()), m_results(places), m_review(places),
+      m_retimer(m_state, player, m_playback) {
     loadShellIcons();
     setWindowTitle(QStringLiteral("Orvessa"));
     setObjectName(QStringLiteral("TrainerWindow"));
@@ -188,6 +191,7 @@ void TrainerWindow::wire() {
     connect(m_menu->minimiseButton(), &QAbstractButton::clicked, this, &QWidget::showMinimized);
     connect(m_menu->miniButton(), &TextButton::released, this, &TrainerWindow::startMini);
     connect(m_menu->moreButton(), &TextButton::released, this, &TrainerWindow::openMoreSoftware);
+    connect(m_menu->importButton(), &TextButton::released, this, &TrainerWindow::openImport);
     connect(m_area, &StudyArea::sampleReleased, this, &TrainerWindow::openSample);
     connect(m_area, &StudyArea::label13Released, this, &TrainerWindow::showInputLevel);
     connect(&m_recorder, &VoiceRecorder::inputLevel, this, [this](double peak, bool clipped) {
@@ -212,6 +216,11 @@ void TrainerWindow::wire() {
             m_samplePlayer->setRate(m_player.rate());
     });
     connect(m_area, &StudyArea::engineClicked, this, &TrainerWindow::chooseEngine);
+    connect(m_area->timingBar(), &SentenceTimingBar::stepClicked, &m_retimer,
+            &SentenceRetimer::step);
+    connect(m_area->timingBar(), &SentenceTimingBar::restoreClicked, &m_retimer,
+            &SentenceRetimer::restore);
+    connect(&m_retimer, &SentenceRetimer::changed, this, &TrainerWindow::refreshView);
     connect(m_area, &StudyArea::repeatPicked, this,
             [this](const QString &text) { m_playback.onCombo2Picked(text); });
     connect(m_area, &StudyArea::pausePicked, this,
@@ -303,6 +312,36 @@ void TrainerWindow::playReviewSentence(int lessonIndex, int sentence) {
     }
     refreshPanel();
     refreshView();
+}
+
+void TrainerWindow::openImport() {
+    if (!m_importDialog) {
+        m_importDialog = new ImportDialog(m_places, importTools, this);
+        connect(m_importDialog, &ImportDialog::imported, this,
+                [this](const QString &book, const QString &name) {
+                    m_importedBook = book;
+                    m_importedName = name;
+                    m_catalogue->openLesson(book, name);
+                });
+        connect(m_importDialog, &ImportDialog::sentenceRequested, this,
+                &TrainerWindow::showImportedSentence);
+    }
+    if (!m_importDialog->isVisible())
+        m_importDialog->refreshBooks(m_catalogue->bookTitle());
+    m_importDialog->show();
+    m_importDialog->raise();
+    m_importDialog->activateWindow();
+}
+
+void TrainerWindow::showImportedSentence(int sentence) {
+    // The learner may have gone to another lesson since: the imported one comes back first.
+    if ((m_catalogue->bookTitle() != m_importedBook ||
+         m_catalogue->lessonName() != m_importedName) &&
+        !m_catalogue->openLesson(m_importedBook, m_importedName))
+        return;
+    if (m_state.studyMode != 1)
+        menuItemReleased(1);
+    playReviewSentence(m_state.lessonIndex, sentence);
 }
 
 void TrainerWindow::buildChrome() {
@@ -398,6 +437,9 @@ void TrainerWindow::unload() {
         return;
     m_unloaded = true;
     m_wavePoll.stop();
+    // An import still running stops and takes its files back before the program ends.
+    if (m_importDialog)
+        m_importDialog->close();
     // Closing while the pass mark is being typed: the rule of a finished edit, silently and
     // before the record is written (the edit's own end would speak over a closing window).
     m_area->Combo5()->setEditText(allowedPassMark(m_area->Combo5()->currentText()));
@@ -413,6 +455,11 @@ void TrainerWindow::loadlesson() {
     selection.bookTitle = m_catalogue->bookTitle();
     selection.listIndex = m_catalogue->lessonIndex();
     selection.lessonName = m_catalogue->lessonName();
+    // Told before the load, which shows the new lesson's first sentence with its control.
+    const bool fromDisk = selection.listIndex >= 0 && isSafeBookTitle(selection.bookTitle);
+    m_retimer.lessonOpening(
+        m_places, fromDisk ? ContentFile::lessonText(selection.bookTitle, selection.listIndex + 1)
+                           : QString());
     m_loader.loadlesson(selection);
 }
 
@@ -649,6 +696,8 @@ void TrainerWindow::refreshPanel() {
 
 void TrainerWindow::refreshView() {
     m_area->refresh(m_state);
+    m_area->timingBar()->showTimes(m_retimer.shownTimes(), m_retimer.canRestore(),
+                                   m_retimer.problem());
     showEngines();
     refreshFollowRead();
     QLineEdit *typing = m_area->Text2();

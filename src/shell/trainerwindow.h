@@ -2,10 +2,12 @@
 
 #include "audio/voicebackendfactory.h"
 #include "content/dataplaces.h"
+#include "content/lessonimport.h"
 #include "content/settingsfile.h"
 #include "desktop/programlauncher.h"
 #include "study/resultsstore.h"
 #include "study/reviewlist.h"
+#include "study/sentenceretimer.h"
 #include "study/trainercore.h"
 #include "text/fontmeasurer.h"
 
@@ -17,6 +19,7 @@
 
 class CatalogueView;
 class FunctionMenu;
+class ImportDialog;
 class KeyCapture;
 class LessonPanel;
 class ResultsPanel;
@@ -68,6 +71,8 @@ public:
     void recordWrongCheck(int sentence, const LetterCheck &check);
     ResultsStore &results() { return m_results; }
     ReviewList &review() { return m_review; }
+    // Fixing the shown sentence's times by ear (the timing control of 句子学习).
+    SentenceRetimer &retimer() { return m_retimer; }
     ResultsPanel *Picture8() const { return m_Picture8; }
 
     // The settings record's values as the controls hold them now.
@@ -102,6 +107,15 @@ public:
     // (nothing stores the choice), and that plays the sample where the desktop has no
     // player for it. Empty: only the engine in force.
     VoiceEngines engines;
+    // How "导入课程" reads, converts and aligns the learner's audio; tests hand in fakes.
+    AudioTools importTools;
+    // "导入课程": the import dialog, made at the first press and raised at the next.
+    void openImport();
+    ImportDialog *importDialog() const { return m_importDialog; }
+    // A sentence of the lesson imported last, shown and played in sentence study (the
+    // dialog's doubtful-sentence buttons).
+    void showImportedSentence(int sentence);
+
     // The sample's own player, once "点此试听" has needed one.
     VoiceBackend *samplePlayer() const { return m_samplePlayer.get(); }
 
@@ -164,6 +178,7 @@ private:
     FollowReadSounds &m_followSounds;
     ResultsStore m_results;
     ReviewList m_review;
+    SentenceRetimer m_retimer;
     QTimer m_wavePoll;                  // moves the waveforms' position lines while the page shows
     quint64 m_wavesShown = ~quint64(0); // the sounds' revision the waveforms show
     QString m_waveHint;
@@ -180,6 +195,9 @@ private:
     CatalogueView *m_catalogue = nullptr;
     StudyArea *m_area = nullptr;
     KeyCapture *m_Combo4 = nullptr;
+    ImportDialog *m_importDialog = nullptr;
+    QString m_importedBook; // the lesson imported last
+    QString m_importedName;
     ResultsPanel *m_Picture8 = nullptr;
     std::array<QWidget *, 4> m_hoverFrame{};
     QWidget *m_border = nullptr;

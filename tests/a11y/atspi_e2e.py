@@ -12,6 +12,7 @@ installed.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -26,6 +27,7 @@ MENU_ITEMS = ["句子学习", "全文浏览", "回想中文", "回想英文", "�
 COMPANION_ITEM = "口语练习"
 CHECK_BOXES = ["显示英文", "显示中文"]
 SPEEDS = ["慢速", "常速", "快速"]
+TIMING_BUTTONS = ["开始 \u2212", "开始 +", "结束 \u2212", "结束 +", "还原"]
 
 
 def missing_tools():
@@ -112,6 +114,21 @@ def checked(node):
     return node.getState().contains(pyatspi.STATE_CHECKED)
 
 
+def enabled(node):
+    import pyatspi
+    node.clearCache()
+    return node.getState().contains(pyatspi.STATE_ENABLED)
+
+
+def times_shown(tree):
+    """The timing control's "00:00.300 – 00:02.450", or None."""
+    import pyatspi
+    for node in tree.all_of(pyatspi.ROLE_LABEL):
+        if re.fullmatch(r"\d\d:\d\d\.\d{3} – \d\d:\d\d\.\d{3}", node.name or ""):
+            return node.name
+    return None
+
+
 def press(node):
     action = node.queryAction()
     assert action.nActions >= 1, "%s has no action" % node.name
@@ -147,6 +164,23 @@ def check_window(app):
         wait_for("显示英文 to toggle", lambda: checked(english) != before)
         press(english)
         wait_for("显示英文 to toggle back", lambda: checked(english) == before)
+
+    # The shown sentence's timing control, by name: a step moves the times it shows, 还原
+    # brings them back and is then disabled again.
+    for name in TIMING_BUTTONS:
+        expect(tree.find(name, pyatspi.ROLE_PUSH_BUTTON) is not None, "no push button %s" % name)
+    later = tree.find("开始 +", pyatspi.ROLE_PUSH_BUTTON)
+    undo = tree.find("还原", pyatspi.ROLE_PUSH_BUTTON)
+    if later is not None and undo is not None:
+        shown = times_shown(tree)
+        expect(shown is not None, "no times shown for the sentence")
+        expect(not enabled(undo), "还原 enabled before any change")
+        press(later)
+        wait_for("the times to move", lambda: times_shown(tree) not in (None, shown))
+        wait_for("还原 to be enabled", lambda: enabled(undo))
+        press(undo)
+        wait_for("the times to come back", lambda: times_shown(tree) == shown)
+        wait_for("还原 to be disabled", lambda: not enabled(undo))
 
     # Sentence study shows no lesson panel; 全文浏览 shows it with its rows and its buttons.
     expect(tree.find("全文朗读", pyatspi.ROLE_PUSH_BUTTON) is None, "全文朗读 shown too early")

@@ -8,6 +8,7 @@
 #include "shell/functionmenu.h"
 #include "shell/keycapture.h"
 #include "shell/resultspanel.h"
+#include "shell/sentencetimingbar.h"
 #include "shell/studyarea.h"
 #include "shell/trainerwindow.h"
 #include "study/pure/lettercheck.h"
@@ -1067,6 +1068,161 @@ TEST_F(TrainerWindowTest, EveryKeyTheTypingBoxTakesClicksAndEndsAHint) {
         EXPECT_EQ(!sounds.played.isEmpty() && sounds.played.last().endsWith(u"type.wav"), c.typing);
         EXPECT_EQ(s.view.Label1.visible, !c.typing);
     }
+}
+
+QByteArray fileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Fixing a sentence's times by ear: a step moves the shown sentence's time by 50 ms, writes
+// the lesson file where the program writes (the file itself when portable; the learner's copy
+// when installed, the shipped file untouched), plays the sentence again from its new Start
+// to its new End, and is what the next start loads. "还原" gives back the bytes as opened.
+TEST_F(TrainerWindowTest, TimingStepsRewriteTheLessonAndPlayTheSentenceAgain) {
+    const QString lesson = QStringLiteral("/book/") + demoBook + QStringLiteral("/2.dat");
+    const QByteArray opened = fileBytes(programDir + lesson);
+    ASSERT_TRUE(opened.contains("#3.25#4.70#"));
+    struct Case {
+        const char *name;
+        bool installed;
+        int button; // of the timing bar
+        const char *times;
+        const char *seek;
+        double start;
+        double end;
+    } cases[] = {
+        {"portable, Start later", false, 1, "#3.30#4.70#", "seek 3.3", 3.30, 4.70},
+        {"installed, Start earlier", true, 0, "#3.20#4.70#", "seek 3.2", 3.20, 4.70},
+        {"installed, End later", true, 3, "#3.25#4.75#", "seek 3.25", 3.25, 4.75},
+        {"portable, End earlier", false, 2, "#3.25#4.65#", "seek 3.25", 3.25, 4.65},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir home;
+        userDir = c.installed ? home.path() : QString();
+        writeFile(programDir + lesson, opened);
+        restart();
+        command(1)->click(); // sentence 2
+        const TrainerState &s = window->state();
+        ASSERT_EQ(s.currentSentence, 2);
+        SentenceTimingBar *bar = window->studyArea()->timingBar();
+        ASSERT_TRUE(shown(bar));
+        EXPECT_EQ(bar->timesLabel()->text(), QStringLiteral("00:03.250 – 00:04.700"));
+        EXPECT_EQ(bar->button(c.button)->accessibleName(),
+                  (QStringList{QStringLiteral("开始 \u2212"), QStringLiteral("开始 +"),
+                               QStringLiteral("结束 \u2212"), QStringLiteral("结束 +")})
+                      .at(c.button));
+        EXPECT_FALSE(bar->button(4)->isEnabled());
+
+        fake().calls.clear();
+        bar->button(c.button)->click();
+        const QByteArray changed = QByteArray(opened).replace("#3.25#4.70#", c.times);
+        const QString written = (c.installed ? userDir : programDir) + lesson;
+        EXPECT_EQ(fileBytes(written), changed);
+        if (c.installed)
+            EXPECT_EQ(fileBytes(programDir + lesson), opened);
+        else
+            EXPECT_FALSE(QFileInfo::exists(home.path() + lesson));
+        // The loaded lesson plays the new times at once.
+        ASSERT_TRUE(s.sentences.times(2));
+        EXPECT_DOUBLE_EQ(s.sentences.times(2)->start, c.start);
+        EXPECT_DOUBLE_EQ(s.sentences.times(2)->end, c.end);
+        EXPECT_DOUBLE_EQ(player->voiceEnd, c.end);
+        EXPECT_EQ(fake().calls.filter(QStringLiteral("seek ")), QStringList{c.seek});
+        EXPECT_TRUE(fake().calls.contains(QStringLiteral("play")));
+        EXPECT_TRUE(bar->button(4)->isEnabled());
+        EXPECT_TRUE(bar->noteLabel()->text().contains(QStringLiteral("50 毫秒")));
+
+        // The next start reads the changed lesson (the learner's copy first).
+        restart();
+        command(1)->click();
+        ASSERT_TRUE(window->state().sentences.times(2));
+        EXPECT_DOUBLE_EQ(window->state().sentences.times(2)->start, c.start);
+        bar = window->studyArea()->timingBar();
+        EXPECT_FALSE(bar->button(4)->isEnabled()); // opened with these times
+        window->retimer().step(SentenceRetimer::Edge::Start, 50);
+
+        // Undo: the times as this lesson was opened with, byte for byte.
+        fake().calls.clear();
+        bar->button(4)->click();
+        EXPECT_EQ(fileBytes(written), changed);
+        EXPECT_DOUBLE_EQ(window->state().sentences.times(2)->start, c.start);
+        EXPECT_FALSE(bar->button(4)->isEnabled());
+        EXPECT_TRUE(fake().calls.contains(QStringLiteral("play")));
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    }
+    // Only sentence study has the control: the other pages show neither it nor its note.
+    SentenceTimingBar *bar = window->studyArea()->timingBar();
+    EXPECT_TRUE(shown(bar->noteLabel()));
+    for (int item : {2, 3, 4, 5, 8}) {
+        SCOPED_TRACE(item);
+        menu(item);
+        EXPECT_FALSE(shown(bar));
+        EXPECT_FALSE(shown(bar->noteLabel()));
+    }
+}
+
+// A step that cannot be written or would make no sense keeps the file, the loaded times and
+// the player as they were and says why in one calm line under the control.
+TEST_F(TrainerWindowTest, ATimingStepThatFailsKeepsTheTimesAndSaysWhy) {
+    const QString lesson =
+        programDir + QStringLiteral("/book/") + demoBook + QStringLiteral("/2.dat");
+    const QByteArray opened = fileBytes(lesson);
+    struct Case {
+        const char *name;
+        int button;
+        std::function<void(TrainerWindow &)> before;
+        const char *says;
+    } cases[] = {
+        // The permission bits are the learner's wish, honoured even for root.
+        {"read-only lesson file", 3,
+         [&](TrainerWindow &) {
+             QFile::setPermissions(lesson, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+         },
+         "只读"},
+        {"End at the end of the audio", 3,
+         [](TrainerWindow &w) { w.retimer().audioSeconds = [](const QString &) { return 4.70; }; },
+         "末尾"},
+        {"Start at 0", 0,
+         [](TrainerWindow &w) { w.retimer().step(SentenceRetimer::Edge::Start, -3250); }, "最前面"},
+        {"Start onto End", 1,
+         [](TrainerWindow &w) { w.retimer().step(SentenceRetimer::Edge::Start, 1400); },
+         "早于结束"},
+        {"the file written by someone else since", 1,
+         [&](TrainerWindow &) {
+             writeFile(lesson, QByteArray(opened).replace("#3.25#", "#3.26#"));
+         },
+         "重新打开"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::setPermissions(lesson, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        writeFile(lesson, opened);
+        restart();
+        command(1)->click();
+        c.before(*window);
+        const TrainerState &s = window->state();
+        const SentenceTimes was = *s.sentences.times(2);
+        const QByteArray onDisk = fileBytes(lesson);
+        SentenceTimingBar *bar = window->studyArea()->timingBar();
+        const QString timesShown = bar->timesLabel()->text();
+        fake().calls.clear();
+        bar->button(c.button)->click();
+        EXPECT_EQ(fileBytes(lesson), onDisk);
+        EXPECT_DOUBLE_EQ(s.sentences.times(2)->start, was.start);
+        EXPECT_DOUBLE_EQ(s.sentences.times(2)->end, was.end);
+        EXPECT_EQ(bar->timesLabel()->text(), timesShown);
+        EXPECT_TRUE(fake().calls.filter(QStringLiteral("seek ")).isEmpty());
+        EXPECT_TRUE(bar->noteLabel()->text().contains(QString::fromUtf8(c.says)))
+            << bar->noteLabel()->text().toStdString();
+        EXPECT_FALSE(bar->noteLabel()->text().contains(u'\n'));
+        EXPECT_TRUE(messages.isEmpty());
+        // The line belongs to the sentence it failed on.
+        command(1)->click();
+        EXPECT_FALSE(bar->noteLabel()->text().contains(QString::fromUtf8(c.says)));
+    }
+    QFile::setPermissions(lesson, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 } // namespace
