@@ -50,8 +50,8 @@ struct EmbeddedTrack {
     QString title;
     QString codec;        // "subrip", "ass", "mov_text", "webvtt", "hdmv_pgs_subtitle"...
     bool text = true;     // a text track (bitmap tracks cannot give sentences)
-    bool english = false; // taken to be English (by its tag, else by its text)
-    bool chinese = false; // taken to be Chinese
+    bool english = false; // the track chosen for English (by its tag, else by its text)
+    bool chinese = false; // the track chosen for Chinese (see trackchoice.h)
 };
 
 struct AudioTools {

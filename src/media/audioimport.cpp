@@ -4,6 +4,7 @@
 #include "ffmpeglog.h"
 #include "files/filebytes.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -31,6 +32,8 @@ constexpr int maxFilledGapSeconds = 60;
 // Constant bit rate, so that a player's seek to a sentence lands where it should; the same
 // quality per channel for mono and stereo.
 constexpr int64_t bitsPerSecondPerChannel = 64000;
+
+const QString stoppedError = QStringLiteral("stopped");
 
 struct OutputCloser {
     void operator()(AVFormatContext *c) const {
@@ -81,8 +84,25 @@ Input openInput(const QString &path) {
         input.error = QStringLiteral("%1: %2").arg(path, ffmpegError(rc));
         return input;
     }
-    const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &input.decoder, 0);
-    if (index < 0 || !input.decoder) {
+    // The first audio stream, not FFmpeg's "best": a film's dubbed sound is as often marked
+    // the default as its original, and a learner's player also starts with the first.
+    int index = -1;
+    bool anyAudio = false;
+    for (unsigned i = 0; i < raw->nb_streams && index < 0; ++i) {
+        const AVCodecParameters *parameters = raw->streams[i]->codecpar;
+        if (parameters->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        anyAudio = true;
+        if (const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id)) {
+            index = int(i);
+            input.decoder = decoder;
+        }
+    }
+    if (!anyAudio) {
+        input.error = QStringLiteral("%1: the file holds no sound (no audio stream)").arg(path);
+        return input;
+    }
+    if (index < 0) {
         input.error = QStringLiteral("%1: no audio stream that can be decoded").arg(path);
         return input;
     }
@@ -94,10 +114,58 @@ Input openInput(const QString &path) {
     return input;
 }
 
+double knownSeconds(const Input &input);
+
+// How far through its file a conversion is, told to the caller's progress every so often
+// (a call per packet would be thousands a second).
+class ProgressTeller {
+public:
+    ProgressTeller(const Input &input, const ConversionProgress &progress)
+        : m_input(input), m_progress(progress), m_seconds(knownSeconds(input)) {
+        m_sinceTold.start();
+    }
+
+    // False when the caller asks to stop.
+    bool tell(const AVPacket *packet) {
+        // The first packet is told at once, so that even a short file can be stopped.
+        if (!m_progress || (m_told && m_sinceTold.elapsed() < tellEveryMs))
+            return true;
+        m_told = true;
+        m_sinceTold.restart();
+        return m_progress(fractionAt(packet));
+    }
+    bool tellEnd() const { return !m_progress || m_progress(1.0); }
+
+private:
+    static constexpr qint64 tellEveryMs = 20;
+
+    // By the packet's time where the length is known, else by the bytes read.
+    double fractionAt(const AVPacket *packet) const {
+        const AVStream *stream = m_input.stream;
+        double fraction = 0;
+        if (m_seconds > 0 && packet->pts != AV_NOPTS_VALUE) {
+            const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+            fraction = double(packet->pts - start) * av_q2d(stream->time_base) / m_seconds;
+        } else if (AVIOContext *io = m_input.format->pb) {
+            const int64_t size = avio_size(io);
+            fraction = size > 0 ? double(avio_tell(io)) / double(size) : 0;
+        }
+        return std::clamp(fraction, 0.0, 1.0);
+    }
+
+    const Input &m_input;
+    const ConversionProgress &m_progress;
+    const double m_seconds;
+    QElapsedTimer m_sinceTold;
+    bool m_told = false;
+};
+
 // Decodes the whole audio stream, giving each frame to take, which returns an error or
-// nothing. A damaged stretch is skipped; an error when nothing could be decoded.
+// nothing. A damaged stretch is skipped; an error when nothing could be decoded, and
+// stoppedError when progress asks to stop.
 QString decodeAll(Input &input, const QString &path,
-                  const std::function<QString(const AVFrame *)> &take) {
+                  const std::function<QString(const AVFrame *)> &take,
+                  const ConversionProgress &progress = {}) {
     CodecPtr codec(avcodec_alloc_context3(input.decoder));
     if (!codec || avcodec_parameters_to_context(codec.get(), input.stream->codecpar) < 0)
         return QStringLiteral("out of memory");
@@ -123,6 +191,7 @@ QString decodeAll(Input &input, const QString &path,
         }
         return {};
     };
+    ProgressTeller teller(input, progress);
     int refused = 0;
     for (bool ended = false; !ended;) {
         rc = av_read_frame(input.format.get(), packet.get());
@@ -134,6 +203,10 @@ QString decodeAll(Input &input, const QString &path,
             av_packet_unref(packet.get());
             continue;
         } else {
+            if (!teller.tell(packet.get())) {
+                av_packet_unref(packet.get());
+                return stoppedError;
+            }
             int sent = avcodec_send_packet(codec.get(), packet.get());
             if (sent == AVERROR(EAGAIN)) {
                 if (const QString error = receive(); !error.isEmpty())
@@ -154,6 +227,8 @@ QString decodeAll(Input &input, const QString &path,
     }
     if (!decodedAny)
         return QStringLiteral("%1: no audio could be decoded").arg(path);
+    if (!teller.tellEnd())
+        return stoppedError;
     return {};
 }
 
@@ -416,10 +491,11 @@ private:
 } // namespace
 
 namespace {
-QString convertWithin(const QString &from, const QString &to, bool fillGaps, double &silenced);
+QString convertWithin(const QString &from, const QString &to, bool fillGaps, double &silenced,
+                      const ConversionProgress &progress);
 } // namespace
 
-AudioFileFacts probeAudioFile(const QString &path) {
+AudioFileFacts probeAudioFile(const QString &path, const ConversionProgress &progress) {
     const FfmpegLogScope log;
     Input input = openInput(path);
     if (!input.error.isEmpty())
@@ -432,11 +508,16 @@ AudioFileFacts probeAudioFile(const QString &path) {
     // from the bit rate. Decoding every frame tells how much audio there really is.
     const double stated = knownSeconds(input);
     double decoded = 0;
-    facts.error = decodeAll(input, path, [&decoded](const AVFrame *frame) {
-        if (frame->sample_rate > 0)
-            decoded += double(frame->nb_samples) / frame->sample_rate;
-        return QString();
-    });
+    facts.error = decodeAll(
+        input, path,
+        [&decoded](const AVFrame *frame) {
+            if (frame->sample_rate > 0)
+                decoded += double(frame->nb_samples) / frame->sample_rate;
+            return QString();
+        },
+        progress);
+    if (facts.error == stoppedError)
+        return {0, false, facts.error};
     if (facts.error.isEmpty() && decoded <= 0)
         facts.error = QStringLiteral("%1: no audio could be decoded").arg(path);
     facts.error = log.explained(facts.error);
@@ -449,18 +530,21 @@ AudioFileFacts probeAudioFile(const QString &path) {
     return facts;
 }
 
-QString convertToMp3(const QString &from, const QString &to, QString *damage) {
+QString convertToMp3(const QString &from, const QString &to, QString *damage,
+                     const ConversionProgress &progress) {
     if (damage)
         damage->clear();
     const FfmpegLogScope log;
     double silenced = 0;
-    QString error = convertWithin(from, to, false, silenced);
+    QString error = convertWithin(from, to, false, silenced, progress);
     if (error.isEmpty() && log.errorCount() > 0) {
         // The file is damaged, and the stretches the demuxer or the decoder gave up on are
         // missing from the MP3 (not every one of them is logged): once more, with the gaps
         // they leave in the frames' times filled.
         const FfmpegLogScope again;
-        error = again.explained(convertWithin(from, to, true, silenced));
+        error = convertWithin(from, to, true, silenced, progress);
+        if (error != stoppedError)
+            error = again.explained(error);
     }
     if (error.isEmpty() && damage && log.errorCount() > 0) {
         const QString said = QStringLiteral("%1: the audio is damaged in places (FFmpeg said so "
@@ -473,12 +557,13 @@ QString convertToMp3(const QString &from, const QString &to, QString *damage) {
                                    .arg(silenced, 0, 'f', 2)
                       : said + QStringLiteral("; check the sentences after the damage");
     }
-    return log.explained(error);
+    return error == stoppedError ? error : log.explained(error);
 }
 
 namespace {
 
-QString convertWithin(const QString &from, const QString &to, bool fillGaps, double &silenced) {
+QString convertWithin(const QString &from, const QString &to, bool fillGaps, double &silenced,
+                      const ConversionProgress &progress) {
     Input input = openInput(from);
     if (!input.error.isEmpty())
         return input.error;
@@ -505,31 +590,34 @@ QString convertWithin(const QString &from, const QString &to, bool fillGaps, dou
     int64_t nextSample = 0; // where the next frame should start, in samples of nextRate
     int nextRate = input.stream->codecpar->sample_rate;
     if (error.isEmpty())
-        error = decodeAll(input, from, [&](const AVFrame *frame) {
-            const int64_t ts = frame->best_effort_timestamp;
-            if (ts == AV_NOPTS_VALUE || frame->sample_rate <= 0) {
-                // A frame without a time (the parser finding its feet again) follows the
-                // one before it.
-                if (nextSample >= 0 && frame->sample_rate == nextRate)
-                    nextSample += frame->nb_samples;
-                else
-                    nextSample = -1;
+        error = decodeAll(
+            input, from,
+            [&](const AVFrame *frame) {
+                const int64_t ts = frame->best_effort_timestamp;
+                if (ts == AV_NOPTS_VALUE || frame->sample_rate <= 0) {
+                    // A frame without a time (the parser finding its feet again) follows the
+                    // one before it.
+                    if (nextSample >= 0 && frame->sample_rate == nextRate)
+                        nextSample += frame->nb_samples;
+                    else
+                        nextSample = -1;
+                    return writer.add(frame);
+                }
+                const int64_t at =
+                    av_rescale_q(ts, input.stream->time_base, AVRational{1, frame->sample_rate});
+                const int64_t gap =
+                    nextSample >= 0 && nextRate == frame->sample_rate ? at - nextSample : 0;
+                if (fillGaps && gap > frame->sample_rate / 1000 &&
+                    gap <= int64_t(maxFilledGapSeconds) * frame->sample_rate) {
+                    if (const QString filled = writer.addSilence(frame, gap); !filled.isEmpty())
+                        return filled;
+                    silenced += double(gap) / frame->sample_rate;
+                }
+                nextSample = at + frame->nb_samples;
+                nextRate = frame->sample_rate;
                 return writer.add(frame);
-            }
-            const int64_t at =
-                av_rescale_q(ts, input.stream->time_base, AVRational{1, frame->sample_rate});
-            const int64_t gap =
-                nextSample >= 0 && nextRate == frame->sample_rate ? at - nextSample : 0;
-            if (fillGaps && gap > frame->sample_rate / 1000 &&
-                gap <= int64_t(maxFilledGapSeconds) * frame->sample_rate) {
-                if (const QString filled = writer.addSilence(frame, gap); !filled.isEmpty())
-                    return filled;
-                silenced += double(gap) / frame->sample_rate;
-            }
-            nextSample = at + frame->nb_samples;
-            nextRate = frame->sample_rate;
-            return writer.add(frame);
-        });
+            },
+            progress);
     if (error.isEmpty())
         error = writer.finish();
     if (!error.isEmpty())

@@ -3,6 +3,8 @@
 
 #include "toolrun.h"
 
+#include "content/subtitles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -168,6 +170,50 @@ TEST_F(ToolProcess, FfmpegSpeaksOnlyThroughTheTool) {
         ASSERT_TRUE(probe.waitForFinished(30000));
         // The clean tone's MP3 is 2.088 s: the encoder's delay and padding.
         EXPECT_NEAR(probe.readAllStandardOutput().trimmed().toDouble(), 2.088, 0.03);
+    }
+}
+
+// A film as the audio: its first audio stream is the lesson's sound, its own subtitle tracks
+// the sentences, chosen by the tool or by number. The lesson file is read back.
+TEST_F(ToolProcess, AVideoGivesItsSoundAndItsOwnSubtitles) {
+    const auto video = [](const char *name) {
+        return QStringLiteral(ORVESSA_TEST_DATA_DIR "/video/") + QString::fromLatin1(name);
+    };
+    const struct {
+        const char *name;
+        QString audio;
+        QStringList tracks;
+        int status;
+        const char *said; // in the lesson, or in the error
+    } cases[] = {
+        {"chosen by the tool", video("two.mkv"), {}, 0, "*Good morning.#早上好，老师。#"},
+        {"by number",
+         video("two.mkv"),
+         {"--english-track", "2", "--chinese-track", "none"},
+         0,
+         "*How are you? I'm fine.##"},
+        {"a picture track", video("pictures.mkv"), {"--english-track", "1"}, 1, "picture"},
+        {"no sound", video("silent.mp4"), {}, 1, "no audio stream"},
+    };
+    int folder = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString dir = work.filePath(QStringLiteral("dir%1").arg(++folder));
+        QDir().mkpath(dir);
+        const ToolRun run = runTool(
+            QStringList{"import", dir, "--book", "电影", "--name", "第1集", "--audio", c.audio} +
+                c.tracks,
+            home.path());
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        expectOnlyOwnLines(run.err);
+        if (c.status != 0) {
+            EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
+            continue;
+        }
+        QFile lesson(run.out.trimmed());
+        ASSERT_TRUE(lesson.open(QIODevice::ReadOnly)) << run.out.toStdString();
+        const QString text = decodeSubtitleText(lesson.readAll()); // GBK or UTF-8
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.said))) << text.toStdString();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -153,6 +154,9 @@ TEST(AudioImport, WhatIsNotAudioGivesOneLineAndNoFile) {
         {empty, dir.filePath(QStringLiteral("c.mp3")), true},
         {dir.filePath(QStringLiteral("missing.wav")), dir.filePath(QStringLiteral("d.mp3")), true},
         {dir.path(), dir.filePath(QStringLiteral("e.mp3")), true},
+        // A video without sound.
+        {QStringLiteral(ORVESSA_TEST_DATA_DIR "/video/silent.mp4"),
+         dir.filePath(QStringLiteral("f.mp3")), true},
         {fixture("tone.mp3"), unwritable, false},
         {fixture("tone.mp3"), dir.path(), false},
     };
@@ -174,6 +178,95 @@ TEST(AudioImport, WhatIsNotAudioGivesOneLineAndNoFile) {
     }
     // Nothing but the two inputs is left in the folder.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST(AudioImport, AVideoGivesItsFirstAudioStream) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString to = dir.filePath(QStringLiteral("out.mp3"));
+    const struct {
+        const char *name;
+        double hertz;
+    } cases[] = {
+        {"two.mkv", 440},
+        {"movtext.mp4", 440},
+        {"webvtt.webm", 440},
+        // The second stream is the default one, in stereo and at a higher bit rate, all of
+        // which FFmpeg's own choice prefers.
+        {"twoaudio.mkv", 440},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString from = QStringLiteral(ORVESSA_TEST_DATA_DIR "/video/") + c.name;
+        const AudioFileFacts facts = probeAudioFile(from);
+        EXPECT_EQ(facts.error, QString());
+        EXPECT_FALSE(facts.isMp3);
+        EXPECT_NEAR(facts.seconds, 2.0, 0.1);
+        ASSERT_EQ(convertToMp3(from, to), QString());
+        EXPECT_NEAR(probeAudioFile(to).seconds, 2.0, 0.1);
+        EXPECT_NEAR(measureTone(to, 0.5).hertz, c.hertz, 10);
+    }
+    const AudioFileFacts silent =
+        probeAudioFile(QStringLiteral(ORVESSA_TEST_DATA_DIR "/video/silent.mp4"));
+    EXPECT_TRUE(silent.error.contains(QStringLiteral("no audio stream")))
+        << silent.error.toStdString();
+}
+
+TEST(AudioImport, AConversionStoppedLeavesTheTargetAsItWas) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString from = dir.filePath(QStringLiteral("long.wav"));
+    writeTone(from, 44100, 2, 40);
+    const QString to = dir.filePath(QStringLiteral("out.mp3"));
+    const QByteArray before = "an older lesson's audio";
+    const struct {
+        const char *name;
+        QString from;
+        double stopAt; // > 1: never stopped
+    } cases[] = {
+        {"half way", from, 0.5},
+        {"at the first word", from, 0},
+        // Its length is known only by decoding: the fraction goes by the bytes read.
+        {"a file of unknown length", fixture("noduration.mka"), 0},
+        {"a video", QStringLiteral(ORVESSA_TEST_DATA_DIR "/video/two.mkv"), 0},
+        {"to the end", from, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            QFile old(to);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            old.write(before);
+        }
+        std::vector<double> told;
+        const QString error = convertToMp3(c.from, to, nullptr, [&](double fraction) {
+            told.push_back(fraction);
+            return fraction < c.stopAt;
+        });
+        ASSERT_FALSE(told.empty());
+        EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+        EXPECT_GE(told.front(), 0);
+        EXPECT_LE(told.back(), 1);
+        QFile target(to);
+        ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+        if (c.stopAt > 1) {
+            EXPECT_EQ(error, QString());
+            EXPECT_EQ(told.back(), 1);
+            EXPECT_GT(told.size(), 3u); // told along the way, not only at the end
+            EXPECT_NE(target.readAll(), before);
+        } else {
+            EXPECT_EQ(error, QStringLiteral("stopped"));
+            EXPECT_LT(told.back(), 1);
+            EXPECT_GE(told.back(), c.stopAt);
+            EXPECT_EQ(target.readAll(), before);
+        }
+        // No passing file is left beside the target.
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+    // Measuring a film's sound decodes all of it, and stops as well.
+    const AudioFileFacts probed = probeAudioFile(from, [](double) { return false; });
+    EXPECT_EQ(probed.error, QStringLiteral("stopped"));
+    EXPECT_EQ(probed.seconds, 0);
 }
 
 } // namespace
