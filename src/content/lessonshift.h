@@ -71,7 +71,8 @@ RetimeResult restoreSentenceTimes(QByteArrayView bytes, int sentence, QStringVie
 
 // A sentence record (as the sentence table keeps it, decoded) with its Start and End
 // numbers replaced by start and end, blanks around them kept; nothing when the record has
-// no two times, either text is not a number, or they would not play. The loaded lesson takes what was written.
+// no two times, either text is not a number, or they would not play. The loaded lesson takes what
+// was written.
 std::optional<QString> recordWithTimes(QStringView record, QStringView start, QStringView end);
 
 // The Start and End numbers of a record as written, without the blanks around them; nothing
