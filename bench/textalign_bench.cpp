@@ -187,7 +187,12 @@ int runChild(int minutes) {
         }
         ++found;
         errors.push_back(std::abs(s.start - (starts[i] - 0.05)));
-        cut += s.start > starts[i] || s.end < ends[i];
+        if (s.start > starts[i] || s.end < ends[i]) {
+            ++cut;
+            fprintf(stderr, "%d min: sentence %zu cut: starts %.0f ms late, ends %.0f ms early\n",
+                    minutes, i + 1, std::max(0.0, s.start - starts[i]) * 1000,
+                    std::max(0.0, ends[i] - s.end) * 1000);
+        }
         intrude +=
             (i > 0 && s.start <= ends[i - 1]) || (i + 1 < starts.size() && s.end >= starts[i + 1]);
     }

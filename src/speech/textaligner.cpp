@@ -40,6 +40,10 @@ constexpr double stretchToEndSeconds = 20;
 // The demo book's margins around a sentence's sound.
 constexpr double startMargin = 0.05;
 constexpr double endMargin = 0.06;
+// Junk or noise at most this long (frames) and this close to a sentence's first word is that
+// word's onset.
+constexpr int onsetFrames = 20;
+constexpr int touchingFrames = 2;
 // Unmatched sound this long or longer is reported.
 constexpr double noteSeconds = 2.0;
 // A sentence forced onto sound it fits this badly was not there.
@@ -333,7 +337,7 @@ double level(const std::vector<qint16> &samples, double at) {
 // well above the quietest frame between the edge and limit, never past limit.
 double extendSound(const std::vector<qint16> &samples, double at, int direction, double limit) {
     constexpr double step = 0.01;
-    constexpr double leastLevel = 30; // about -60 dBFS: below it nothing counts as sound
+    constexpr double leastLevel = 10; // about -70 dBFS: below it nothing counts as sound
     double quietest = std::numeric_limits<double>::max();
     for (double t = at; direction > 0 ? t + step <= limit : t - step >= limit;
          t += direction * step)
@@ -546,6 +550,16 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
                     lastFrame = std::max(lastFrame, sounds[i].last);
                 }
             }
+            // A short stretch of junk or noise right against the first word (no pause
+            // between) is its soft onset that the loop took ("Th" of "Their"), not sound of
+            // its own: the sentence starts with it.
+            int onsetFrame = firstFrame;
+            while (at > 0 && sounds[at - 1].sentence < 0 &&
+                   onsetFrame - sounds[at - 1].last <= touchingFrames &&
+                   sounds[at - 1].last - sounds[at - 1].first < onsetFrames) {
+                --at;
+                onsetFrame = sounds[at].first;
+            }
             double before = lastSound, after = windowEnd;
             for (size_t i = at; i-- > 0;) {
                 if (sounds[i].sentence != k) {
@@ -565,8 +579,8 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             // the pause.
             const double floorFrom = before < 0 ? cursor : before;
             const double soundStart =
-                extendSound(samples, seconds(firstFrame), -1,
-                            std::max(0.0, (floorFrom + seconds(firstFrame)) / 2));
+                extendSound(samples, seconds(onsetFrame), -1,
+                            std::max(0.0, (floorFrom + seconds(onsetFrame)) / 2));
             const double soundEnd = extendSound(samples, seconds(lastFrame + 1), +1,
                                                 (seconds(lastFrame + 1) + after) / 2);
             out.found = true;

@@ -30,7 +30,8 @@
 // first sound and End 60 ms after its last (the demo book's margins), but never beyond the
 // middle of the pause to the sound next to it, whether a neighbour's or unmatched audio's.
 // The first and last sound are where the recogniser put the words, moved outwards while the
-// level stays well above the pause's (a last consonant dying away).
+// level stays well above the pause's (a last consonant dying away); a short stretch of junk
+// right against a sentence's first word is taken as its soft onset (the "Th" of "Their").
 
 #include <QString>
 #include <QStringList>
