@@ -76,6 +76,10 @@ ImportDialog::ImportDialog(const DataPlaces &places, AudioTools tools, QWidget *
 
 ImportDialog::~ImportDialog() {
     m_runner->stopAndWait();
+    // QDialog's destructor hides the dialog, and the field that loses the focus then says
+    // editingFinished: no slot of this half-destroyed dialog may run on it.
+    for (QObject *child : findChildren<QLineEdit *>())
+        child->disconnect(this);
 }
 
 void ImportDialog::build() {

@@ -113,12 +113,16 @@ class Dialog:
         return text.getText(0, text.characterCount)
 
     def line_now(self):
-        """What the dialog's line says now, or None when it is not there."""
+        """What the dialog's line says now, or None when it is not there (or the dialog
+        changed under the walk: the bus then names objects that are gone)."""
         import pyatspi
-        for label in self.tree.all_of(pyatspi.ROLE_LABEL):
-            label.clearCache()
-            if label.description == "导入结果":
-                return label.name
+        try:
+            for label in self.tree.all_of(pyatspi.ROLE_LABEL):
+                label.clearCache()
+                if label.description == "导入结果":
+                    return label.name
+        except Exception:  # gi's GLib.GError for an object that went away
+            return None
         return None
 
     def outcome(self, seconds, previous=None):
@@ -127,11 +131,15 @@ class Dialog:
         import pyatspi
 
         def search():
-            for label in self.tree.all_of(pyatspi.ROLE_LABEL):
-                label.clearCache()
-                if (label.description == "导入结果" and not label.name.startswith("正在")
-                        and label.name != previous):
-                    return label
+            name = self.line_now()
+            if name is None or name.startswith("正在") or name == previous:
+                return None
+            try:
+                for label in self.tree.all_of(pyatspi.ROLE_LABEL):
+                    if label.description == "导入结果":
+                        return label
+            except Exception:  # the dialog changed under the walk; look again
+                return None
             return None
         return a11y.wait_for("the import to end", search, seconds)
 
