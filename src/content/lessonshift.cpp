@@ -126,7 +126,6 @@ QString quoted(QStringView latin1Field) {
     return u'"' + text + u'"';
 }
 
-// audioMs is the audio's length in milliseconds, or -1 when unknown.
 // Where the number of a field lies: the field without the blanks around it.
 std::pair<qsizetype, qsizetype> numberSpan(QStringView field) {
     qsizetype begin = 0;
@@ -140,6 +139,7 @@ std::pair<qsizetype, qsizetype> numberSpan(QStringView field) {
     return {begin, end};
 }
 
+// audioMs is the audio's length in milliseconds, or -1 when unknown.
 ShiftedField shiftField(QStringView field, qint64 shiftMs, qint64 audioMs) {
     ShiftedField shifted;
     std::tie(shifted.begin, shifted.end) = numberSpan(field);

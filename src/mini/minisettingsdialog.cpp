@@ -5,9 +5,7 @@
 #include "content/caretlist.h"
 #include "content/settingsfile.h"
 #include "minisettingshost.h"
-#include "text/fonts.h"
 #include "widgets/chromebutton.h"
-#include "widgets/shellicon.h"
 #include "widgets/windowstyle.h"
 
 #include <QAbstractButton>
@@ -86,14 +84,7 @@ MiniSettingsDialog::MiniSettingsDialog(MiniSettingsHost &host, QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(QStringLiteral("设置"));
     setObjectName(QStringLiteral("MiniSettingsDialog"));
-    QFont font = labelFont();
-    font.setPixelSize(13);
-    setFont(font);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    loadShellIcons();
-    setStyleSheet(windowStyleSheet() + QString::fromLatin1(dialogStyle));
+    styleDialog(this, dialogStyle);
     build();
 }
 

@@ -3,8 +3,6 @@
 #include "content/catalogue.h"
 #include "content/contentpaths.h"
 #include "importrunner.h"
-#include "text/fonts.h"
-#include "widgets/shellicon.h"
 #include "widgets/windowstyle.h"
 
 #include <QCloseEvent>
@@ -60,14 +58,7 @@ ImportDialog::ImportDialog(const DataPlaces &places, AudioTools tools, QWidget *
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(QStringLiteral("导入课程"));
     setModal(false);
-    QFont font = labelFont();
-    font.setPixelSize(13);
-    setFont(font);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    loadShellIcons();
-    setStyleSheet(windowStyleSheet() + QString::fromLatin1(dialogStyle));
+    styleDialog(this, dialogStyle);
     build();
     connect(m_runner, &ImportRunner::progressed, this,
             [this](double fraction) { m_progress->setValue(int(fraction * 1000)); });

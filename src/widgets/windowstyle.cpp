@@ -1,9 +1,14 @@
 #include "windowstyle.h"
 
 #include "palette.h"
+#include "shellicon.h"
+#include "text/fonts.h"
 
 #include <QComboBox>
+#include <QFont>
+#include <QPalette>
 #include <QStandardItemModel>
+#include <QWidget>
 
 namespace {
 
@@ -56,4 +61,15 @@ QStandardItem *markNotInstalled(QComboBox *list, int index) {
         item->setToolTip(QStringLiteral("未安装"));
     }
     return item;
+}
+
+void styleDialog(QWidget *dialog, const char *ownStyle) {
+    QFont font = labelFont();
+    font.setPixelSize(13);
+    dialog->setFont(font);
+    QPalette pal = dialog->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    dialog->setPalette(pal);
+    loadShellIcons();
+    dialog->setStyleSheet(windowStyleSheet() + QString::fromLatin1(ownStyle));
 }

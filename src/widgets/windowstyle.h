@@ -4,6 +4,7 @@
 
 class QComboBox;
 class QStandardItem;
+class QWidget;
 
 // One calm look for the standard controls of every window of the program (buttons, combo
 // boxes, line edits, message boxes); the accent marks the main action, a QPushButton with the
@@ -15,3 +16,7 @@ QString windowStyleSheet();
 // sheet above would draw every entry alike) and read as "未安装". The entry, for more marks;
 // null for a list whose model keeps no items.
 QStandardItem *markNotInstalled(QComboBox *list, int index);
+
+// A dialog's frame in that look: the label font at 13 px on white, the program's sheet and then
+// the dialog's own (Latin-1 text), with the icons the sheet draws loaded.
+void styleDialog(QWidget *dialog, const char *ownStyle);
