@@ -54,6 +54,11 @@ bool isBookInstalled(const DataPlaces &places, const QString &title) {
            QFileInfo(places.readPath(ContentFile::bookList(title))).isFile();
 }
 
+bool isShippedBookOnly(const DataPlaces &places, const QString &title) {
+    return !QFileInfo(places.writePath(ContentFile::bookList(title))).isFile() &&
+           isBookInstalled(places, title);
+}
+
 QStringList bookSelectorTitles(Program program, const DataPlaces &places) {
     return bookTitles(program) + ownBookTitles(places);
 }

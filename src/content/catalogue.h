@@ -25,5 +25,10 @@ QStringList ownBookTitles(const DataPlaces &places);
 // catalogue names books this copy may not ship).
 bool isBookInstalled(const DataPlaces &places, const QString &title);
 
+// Whether a lesson cannot be added to the book here: it ships in the program directory and
+// the learner's folder has no list of it yet. A list started there would stand before the
+// shipped one and hide its lessons.
+bool isShippedBookOnly(const DataPlaces &places, const QString &title);
+
 // The book selector's entries: the catalogue first, unchanged, then the own books.
 QStringList bookSelectorTitles(Program program, const DataPlaces &places);

@@ -2,6 +2,7 @@
 
 #include "audiochoice.h"
 #include "caretlist.h"
+#include "catalogue.h"
 #include "contentpaths.h"
 #include "dataplaces.h"
 #include "files/filebytes.h"
@@ -15,6 +16,7 @@
 #include "staletemporaries.h"
 #include "textcodec.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -826,6 +828,16 @@ int runImport(const QStringList &args, QTextStream &out, QTextStream &err,
     if (!request.subtitles.isNull() && (!englishTrack.isNull() || !chineseTrack.isNull()))
         return usageError(QStringLiteral("the tracks are read only when no --subtitles or --text "
                                          "is given"));
+    // The programs beside this tool read the learner's folder before their own.
+    if (DataPlaces::isStandardUserFolder(request.dir) &&
+        isShippedBookOnly(
+            DataPlaces::withUserFolder(QCoreApplication::applicationDirPath(), request.dir),
+            request.book)) {
+        err << "orvessa-content: \"" << request.book
+            << "\" ships with the programs; a list of it started in the learner's folder would "
+               "hide its lessons: give another --book\n";
+        return 1;
+    }
     DataPlaces::prepareStandardUserFolder(request.dir);
     const ImportResult result = importLesson(request, audio);
     if (!result.error.isEmpty()) {

@@ -28,20 +28,22 @@ QString DataPlaces::standardUserFolder() {
            QStringLiteral("/orvessa");
 }
 
-bool DataPlaces::prepareStandardUserFolder(const QString &dir) {
-    const QFileInfo info(dir);
-    if (info.exists())
-        return info.isDir();
-    // The folder is missing, so compare where it would be: its parent's real path (which may
-    // be missing too, or a link) and its name.
+bool DataPlaces::isStandardUserFolder(const QString &dir) {
+    // Compared where each would be: its parent's real path (which may be missing too, or a
+    // link) and its name.
     const auto spelt = [](const QString &path) {
         const QFileInfo folder(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
         const QString parent = QFileInfo(folder.absolutePath()).canonicalFilePath();
         return (parent.isEmpty() ? folder.absolutePath() : parent) + u'/' + folder.fileName();
     };
-    if (spelt(dir) != spelt(standardUserFolder()))
-        return false;
-    return QDir().mkpath(info.absoluteFilePath());
+    return spelt(dir) == spelt(standardUserFolder());
+}
+
+bool DataPlaces::prepareStandardUserFolder(const QString &dir) {
+    const QFileInfo info(dir);
+    if (info.exists())
+        return info.isDir();
+    return isStandardUserFolder(dir) && QDir().mkpath(info.absoluteFilePath());
 }
 
 bool DataPlaces::isWritableProgramDir(const QString &dir) {

@@ -29,6 +29,8 @@ public:
 
     // The desktop's per-user data folder of both programs (~/.local/share/orvessa).
     static QString standardUserFolder();
+    // Whether dir is the learner's folder, however it is spelt, existing or not.
+    static bool isStandardUserFolder(const QString &dir);
     // When dir is the learner's folder (standardUserFolder(), however it is spelt) and does
     // not exist yet, makes it, as the programs' first save does; a tool writing there may come
     // before either program ever ran. True when dir is a folder afterwards.

@@ -322,10 +322,7 @@ QString ImportDialog::refusal() const {
         return QStringLiteral("请填写课名。");
     if (m_name->text().contains(u'^'))
         return QStringLiteral("课名里不能有“^”。");
-    // A shipped book's list is read from the program directory: a list started in the
-    // learner's folder would stand before it with the new lesson alone.
-    const bool here = QFileInfo(m_places.writePath(ContentFile::bookList(book))).isFile();
-    if (!here && isBookInstalled(m_places, book))
+    if (isShippedBookOnly(m_places, book))
         return QStringLiteral("《%1》是随软件安装的书，不能往里添加课程，请换一个书名。").arg(book);
     return {};
 }

@@ -59,11 +59,12 @@ protected:
         writeFile(work.filePath(QStringLiteral("tone.wav")), toneWave());
         writeFile(work.filePath(QStringLiteral("cues.srt")), subtitles);
     }
-    ToolRun import(const QString &dir, const QString &audio) {
-        return runTool({QStringLiteral("import"), dir, QStringLiteral("--book"),
-                        QStringLiteral("我的播客"), QStringLiteral("--name"),
-                        QStringLiteral("第1集"), QStringLiteral("--audio"), audio,
-                        QStringLiteral("--subtitles"), work.filePath(QStringLiteral("cues.srt"))},
+    ToolRun import(const QString &dir, const QString &audio,
+                   const QString &book = QStringLiteral("我的播客")) {
+        return runTool({QStringLiteral("import"), dir, QStringLiteral("--book"), book,
+                        QStringLiteral("--name"), QStringLiteral("第1集"),
+                        QStringLiteral("--audio"), audio, QStringLiteral("--subtitles"),
+                        work.filePath(QStringLiteral("cues.srt"))},
                        home.path());
     }
     QTemporaryDir home;
@@ -72,28 +73,34 @@ protected:
 
 // The README's import into the learner's folder on a machine where no program has run yet:
 // the folder is made as the programs make it. Another missing folder is still refused,
-// and nothing is made for it.
+// and nothing is made for it; nor is a list in the learner's folder for a book that ships
+// beside the tool, which would hide the shipped lessons.
 TEST_F(ToolProcess, ImportMakesTheLearnersFolderOnly) {
     const QString learner = home.filePath(QStringLiteral(".local/share/orvessa"));
+    const QString mine = QStringLiteral("我的播客"), shipped = QStringLiteral("英语900句");
     const struct {
         QString dir;
-        bool made;
+        QString book;
+        QString refusal; // empty: imported
     } cases[] = {
-        {home.filePath(QStringLiteral("elsewhere/orvessa")), false},
+        {home.filePath(QStringLiteral("elsewhere/orvessa")), mine,
+         QStringLiteral("not a directory")},
         // Spelt another way, and missing with its parents.
-        {home.filePath(QStringLiteral(".local/share/./orvessa/")), true},
+        {home.filePath(QStringLiteral(".local/share/./orvessa/")), mine, {}},
         // There now: the next lesson goes beside the first.
-        {learner, true},
+        {learner, mine, {}},
+        {learner, shipped, QStringLiteral("ships with the programs")},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.dir.toStdString());
-        const ToolRun run = import(c.dir, work.filePath(QStringLiteral("tone.wav")));
+        SCOPED_TRACE(c.dir.toStdString() + " " + c.book.toStdString());
+        const ToolRun run = import(c.dir, work.filePath(QStringLiteral("tone.wav")), c.book);
         expectOnlyOwnLines(run.err);
-        if (!c.made) {
+        if (!c.refusal.isEmpty()) {
             EXPECT_EQ(run.status, 1);
-            EXPECT_TRUE(run.err.contains(QStringLiteral("not a directory")))
-                << run.err.toStdString();
-            EXPECT_FALSE(QFileInfo::exists(c.dir));
+            EXPECT_TRUE(run.err.contains(c.refusal)) << run.err.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(c.dir + QStringLiteral("/book/") + c.book));
+            EXPECT_FALSE(QFileInfo::exists(c.dir + QStringLiteral("/SETTING/BookList/") + c.book +
+                                           QStringLiteral(".dat")));
             continue;
         }
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
@@ -102,6 +109,7 @@ TEST_F(ToolProcess, ImportMakesTheLearnersFolderOnly) {
         EXPECT_TRUE(lesson.canonicalFilePath().startsWith(QFileInfo(learner).canonicalFilePath()));
         EXPECT_TRUE(QFileInfo(learner + QStringLiteral("/Sound/我的播客")).isDir());
     }
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("elsewhere"))));
 }
 
 // FFmpeg's own lines (a duration estimated from the bit rate, a damaged FLAC frame, a file
