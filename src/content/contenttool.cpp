@@ -299,7 +299,7 @@ int shiftFile(const Command &command, QTextStream &out, QTextStream &err, const 
         command.audio.isEmpty() ? lessonAudioBeside(command.path) : command.audio;
     double audioSeconds = 0;
     if (!audioPath.isEmpty() && audio.probe) {
-        const AudioFacts facts = audio.probe(audioPath);
+        const AudioFacts facts = audio.probe(audioPath, {});
         if (!facts.error.isEmpty()) {
             if (!command.audio.isEmpty()) {
                 return fail(facts.error);

@@ -55,7 +55,9 @@ struct EmbeddedTrack {
 };
 
 struct AudioTools {
-    std::function<AudioFacts(const QString &path)> probe;
+    // What the audio is. It decodes the whole file (a film's sound takes a while): progress
+    // as convertToMp3's.
+    std::function<AudioFacts(const QString &path, const ImportProgress &progress)> probe;
     // Writes an MP3 of from at to; returns an error line, empty on success. progress may be
     // empty; when it returns false the conversion stops, to stays as it was and an error
     // comes back.

@@ -80,8 +80,8 @@ QString trackText(const QString &path, int stream, QString *error) {
 
 AudioTools lessonImportTools() {
     AudioTools tools;
-    tools.probe = [](const QString &path) {
-        const AudioFileFacts facts = probeAudioFile(path);
+    tools.probe = [](const QString &path, const ImportProgress &progress) {
+        const AudioFileFacts facts = probeAudioFile(path, progress);
         return AudioFacts{facts.seconds, facts.isMp3, facts.error};
     };
     auto damage = std::make_shared<QString>();

@@ -333,7 +333,7 @@ TEST(ContentToolShift, KeepsTheTimesInsideTheAudioAndSaysWhenNothingChanged) {
     writeFile(dir.filePath(QStringLiteral("Sound/英语900句/1.mp3")), "4 s");
     writeFile(dir.filePath(QStringLiteral("long.mp3")), "10 s");
     AudioTools audio;
-    audio.probe = [](const QString &file) {
+    audio.probe = [](const QString &file, const ImportProgress &) {
         AudioFacts facts;
         if (!QFileInfo(file).isFile())
             facts.error = file + QStringLiteral(": no such file");

@@ -56,7 +56,7 @@ struct FakeTools {
 
     AudioTools tools() {
         AudioTools t;
-        t.probe = [](const QString &path) {
+        t.probe = [](const QString &path, const ImportProgress &) {
             AudioFacts facts;
             if (!QFileInfo(path).isFile())
                 facts.error = QStringLiteral("cannot open the file");
