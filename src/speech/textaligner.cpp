@@ -474,8 +474,18 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             result.error = QStringLiteral("the recogniser refused the text's grammar");
             return result;
         }
-        std::vector<Segment> segments = decode(m_ps, windowSearch, samples.data() + first, count)
-                                            .value_or(std::vector<Segment>());
+        std::optional<std::vector<Segment>> decoded =
+            decode(m_ps, windowSearch, samples.data() + first, count);
+        // No path of the grammar lasted to the window's end within the beams: a voice the
+        // model fits badly (a formant synthesiser's British voice lost every path). The
+        // same search with the widest beams finds one, or there is none.
+        if (!decoded) {
+            fsg_model_t *wide = windowGrammar(m_ps, piece);
+            if (setWideFsg(m_ps, windowSearch, wide))
+                decoded = decode(m_ps, windowSearch, samples.data() + first, count);
+            fsg_model_free(wide);
+        }
+        std::vector<Segment> segments = decoded.value_or(std::vector<Segment>());
         std::vector<QByteArray> words;
         std::vector<size_t> wordSegment;
         for (size_t i = 0; i < segments.size(); ++i) {
