@@ -1,12 +1,10 @@
 #include "audio/fakevoicebackend.h"
-#include "audio/fakevoicerecorder.h"
-#include "audio/shortsound.h"
-#include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "desktop/paintedcontrolaccessible.h"
 #include "shell/functionmenu.h"
 #include "shell/trainerwindow.h"
 #include "support/programdirfixture.h"
+#include "support/windowfakes.h"
 #include "text/fonts.h"
 
 #include <QAccessible>
@@ -50,7 +48,7 @@ QStringList actionsOf(QAccessibleInterface *iface) {
     return actions ? actions->actionNames() : QStringList();
 }
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public ::testing::Test, protected TrainerWindowFakes {
 protected:
     void SetUp() override {
         PaintedControlAccessible::install();
@@ -59,9 +57,8 @@ protected:
         programdir::copyDemoContent(dir.path());
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(
-            DataPlaces::portable(dir.path()), *player, sounds, recorder,
-            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
+        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
+                                                 recorder, timers());
         window->messageSink = [](const QString &, const QString &, MessageIcon) {};
         window->launcher.startDetached = [this](const QString &path) {
             started << path;
@@ -93,13 +90,6 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<VoicePlayer> player;
-    RecordingShortSoundPlayer sounds;
-    FakeVoiceRecorder recorder;
-    ManualTicker recordLimit{60000};
-    ManualTicker Timer1{30};
-    ManualTicker Timer2{10};
-    ManualTicker Timer3{10};
-    ManualTicker endShot{1};
     std::unique_ptr<TrainerWindow> window;
     QAccessibleInterface *root = nullptr;
     QStringList started;

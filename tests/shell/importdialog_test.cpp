@@ -2,15 +2,13 @@
 // 30 s of MP3, the conversion copies it, and a plain text is "aligned" 3 s a sentence.
 
 #include "audio/fakevoicebackend.h"
-#include "audio/fakevoicerecorder.h"
-#include "audio/shortsound.h"
-#include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "shell/catalogueview.h"
 #include "shell/functionmenu.h"
 #include "shell/importdialog.h"
 #include "shell/trainerwindow.h"
 #include "support/programdirfixture.h"
+#include "support/windowfakes.h"
 #include "text/fonts.h"
 #include "widgets/textbutton.h"
 
@@ -104,7 +102,7 @@ struct FakeTools {
     }
 };
 
-class ImportDialogTest : public ::testing::Test {
+class ImportDialogTest : public ::testing::Test, protected TrainerWindowFakes {
 protected:
     void SetUp() override {
         installFontSubstitutions();
@@ -127,9 +125,7 @@ protected:
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
         places = installed ? DataPlaces::withUserFolder(programDir, dir.path() + "/user")
                            : DataPlaces::portable(programDir);
-        window = std::make_unique<TrainerWindow>(
-            places, *player, sounds, recorder,
-            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
+        window = std::make_unique<TrainerWindow>(places, *player, sounds, recorder, timers());
         window->messageSink = [](const QString &, const QString &, MessageIcon) {};
         window->importTools = fake.tools();
         QObject::connect(&window->loader(), &LessonLoader::lessonLoaded, [this] { ++loads; });
@@ -183,13 +179,6 @@ protected:
     DataPlaces places;
     FakeTools fake;
     std::unique_ptr<VoicePlayer> player;
-    RecordingShortSoundPlayer sounds;
-    FakeVoiceRecorder recorder;
-    ManualTicker recordLimit{60000};
-    ManualTicker Timer1{30};
-    ManualTicker Timer2{10};
-    ManualTicker Timer3{10};
-    ManualTicker endShot{1};
     std::unique_ptr<TrainerWindow> window;
     ImportDialog *dialog = nullptr;
     int loads = 0;

@@ -1,7 +1,4 @@
 #include "audio/fakevoicebackend.h"
-#include "audio/fakevoicerecorder.h"
-#include "audio/shortsound.h"
-#include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "content/settingsrecord.h"
 #include "shell/catalogueview.h"
@@ -11,6 +8,7 @@
 #include "shell/trainerwindow.h"
 #include "support/programdirfixture.h"
 #include "support/qstringprinter.h"
+#include "support/windowfakes.h"
 #include "text/fonts.h"
 #include "widgets/lessonpanel.h"
 #include "widgets/picturelabel.h"
@@ -88,7 +86,7 @@ QStringList coveredControls(QWidget *window) {
     return covered;
 }
 
-class MenuPagesTest : public ::testing::Test {
+class MenuPagesTest : public ::testing::Test, protected TrainerWindowFakes {
 protected:
     void SetUp() override {
         installFontSubstitutions();
@@ -99,9 +97,8 @@ protected:
     void start(VoiceBackend::Unit unit = VoiceBackend::Unit::Seconds) {
         player = std::make_unique<VoicePlayer>(Program::Orvessa,
                                                std::make_unique<FakeVoiceBackend>(unit));
-        window = std::make_unique<TrainerWindow>(
-            DataPlaces::portable(dir.path()), *player, sounds, recorder,
-            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
+        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
+                                                 recorder, timers());
         window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;
         };
@@ -151,13 +148,6 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<VoicePlayer> player;
-    RecordingShortSoundPlayer sounds;
-    FakeVoiceRecorder recorder;
-    ManualTicker recordLimit{60000};
-    ManualTicker Timer1{30};
-    ManualTicker Timer2{10};
-    ManualTicker Timer3{10};
-    ManualTicker endShot{1};
     std::unique_ptr<TrainerWindow> window;
     QStringList messages;
     QStringList started;

@@ -1,7 +1,4 @@
 #include "audio/fakevoicebackend.h"
-#include "audio/fakevoicerecorder.h"
-#include "audio/shortsound.h"
-#include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "content/contentpaths.h"
 #include "content/richtext.h"
@@ -10,6 +7,7 @@
 #include "shell/trainerwindow.h"
 #include "study/pure/lettercheck.h"
 #include "support/programdirfixture.h"
+#include "support/windowfakes.h"
 #include "text/fonts.h"
 
 #include <QApplication>
@@ -30,7 +28,7 @@ QString s(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-class ResultsWindowTest : public ::testing::Test {
+class ResultsWindowTest : public ::testing::Test, protected TrainerWindowFakes {
 protected:
     void SetUp() override {
         installFontSubstitutions();
@@ -46,9 +44,8 @@ protected:
         window.reset();
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(
-            DataPlaces::portable(dir.path()), *player, sounds, recorder,
-            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
+        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
+                                                 recorder, timers());
         window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;
         };
@@ -68,9 +65,6 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<VoicePlayer> player;
-    RecordingShortSoundPlayer sounds;
-    FakeVoiceRecorder recorder;
-    ManualTicker Timer1{30}, Timer2{10}, Timer3{10}, endShot{1}, recordLimit{60000};
     std::unique_ptr<TrainerWindow> window;
     QStringList messages;
 };

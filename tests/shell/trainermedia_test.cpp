@@ -1,7 +1,4 @@
 #include "audio/fakevoicebackend.h"
-#include "audio/fakevoicerecorder.h"
-#include "audio/shortsound.h"
-#include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "shell/catalogueview.h"
 #include "shell/trainermedia.h"
@@ -9,6 +6,7 @@
 #include "support/busclient.h"
 #include "support/programdirfixture.h"
 #include "support/qstringprinter.h"
+#include "support/windowfakes.h"
 #include "text/fonts.h"
 
 #include <QTemporaryDir>
@@ -20,7 +18,7 @@ namespace {
 
 // The real trainer window with a fake lesson-audio back-end, driven as the desktop drives it:
 // through playerctl when it is installed, otherwise through the same D-Bus calls.
-class TrainerMediaTest : public ::testing::Test {
+class TrainerMediaTest : public ::testing::Test, protected TrainerWindowFakes {
 protected:
     void SetUp() override {
         if (!haveBus())
@@ -30,9 +28,8 @@ protected:
         programdir::copyDemoContent(dir.path());
         player = std::make_unique<VoicePlayer>(
             Program::Orvessa, std::make_unique<FakeVoiceBackend>(VoiceBackend::Unit::Seconds));
-        window = std::make_unique<TrainerWindow>(
-            DataPlaces::portable(dir.path()), *player, sounds, recorder,
-            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
+        window = std::make_unique<TrainerWindow>(DataPlaces::portable(dir.path()), *player, sounds,
+                                                 recorder, timers());
         window->messageSink = [](const QString &, const QString &, MessageIcon) {};
         window->startup();
         media = std::make_unique<TrainerMedia>(*window);
@@ -69,13 +66,6 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<VoicePlayer> player;
-    RecordingShortSoundPlayer sounds;
-    FakeVoiceRecorder recorder;
-    ManualTicker recordLimit{60000};
-    ManualTicker Timer1{30};
-    ManualTicker Timer2{10};
-    ManualTicker Timer3{10};
-    ManualTicker endShot{1};
     std::unique_ptr<TrainerWindow> window;
     std::unique_ptr<TrainerMedia> media;
 };

@@ -1,7 +1,4 @@
 #include "audio/fakevoicebackend.h"
-#include "audio/fakevoicerecorder.h"
-#include "audio/shortsound.h"
-#include "audio/ticker.h"
 #include "audio/voiceplayer.h"
 #include "content/resultstext.h"
 #include "shell/catalogueview.h"
@@ -13,6 +10,7 @@
 #include "shell/trainerwindow.h"
 #include "study/pure/lettercheck.h"
 #include "support/programdirfixture.h"
+#include "support/windowfakes.h"
 #include "text/fontmeasurer.h"
 #include "text/fonts.h"
 #include "widgets/inputlevelmeter.h"
@@ -70,7 +68,7 @@ void sendKey(QWidget *target, int key, const QString &text = QString()) {
     QApplication::sendEvent(target, &event);
 }
 
-class TrainerWindowTest : public ::testing::Test {
+class TrainerWindowTest : public ::testing::Test, protected TrainerWindowFakes {
 protected:
     void SetUp() override {
         installFontSubstitutions();
@@ -91,9 +89,7 @@ protected:
         const DataPlaces places = userDir.isEmpty()
                                       ? DataPlaces::portable(programDir)
                                       : DataPlaces::withUserFolder(programDir, userDir);
-        window = std::make_unique<TrainerWindow>(
-            places, *player, sounds, recorder,
-            WindowTimers{&Timer1, &Timer2, &Timer3, &endShot, &recordLimit});
+        window = std::make_unique<TrainerWindow>(places, *player, sounds, recorder, timers());
         window->messageSink = [this](const QString &text, const QString &, MessageIcon) {
             messages << text;
         };
@@ -148,13 +144,6 @@ protected:
     QString programDir;
     QString userDir; // empty: the portable layout
     std::unique_ptr<VoicePlayer> player;
-    RecordingShortSoundPlayer sounds;
-    FakeVoiceRecorder recorder;
-    ManualTicker recordLimit{60000};
-    ManualTicker Timer1{30};
-    ManualTicker Timer2{10};
-    ManualTicker Timer3{10};
-    ManualTicker endShot{1};
     std::unique_ptr<TrainerWindow> window;
     QStringList messages;
     int loads = 0;
