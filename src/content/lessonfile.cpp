@@ -110,7 +110,7 @@ RecordFields cutRecord(QStringView record) {
     return fields;
 }
 
-std::optional<double> parseSeconds(QStringView field) {
+std::pair<qsizetype, qsizetype> numberSpan(QStringView field) {
     qsizetype begin = 0;
     qsizetype end = field.size();
     while (begin < end && isBlank(field[begin])) {
@@ -119,6 +119,11 @@ std::optional<double> parseSeconds(QStringView field) {
     while (end > begin && isBlank(field[end - 1])) {
         --end;
     }
+    return {begin, end};
+}
+
+std::optional<double> parseSeconds(QStringView field) {
+    const auto [begin, end] = numberSpan(field);
     const QStringView number = field.sliced(begin, end - begin);
 
     qsizetype i = 0;

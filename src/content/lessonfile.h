@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The fields of one sentence record. English and Chinese are trimmed of the space
@@ -36,6 +37,8 @@ std::vector<QString> splitRecords(QStringView text);
 // "12", "-0.5", " 3.25 ", "4.", ".5". Refused: "1,5", "1e3", "abc", "", "inf", "nan".
 // The result is always finite.
 std::optional<double> parseSeconds(QStringView field);
+// Where the number of a Start or End field lies: [first, last) without the blanks around it.
+std::pair<qsizetype, qsizetype> numberSpan(QStringView field);
 
 // The same cuts as views into the caller's text, for readers that must not copy
 // (loading 32,767 sentences). The views live as long as the text they point into.

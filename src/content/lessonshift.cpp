@@ -29,10 +29,6 @@ constexpr qint64 powerOfTen(int exponent) {
     return power;
 }
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
 struct ExactTime {
     qint64 units = 0;
     int scale = 3;
@@ -124,19 +120,6 @@ QString quoted(QStringView latin1Field) {
         text = text.first(40) + u'…';
     }
     return u'"' + text + u'"';
-}
-
-// Where the number of a field lies: the field without the blanks around it.
-std::pair<qsizetype, qsizetype> numberSpan(QStringView field) {
-    qsizetype begin = 0;
-    qsizetype end = field.size();
-    while (begin < end && isBlank(field[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(field[end - 1])) {
-        --end;
-    }
-    return {begin, end};
 }
 
 // audioMs is the audio's length in milliseconds, or -1 when unknown.
