@@ -276,18 +276,23 @@ def check_strip(trainer):
 
 
 def start_trainer(work, bin_dir, pulse_server, processes):
-    """orvessa on a copy of bin_dir in work, on a private Xvfb with the accessibility bus;
-    returns its application once the window is there. What it starts goes into processes,
-    for stop_all(), even when it fails on the way."""
-    import pyatspi
+    """orvessa on a copy of bin_dir in work, which is also its home (see launch_trainer)."""
     program_dir = os.path.join(work, "bin")
     shutil.copytree(bin_dir, program_dir)
+    return launch_trainer(program_dir, pulse_server, processes, HOME=work)
+
+
+def launch_trainer(program_dir, pulse_server, processes, **environment):
+    """orvessa from program_dir on a private Xvfb with the accessibility bus, with these
+    variables added to the environment; returns its application once the window is there.
+    What it starts goes into processes, for stop_all(), even when it fails on the way."""
+    import pyatspi
     xvfb, display = start_xvfb()
     processes.append(xvfb)
     processes.append(subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=work,
-               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", PULSE_SERVER=pulse_server)
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb",
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", PULSE_SERVER=pulse_server, **environment)
     os.environ["DISPLAY"] = display
     program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -315,12 +320,17 @@ def stop_all(processes):
 
 def run_on_private_bus(script, args, inner_flag):
     """script args again, inside a private session bus that the accessibility bus and the
-    program live and die with."""
-    env = dict(os.environ, **{inner_flag: "1"})
+    program live and die with, and a runtime folder of its own: the accessibility bus puts
+    its socket there, and two tests sharing one took each other's bus."""
+    runtime = tempfile.mkdtemp(prefix="orvessa-runtime-")
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime, **{inner_flag: "1"})
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
     env.pop("AT_SPI_BUS_ADDRESS", None)
-    return subprocess.call(["dbus-run-session", "--", sys.executable, os.path.abspath(script)]
-                           + args, env=env)
+    try:
+        return subprocess.call(["dbus-run-session", "--", sys.executable,
+                                os.path.abspath(script)] + args, env=env)
+    finally:
+        shutil.rmtree(runtime, ignore_errors=True)
 
 
 def inner(bin_dir, dump):

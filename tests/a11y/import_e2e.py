@@ -212,24 +212,9 @@ def inner(bin_dir, work, only):
     program_dir = os.path.join(work, "bin")
     try:
         paths, sentences = write_inputs(program_dir, os.path.join(home, "inputs"))
-        xvfb, display = a11y.start_xvfb()
-        processes.append(xvfb)
-        processes.append(subprocess.Popen([a11y.BUS_LAUNCHER, "--launch-immediately"],
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb",
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   PULSE_SERVER="unix:" + os.path.join(home, "no-server"))
-        os.environ["DISPLAY"] = display
-        program = subprocess.Popen([os.path.join(program_dir, "orvessa")], env=env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(program)
-
-        def the_app():
-            if program.poll() is not None:
-                raise AssertionError("orvessa exited with %d" % program.returncode)
-            return a11y.application("orvessa", lambda tree: tree.find(
-                "句子学习", pyatspi.ROLE_PUSH_BUTTON))
-        app = a11y.wait_for("orvessa on the accessibility bus", the_app, 60)
+        app = a11y.launch_trainer(program_dir, "unix:" + os.path.join(home, "no-server"),
+                                  processes)
+        program = processes[-1]
         a11y.press(a11y.Tree(app).find("导入课程", pyatspi.ROLE_PUSH_BUTTON))
         dialog = Dialog(app)
         dialog.node("导入", pyatspi.ROLE_PUSH_BUTTON)
