@@ -21,7 +21,7 @@ for arg in "$@"; do
                        pulseaudio pulseaudio-utils xvfb xauth ffmpeg
                        xdotool x11-utils appstream desktop-file-utils
                        python3-pyatspi at-spi2-core dbus dbus-daemon gdb playerctl
-                       espeak-ng sox pocketsphinx-testdata imagemagick ccache
+                       espeak-ng sox pocketsphinx-testdata alsa-utils imagemagick ccache
                        festival festvox-us-slt-hts flite) ;;
     --content) packages+=(festival festvox-us-slt-hts flite sox libsox-fmt-mp3 lame ffmpeg
                           imagemagick) ;;

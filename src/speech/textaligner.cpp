@@ -433,6 +433,8 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             if (f->valid())
                 f->wait();
         });
+    // Each sentence's sound, first to last, as found (seconds).
+    std::vector<std::pair<double, double>> sound(plans.size());
     std::vector<Note> unmatched;
     double cursor = 0;       // seconds: where the next window starts
     double lastSound = -1.0; // end of the last sound kept, -1 before any
@@ -599,6 +601,7 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
             out.start = before < 0 ? std::max(0.0, soundStart - startMargin)
                                    : std::max(soundStart - startMargin, (before + soundStart) / 2);
             out.end = std::min({soundEnd + endMargin, (soundEnd + after) / 2, length});
+            sound[pieceIndex[size_t(k)]] = {soundStart, soundEnd};
             lastSound = soundEnd;
             if (!final)
                 keptUntil = soundEnd;
@@ -659,6 +662,20 @@ TextAlignment TextAligner::align(const std::vector<qint16> &samples, const QStri
         } else {
             out.doubtful = !(out.confidence >= doubtfulBelow);
         }
+    }
+    // The edges are found from each side's own sound: two sentences with hardly a pause
+    // between may reach into each other by a few milliseconds. They meet halfway between
+    // their sounds instead, so that neither plays the other's.
+    for (size_t i = 0, next = 1; next < plans.size(); ++next) {
+        SentenceAlignment &before = result.sentences[i], &after = result.sentences[next];
+        if (!after.found)
+            continue;
+        if (before.found && before.end > after.start) {
+            const double meet = (sound[i].second + sound[next].first) / 2;
+            before.end = std::min(before.end, meet);
+            after.start = std::max(after.start, meet);
+        }
+        i = next;
     }
     for (const Note &n : unmatched) {
         if (n.to - n.from >= noteSeconds)

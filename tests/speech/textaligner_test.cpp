@@ -122,6 +122,12 @@ TEST_F(TextAlignerTest, PlacesEverySentenceOfAGeneratedRecording) {
         {"digits and a name outside the dictionary",
          {{weather, "awb", 0.6, 0}, {numbers, "awb", 0.6, 1}, {village, "awb", 0.6, 2}},
          {weather, numbers, village}},
+        {"short pauses between sentences",
+         {{weather, "slt", 0.2, 0},
+          {village, "slt", 0.15, 1},
+          {children, "slt", 0.25, 2},
+          {mother, "slt", 0.15, 3}},
+         {weather, village, children, mother}},
         {"a recording of another text",
          {{"Please send the report to the office before Friday.", "rms", 0.6, -1},
           {"The train to the airport leaves every twenty minutes.", "rms", 0.6, -1},
@@ -159,9 +165,14 @@ TEST_F(TextAlignerTest, PlacesEverySentenceOfAGeneratedRecording) {
         ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
         ASSERT_EQ(a.sentences.size(), c.text.size());
         EXPECT_EQ(!a.notes.isEmpty(), c.noteExpected) << a.notes.join(u'|').toStdString();
+        double lastEnd = 0;
         for (size_t i = 0; i < c.text.size(); ++i) {
             SCOPED_TRACE(c.text[i]);
             const SentenceAlignment &s = a.sentences[i];
+            if (s.found) {
+                EXPECT_LE(lastEnd, s.start) << "overlaps the sentence before";
+                lastEnd = s.end;
+            }
             if (partOf[i] < 0) {
                 // Not in the recording (a title read otherwise may still be placed, doubtful).
                 EXPECT_TRUE(!s.found || s.doubtful) << s.start << "-" << s.end;
@@ -187,17 +198,20 @@ TEST_F(TextAlignerTest, PlacesEverySentenceOfAGeneratedRecording) {
     EXPECT_LE(startErrors[startErrors.size() / 2], 0.060);
 }
 
-// Real read speech: five clips of an audio book joined with pauses of known length; each
-// sentence is found within its own clip (and the margins around it).
-TEST_F(TextAlignerTest, FindsEachClipOfReadSpeech) {
+// A real voice's clips, each a sentence of the text or (text empty) sound that is not.
+struct RealClips {
+    const char *name;
+    std::vector<std::pair<std::vector<qint16>, QString>> clips;
+    std::vector<double> gaps; // pauses put after the clips in turn; none: the clips' own
+};
+
+// Five clips of an audio book, as the recogniser's test data has them (16 kHz).
+RealClips audioBook() {
+    RealClips book{"an audio book's clips, with pauses", {}, {0.4, 1.2, 0.7, 1.0, 0.5}};
     const QString dir = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox/");
     QFile list(dir + QStringLiteral("transcription"));
     if (!list.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "pocketsphinx-testdata is not installed";
-    SpokenTrack track;
-    QStringList text;
-    const double gaps[] = {0.4, 1.2, 0.7, 1.0, 0.5};
-    int at = 0;
+        return book;
     for (const QByteArray &line : list.readAll().split('\n')) {
         const qsizetype open = line.lastIndexOf('(');
         if (open < 0)
@@ -206,26 +220,77 @@ TEST_F(TextAlignerTest, FindsEachClipOfReadSpeech) {
             QString::fromLatin1(line.mid(open + 1, line.lastIndexOf(')') - open - 1));
         QString words = QString::fromLatin1(line.left(open));
         words.remove(QStringLiteral("<s>")).remove(QStringLiteral("</s>"));
-        const std::vector<qint16> clip = readPcmWav(dir + id + QStringLiteral(".wav"));
-        ASSERT_FALSE(clip.empty()) << id.toStdString();
-        track.append(clip, words.simplified()); // the clip's own edges, not its sound
-        track.pause(gaps[at++ % 5]);
-        text << words.simplified();
+        book.clips.push_back({readPcmWav(dir + id + QStringLiteral(".wav")), words.simplified()});
     }
-    ASSERT_EQ(text.size(), 5);
-    const TextAlignment a = aligner->align(track.samples, text);
-    ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
-    for (size_t i = 0; i < a.sentences.size(); ++i) {
-        SCOPED_TRACE(text[qsizetype(i)].toStdString());
-        const SentenceAlignment &s = a.sentences[i];
-        EXPECT_TRUE(s.found);
-        EXPECT_FALSE(s.doubtful) << s.confidence;
-        // A clip's room tone is sound too: its margins may reach into the pause around it.
-        EXPECT_GE(s.start, track.sentences[i].soundStart - 0.06);
-        EXPECT_LE(s.end, track.sentences[i].soundEnd + 0.07);
-        EXPECT_GT(s.end - s.start,
-                  0.8 * (track.sentences[i].soundEnd - track.sentences[i].soundStart) - 0.5);
+    return book;
+}
+
+// The sound system's channel names read by a woman (48 kHz, each clip with its own short
+// silence and room), with its noise test between: sentences with hardly a pause between.
+RealClips channelNames() {
+    RealClips names{"channel names read back to back, noise between", {}, {}};
+    const QString dir = QStringLiteral("/usr/share/sounds/alsa/");
+    const char *const clips[][2] = {
+        {"Front_Left", "Front left."},     {"Front_Right", "Front right."},
+        {"Front_Center", "Front center."}, {"Noise", ""},
+        {"Rear_Left", "Rear left."},       {"Rear_Right", "Rear right."},
+        {"Side_Left", "Side left."},       {"Side_Right", "Side right."},
+    };
+    for (const auto &clip : clips) {
+        const std::vector<qint16> wide =
+            readPcmWav(dir + QString::fromLatin1(clip[0]) + QStringLiteral(".wav"));
+        if (wide.empty())
+            return {};
+        std::vector<qint16> narrow; // 48 to 16 kHz: the mean of each three samples
+        for (size_t i = 0; i + 2 < wide.size(); i += 3)
+            narrow.push_back(qint16((wide[i] + wide[i + 1] + wide[i + 2]) / 3));
+        names.clips.push_back({narrow, QString::fromLatin1(clip[1])});
     }
+    return names;
+}
+
+// Real voices: each sentence is found within its own clip (and the margins around it), the
+// sentences never overlap, and sound that is not in the text is in none of them.
+TEST_F(TextAlignerTest, FindsEachClipOfRealSpeech) {
+    int voices = 0;
+    for (const RealClips &real : {audioBook(), channelNames()}) {
+        if (real.clips.empty())
+            continue;
+        SCOPED_TRACE(real.name);
+        ++voices;
+        SpokenTrack track;
+        QStringList text;
+        std::vector<size_t> clipOf; // per sentence of the text
+        for (size_t i = 0; i < real.clips.size(); ++i) {
+            const auto &[clip, words] = real.clips[i];
+            ASSERT_FALSE(clip.empty());
+            track.append(clip, words); // the clip's own edges, not its sound
+            if (!words.isEmpty()) {
+                text << words;
+                clipOf.push_back(i);
+            }
+            if (!real.gaps.empty())
+                track.pause(real.gaps[i % real.gaps.size()]);
+        }
+        const TextAlignment a = aligner->align(track.samples, text);
+        ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
+        double lastEnd = 0;
+        for (size_t i = 0; i < a.sentences.size(); ++i) {
+            SCOPED_TRACE(text[qsizetype(i)].toStdString());
+            const SentenceAlignment &s = a.sentences[i];
+            const SpokenSentence &clip = track.sentences[clipOf[i]];
+            EXPECT_TRUE(s.found);
+            EXPECT_FALSE(s.doubtful) << s.confidence;
+            EXPECT_LE(lastEnd, s.start) << "overlaps the sentence before";
+            lastEnd = s.end;
+            // A clip's room tone is sound too: its margins may reach into the next clip.
+            EXPECT_GE(s.start, clip.soundStart - 0.06);
+            EXPECT_LE(s.end, clip.soundEnd + 0.07);
+            EXPECT_GT(s.end - s.start, 0.8 * (clip.soundEnd - clip.soundStart) - 0.5);
+        }
+    }
+    if (voices == 0)
+        GTEST_SKIP() << "neither pocketsphinx-testdata nor alsa-utils is installed";
 }
 
 // A voice the model fits badly (espeak-ng's British formant voice, read as one paragraph) lost
