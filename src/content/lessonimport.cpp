@@ -10,6 +10,7 @@
 #include "staletemporaries.h"
 #include "subtitles.h"
 #include "textcodec.h"
+#include "trackchoice.h"
 
 #include <QDir>
 #include <QFile>
@@ -501,16 +502,9 @@ Sentences trackSentences(const ImportRequest &request, double seconds, const Aud
         return std::find_if(tracks.begin(), tracks.end(),
                             [&](const EmbeddedTrack &t) { return t.stream == stream; });
     };
-    const auto firstText = [&](auto &&wanted, int other) {
-        return std::find_if(tracks.begin(), tracks.end(), [&](const EmbeddedTrack &t) {
-            return t.text && t.stream != other && wanted(t);
-        });
-    };
-    auto english = request.englishTrack == ImportRequest::autoTrack
-                       ? firstText([](const EmbeddedTrack &t) { return t.english; }, -1)
-                       : byStream(request.englishTrack);
-    if (request.englishTrack == ImportRequest::autoTrack && english == tracks.end())
-        english = firstText([](const EmbeddedTrack &t) { return !t.chinese; }, -1);
+    const auto english =
+        byStream(request.englishTrack == ImportRequest::autoTrack ? flaggedEnglishTrack(tracks)
+                                                                  : request.englishTrack);
     if (english == tracks.end()) {
         out.problem = {
             request.audio + QStringLiteral(": no subtitle file given and no text "
@@ -518,11 +512,11 @@ Sentences trackSentences(const ImportRequest &request, double seconds, const Aud
             QStringLiteral("请选择字幕或文本文件（“%1”里没有可用的字幕轨）。").arg(name)};
         return out;
     }
-    auto chinese = tracks.end();
-    if (request.chineseTrack == ImportRequest::autoTrack)
-        chinese = firstText([](const EmbeddedTrack &t) { return t.chinese; }, english->stream);
-    else if (request.chineseTrack != ImportRequest::noTrack)
-        chinese = byStream(request.chineseTrack);
+    const auto chinese = request.chineseTrack == ImportRequest::noTrack
+                             ? tracks.end()
+                             : byStream(request.chineseTrack == ImportRequest::autoTrack
+                                            ? flaggedChineseTrack(tracks, english->stream)
+                                            : request.chineseTrack);
     const auto read = [&](const EmbeddedTrack &track) -> Cues {
         const QString shown =
             QStringLiteral("%1 (subtitle stream %2)").arg(request.audio).arg(track.stream);

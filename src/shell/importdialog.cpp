@@ -2,6 +2,7 @@
 
 #include "content/catalogue.h"
 #include "content/contentpaths.h"
+#include "content/trackchoice.h"
 #include "importrunner.h"
 #include "widgets/windowstyle.h"
 
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -272,27 +275,16 @@ void ImportDialog::readTracks() {
     m_englishTrack->clear();
     m_chineseTrack->clear();
     m_chineseTrack->addItem(QStringLiteral("不要中文"), ImportRequest::noTrack);
-    // The import's own choice, shown: the first track taken to be English (else the first
-    // not taken to be Chinese, else the first), and the first other one taken to be Chinese.
-    int english = -1, notChinese = -1, chinese = -1;
     for (const EmbeddedTrack &track : m_tracks) {
         m_englishTrack->addItem(trackCaption(track), track.stream);
         m_chineseTrack->addItem(trackCaption(track), track.stream);
-        if (english < 0 && track.english)
-            english = m_englishTrack->count() - 1;
-        if (notChinese < 0 && !track.chinese)
-            notChinese = m_englishTrack->count() - 1;
     }
-    if (english < 0)
-        english = notChinese;
-    m_englishTrack->setCurrentIndex(english >= 0 ? english : 0);
+    // The import's own choice, shown (else the first track, and no Chinese).
+    m_englishTrack->setCurrentIndex(
+        std::max(0, m_englishTrack->findData(flaggedEnglishTrack(m_tracks))));
     const int englishStream = m_englishTrack->currentData().toInt();
-    for (int i = 1; i < m_chineseTrack->count() && chinese < 0; ++i) {
-        const EmbeddedTrack &track = m_tracks[size_t(i - 1)];
-        if (track.chinese && track.stream != englishStream)
-            chinese = i;
-    }
-    m_chineseTrack->setCurrentIndex(chinese >= 0 ? chinese : 0);
+    m_chineseTrack->setCurrentIndex(
+        std::max(0, m_chineseTrack->findData(flaggedChineseTrack(m_tracks, englishStream))));
     showTracks();
 }
 
