@@ -16,6 +16,10 @@ constexpr int groupGap = 180;
 
 const QString hint = QStringLiteral("听着不准？每按一次移动 50 毫秒，改后自动重播。");
 
+QString labelSheet(QLatin1StringView colour) {
+    return QStringLiteral("color: %1; background: transparent; border: none;").arg(colour);
+}
+
 } // namespace
 
 SentenceTimingBar::SentenceTimingBar(QWidget *parent) : QWidget(parent) {
@@ -25,8 +29,7 @@ SentenceTimingBar::SentenceTimingBar(QWidget *parent) : QWidget(parent) {
     const auto makeLabel = [&font](QWidget *owner, const QString &text, const char *colour) {
         auto *l = new QLabel(text, owner);
         l->setFont(font);
-        l->setStyleSheet(QStringLiteral("color: %1; background: transparent; border: none;")
-                             .arg(QLatin1StringView(colour)));
+        l->setStyleSheet(labelSheet(QLatin1StringView(colour)));
         return l;
     };
     m_caption = makeLabel(this, QStringLiteral("本句时间"), "#7B8794");
@@ -88,8 +91,7 @@ void SentenceTimingBar::showTimes(const std::optional<SentenceTimes> &times, boo
     const QString note = problem.isEmpty() ? hint : problem;
     if (m_note->text() != note) {
         m_note->setText(note);
-        m_note->setStyleSheet(
-            QStringLiteral("color: %1; background: transparent; border: none;")
-                .arg(problem.isEmpty() ? QStringLiteral("#8A96A3") : QStringLiteral("#B5562B")));
+        m_note->setStyleSheet(labelSheet(problem.isEmpty() ? QLatin1StringView("#8A96A3")
+                                                           : QLatin1StringView("#B5562B")));
     }
 }

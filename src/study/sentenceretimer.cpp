@@ -138,9 +138,8 @@ bool SentenceRetimer::save(int sentence,
     if (result.changed) {
         // The program directory when it is writable, else the learner's copy, which the
         // loader reads first from now on.
-        const QString target = m_places.isPortable() ? m_places.writePath(m_lessonFile)
-                                                     : m_places.preparedWritePath(m_lessonFile);
-        const SaveResult saved = saveSettingsFile(target, result.bytes);
+        const SaveResult saved =
+            saveSettingsFile(m_places.preparedWritePath(m_lessonFile), result.bytes);
         if (!saved.ok())
             return fail(sentence, saveFailureLine(saved));
     }
