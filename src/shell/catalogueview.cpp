@@ -166,11 +166,16 @@ void CatalogueView::fillBookSelector(const QString &bookTitle) {
 
 void CatalogueView::fillLessons(int lessonIndex) {
     QStringList names;
-    m_currentBook = bookTitle();
-    readBook(m_currentBook, names);
+    readBook(bookTitle(), names);
+    showLessons(bookTitle(), names, lessonIndex);
+}
+
+void CatalogueView::showLessons(const QString &bookTitle, const QStringList &names,
+                                int lessonIndex) {
+    m_currentBook = bookTitle;
     m_List1->clear();
     m_List1->addItems(names);
-    fillTree(m_currentBook, names, lessonIndex);
+    fillTree(bookTitle, names, lessonIndex);
     if (lessonIndex >= 0 && lessonIndex < m_List1->count())
         m_List1->setCurrentRow(lessonIndex);
     Q_EMIT bookRead();
@@ -238,16 +243,10 @@ void CatalogueView::switchBook(const QString &bookTitle) {
         return;
     }
     m_note->hide();
-    m_currentBook = bookTitle;
     QStringList names;
     readBook(bookTitle, names);
-    m_List1->clear();
-    m_List1->addItems(names);
-    fillTree(bookTitle, names, names.isEmpty() ? -1 : 0);
     // A book without lessons leaves nothing selected; the load then shows the panel's note.
-    if (m_List1->count() > 0)
-        m_List1->setCurrentRow(0);
-    Q_EMIT bookRead();
+    showLessons(bookTitle, names, names.isEmpty() ? -1 : 0);
     m_Timer3.start();
 }
 
@@ -260,13 +259,7 @@ bool CatalogueView::openLesson(const QString &bookTitle, const QString &lessonNa
     // An import appends: the newest lesson of that name is the one just made.
     const int index = int(names.lastIndexOf(lessonName));
     m_note->hide();
-    m_currentBook = bookTitle;
-    m_List1->clear();
-    m_List1->addItems(names);
-    fillTree(bookTitle, names, index);
-    if (index >= 0)
-        m_List1->setCurrentRow(index);
-    Q_EMIT bookRead();
+    showLessons(bookTitle, names, index);
     if (index < 0)
         return false;
     Q_EMIT loadRequested();

@@ -69,6 +69,8 @@ protected:
 
 private:
     void readBook(const QString &bookTitle, QStringList &names);
+    // Lists the book's lessons (names) with lessonIndex selected (none when out of range).
+    void showLessons(const QString &bookTitle, const QStringList &names, int lessonIndex);
     void fillTree(const QString &bookTitle, const QStringList &names, int lessonIndex);
     void markUninstalledBooks();
     bool stepToInstalledBook(int direction);
