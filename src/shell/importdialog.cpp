@@ -12,11 +12,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -222,6 +224,29 @@ QPushButton *ImportDialog::browseButton(const QString &field, const QString &fil
             readTracks();
     });
     return button;
+}
+
+std::optional<QPoint> ImportDialog::placeBeside(const QRect &keep, const QSize &size,
+                                                const QRect &room) {
+    const QPoint places[] = {{keep.left(), keep.bottom() + 1},
+                             {keep.right() + 1, keep.top()},
+                             {keep.left() - size.width(), keep.top()},
+                             {keep.left(), keep.top() - size.height()}};
+    for (const QPoint &at : places) {
+        if (room.contains(QRect(at, size)))
+            return at;
+    }
+    return std::nullopt;
+}
+
+void ImportDialog::moveClearOf(const QRect &keep) {
+    if (!frameGeometry().intersects(keep))
+        return;
+    const QScreen *screen = QGuiApplication::screenAt(keep.center());
+    if (!screen)
+        screen = this->screen();
+    if (const auto at = placeBeside(keep, frameGeometry().size(), screen->availableGeometry()))
+        move(*at);
 }
 
 QStringList ImportDialog::importableBooks(const DataPlaces &places) {

@@ -4,6 +4,8 @@
 #include "content/lessonimport.h"
 
 #include <QDialog>
+
+#include <optional>
 #include <vector>
 
 class ImportRunner;
@@ -34,6 +36,14 @@ public:
     static QStringList importableBooks(const DataPlaces &places);
 
     bool isImporting() const;
+
+    // Moves the dialog off keep (the main window, whose sentence the learner now listens to
+    // and retimes) when it covers it: below, right, left or above it, the first place with
+    // room on the screen; it stays where it is when none has room.
+    void moveClearOf(const QRect &keep);
+    // That place for a frame of size beside keep within room; nothing when none has room.
+    static std::optional<QPoint> placeBeside(const QRect &keep, const QSize &size,
+                                             const QRect &room);
 
     QLineEdit *audioEdit() const { return m_audio; }
     QLineEdit *textEdit() const { return m_text; }

@@ -342,6 +342,8 @@ void TrainerWindow::showImportedSentence(int sentence) {
     if (m_state.studyMode != 1)
         menuItemReleased(1);
     playReviewSentence(m_state.lessonIndex, sentence);
+    // The learner now listens to the sentence and fixes its times: the card must show.
+    m_importDialog->moveClearOf(frameGeometry());
 }
 
 void TrainerWindow::buildChrome() {

@@ -293,6 +293,28 @@ TEST_F(ImportDialogTest, ImportListsTheBookLoadsTheLessonAndOffersTheDoubtfulSen
     }
 }
 
+// Going to a doubtful sentence moves the dialog off the window, whose card and timing
+// control the learner now needs: the first side with room on the screen, else nowhere.
+TEST(ImportDialogPlace, BesideTheWindowWhereTheScreenHasRoom) {
+    const QRect window(100, 50, 780, 555);
+    const QSize dialog(560, 400);
+    const struct {
+        const char *name;
+        QRect screen;
+        std::optional<QPoint> at;
+    } cases[] = {
+        {"below", QRect(0, 0, 1280, 1024), QPoint(100, 605)},
+        {"right, no room below", QRect(0, 0, 1600, 800), QPoint(880, 50)},
+        {"left, the window at the screen's right", QRect(-700, 0, 1580, 700), QPoint(-460, 50)},
+        {"above", QRect(0, -420, 900, 1030), QPoint(100, -350)},
+        {"nowhere: stays", QRect(0, 0, 1000, 700), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ImportDialog::placeBeside(window, dialog, c.screen), c.at);
+    }
+}
+
 TEST_F(ImportDialogTest, AVideosOwnTracksStandInForASubtitleFile) {
     // English 2, Chinese 3, a picture track 4 that gives no text, an untagged text track 5.
     fake.tracks = {FakeTools::track(2, "eng", true, true, false),
