@@ -10,7 +10,6 @@
 #include "staletemporaries.h"
 #include "subtitles.h"
 #include "textcodec.h"
-#include "trackchoice.h"
 
 #include <QDir>
 #include <QFile>
@@ -580,6 +579,23 @@ Sentences sentencesOf(const ImportRequest &request, double seconds, const AudioT
 }
 
 } // namespace
+
+int flaggedEnglishTrack(const std::vector<EmbeddedTrack> &tracks) {
+    const auto first = [&](bool wanted(const EmbeddedTrack &)) {
+        const auto it = std::find_if(tracks.begin(), tracks.end(),
+                                     [&](const EmbeddedTrack &t) { return t.text && wanted(t); });
+        return it == tracks.end() ? -1 : it->stream;
+    };
+    const int flagged = first([](const EmbeddedTrack &t) { return t.english; });
+    return flagged >= 0 ? flagged : first([](const EmbeddedTrack &t) { return !t.chinese; });
+}
+
+int flaggedChineseTrack(const std::vector<EmbeddedTrack> &tracks, int englishStream) {
+    const auto it = std::find_if(tracks.begin(), tracks.end(), [&](const EmbeddedTrack &t) {
+        return t.text && t.chinese && t.stream != englishStream;
+    });
+    return it == tracks.end() ? -1 : it->stream;
+}
 
 ImportResult importLesson(const ImportRequest &request, const AudioTools &audio,
                           const std::function<bool(int renamed)> &afterRename) {

@@ -54,6 +54,12 @@ struct EmbeddedTrack {
     bool chinese = false; // the track chosen for Chinese (see trackchoice.h)
 };
 
+// The streams an import takes when the learner has not chosen, going by their english and chinese
+// flags (see trackchoice.h): for English the flagged track, else the first text track not flagged
+// Chinese; for Chinese the flagged track unless it is englishStream. -1: none.
+int flaggedEnglishTrack(const std::vector<EmbeddedTrack> &tracks);
+int flaggedChineseTrack(const std::vector<EmbeddedTrack> &tracks, int englishStream);
+
 struct AudioTools {
     // What the audio is. It decodes the whole file (a film's sound takes a while): progress
     // as convertToMp3's.

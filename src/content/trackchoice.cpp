@@ -126,23 +126,6 @@ TrackChoice chooseTracks(const std::vector<EmbeddedTrack> &tracks,
     return choice;
 }
 
-int flaggedEnglishTrack(const std::vector<EmbeddedTrack> &tracks) {
-    const auto first = [&](bool wanted(const EmbeddedTrack &)) {
-        const auto it = std::find_if(tracks.begin(), tracks.end(),
-                                     [&](const EmbeddedTrack &t) { return t.text && wanted(t); });
-        return it == tracks.end() ? -1 : it->stream;
-    };
-    const int flagged = first([](const EmbeddedTrack &t) { return t.english; });
-    return flagged >= 0 ? flagged : first([](const EmbeddedTrack &t) { return !t.chinese; });
-}
-
-int flaggedChineseTrack(const std::vector<EmbeddedTrack> &tracks, int englishStream) {
-    const auto it = std::find_if(tracks.begin(), tracks.end(), [&](const EmbeddedTrack &t) {
-        return t.text && t.chinese && t.stream != englishStream;
-    });
-    return it == tracks.end() ? -1 : it->stream;
-}
-
 void markTrackChoice(std::vector<EmbeddedTrack> &tracks,
                      const std::function<std::vector<SubtitleCue>(int stream)> &cuesOf) {
     const TrackChoice choice = chooseTracks(tracks, cuesOf);

@@ -38,9 +38,3 @@ TrackChoice chooseTracks(const std::vector<EmbeddedTrack> &tracks,
 // track neither: the import and the window's choice of tracks go by these flags.
 void markTrackChoice(std::vector<EmbeddedTrack> &tracks,
                      const std::function<std::vector<SubtitleCue>(int stream)> &cuesOf);
-
-// The streams an import takes when the learner has not chosen, going by those flags: for
-// English the flagged track, else the first text track not flagged Chinese; for Chinese the
-// flagged track unless it is englishStream. -1: none.
-int flaggedEnglishTrack(const std::vector<EmbeddedTrack> &tracks);
-int flaggedChineseTrack(const std::vector<EmbeddedTrack> &tracks, int englishStream);

@@ -2,7 +2,6 @@
 
 #include "content/catalogue.h"
 #include "content/contentpaths.h"
-#include "content/trackchoice.h"
 #include "importrunner.h"
 #include "widgets/windowstyle.h"
 
